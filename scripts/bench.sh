@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks, our kernels beside whichever peer libraries are installed.
+#   --peers   install the peer libraries first (OpenCV, libyuv, swscale)
+# Further arguments go to every benchmark program (for example --benchmark_filter=Erode).
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+if [ "${1:-}" = --peers ]; then
+    shift
+    ensure_packages "${OVISTRA_PACKAGES[@]}" "${OVISTRA_PEER_PACKAGES[@]}"
+else
+    ensure_packages "${OVISTRA_PACKAGES[@]}"
+fi
+dir=$OVISTRA_ROOT/build
+build_tree "$dir"
+for program in vigimot_bench conversion_bench; do
+    "$dir/bench/$program" "$@"
+done
