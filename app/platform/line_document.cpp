@@ -61,8 +61,11 @@ void LineDocument::Replace(size_t i, const QByteArray& text) {
 }
 
 void LineDocument::Insert(size_t i, const QByteArray& text) {
-    if (i == lines_.size()) {
-        // The old last line may have had no line feed; it gets one now, as does the new line.
+    if (i == lines_.size() && !finalNewline_) {
+        // The old last line had no line ending; it gets the file's own now, as does the new one.
+        if (crlf_ && !lines_.empty()) {
+            lines_.back() += '\r';
+        }
         finalNewline_ = true;
     }
     lines_.insert(lines_.begin() + static_cast<ptrdiff_t>(i), crlf_ ? text + '\r' : text);

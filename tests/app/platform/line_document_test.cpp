@@ -25,8 +25,13 @@ TEST(LineDocument, UntouchedFileIsWrittenBackByteForByte) {
     QTemporaryDir dir;
     const QString path = dir.filePath("f");
     const QByteArray samples[] = {
-        "a\nb\n", "a\r\nb\r\n", "no final newline", "mixed\r\nends\n\n\n", QByteArray("\0\xff\n", 3),
-        "\n", "",
+        "a\nb\n",
+        "a\r\nb\r\n",
+        "no final newline",
+        "mixed\r\nends\n\n\n",
+        QByteArray("\0\xff\n", 3),
+        "\n",
+        "",
     };
     for (const QByteArray& bytes : samples) {
         WriteAll(path, bytes);
@@ -54,6 +59,12 @@ TEST(LineDocument, NewLinesFollowTheFileLineEnding) {
     doc.Insert(doc.size(), "added");
     ASSERT_TRUE(doc.Save(path));
     EXPECT_EQ(ReadAll(path), "last line without feed\nadded\n");
+
+    WriteAll(path, "a\r\nlast");
+    ASSERT_TRUE(doc.Load(path));
+    doc.Insert(doc.size(), "added");
+    ASSERT_TRUE(doc.Save(path));
+    EXPECT_EQ(ReadAll(path), "a\r\nlast\r\nadded\r\n");
 }
 
 TEST(LineDocument, FailedSaveLeavesTheOldFileAndNoTemporaryFile) {

@@ -167,11 +167,11 @@ TEST_F(Registry, NothingIsWrittenWithoutAWriteAndLineBreaksAreRefused) {
 TEST_F(Registry, MalformedValuesFailToReadWithoutHarm) {
     WriteAll(file,
              "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Halvorn\\Brisquel]\n"
-             "\"A\"=dword:123456789\n"       // nine digits
-             "\"B\"=dword:\n"                // none
-             "\"C\"=\"unterminated\n"        // no closing quote
-             "\"D\"=hex:01,02\n"             // another type
-             "\"E\"=\"x\" trailing\n"        // junk after the string
+             "\"A\"=dword:123456789\n"  // nine digits
+             "\"B\"=dword:\n"           // none
+             "\"C\"=\"unterminated\n"   // no closing quote
+             "\"D\"=hex:01,02\n"        // another type
+             "\"E\"=\"x\" trailing\n"   // junk after the string
              "\"F=\"no closing name quote\n"
              "\"G\" = dword:0000000A \n");  // blanks around are fine
     CRegistryKey key(store);
@@ -202,10 +202,18 @@ TEST_F(Registry, MutatedKeyFilesNeverCrashAndKeepWhatTheyCannotParse) {
         for (int e = 0; e < edits && !bytes.isEmpty(); ++e) {
             const int at = static_cast<int>(rng() % bytes.size());
             switch (rng() % 4) {
-                case 0: bytes[at] = static_cast<char>(rng()); break;
-                case 1: bytes.truncate(std::max(1, at)); break;
-                case 2: bytes.insert(at, rng() % 2 ? '\0' : '\xff'); break;
-                default: bytes.remove(at, 1); break;
+                case 0:
+                    bytes[at] = static_cast<char>(rng());
+                    break;
+                case 1:
+                    bytes.truncate(std::max(1, at));
+                    break;
+                case 2:
+                    bytes.insert(at, rng() % 2 ? '\0' : '\xff');
+                    break;
+                default:
+                    bytes.remove(at, 1);
+                    break;
             }
         }
         WriteAll(file, bytes);

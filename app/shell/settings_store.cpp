@@ -1,0 +1,248 @@
+#include "settings_store.h"
+
+#include <cmath>
+
+#include "folders.h"
+
+namespace ovistra {
+namespace {
+
+using platform::CRegistryKey;
+using platform::RegistryRoot;
+
+const QString kPolicyKey =
+    QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System");
+
+// An empty schedule reads back as a date with no time of day, so it never fires.
+const QString kNoSchedule = QStringLiteral("19711010");
+
+QString Numbered(const char* pattern, int camera) {
+    return QString::fromLatin1(pattern).arg(camera);
+}
+
+// Takes a stored number only when it lies in the range its users can work with; a wild value
+// (a frame period of 0 ms, a sleep of weeks, an index past the cameras) keeps the default.
+void ReadInRange(const CRegistryKey& key, const QString& name, uint32_t& field, uint32_t lo,
+                 uint32_t hi) {
+    uint32_t value = 0;
+    if (key.ReadDword(name, &value) && value >= lo && value <= hi) {
+        field = value;
+    }
+}
+
+void ReadInRange(const CRegistryKey& key, const QString& name, SharedSetting& field, uint32_t lo,
+                 uint32_t hi) {
+    uint32_t value = field.Get();
+    ReadInRange(key, name, value, lo, hi);
+    field.Set(value);
+}
+
+// Frame rates: a stored 0 means 25; anything outside 1..30 keeps what was in force.
+void ReadFrameRate(const CRegistryKey& key, const QString& name, uint32_t& field) {
+    uint32_t value = field;
+    key.ReadDword(name, &value);
+    if (value == 0) {
+        value = 25;
+    }
+    if (value >= 1 && value <= 30) {
+        field = value;
+    }
+}
+
+void ReadSchedule(const CRegistryKey& key, const QString& name, QString& field) {
+    if (key.ReadString(name, &field) && field.isEmpty()) {
+        field = kNoSchedule;
+    }
+}
+
+constexpr uint32_t kMaskMax = 0xF;
+constexpr uint32_t kMinuteMs = 60000;
+
+}  // namespace
+
+const QString SettingsStore::kProgramKey = QStringLiteral("Software\\Halvorn\\Brisquel");
+
+QString RegistrySettings::RecordFolder() const {
+    return platform::RecordFolderFrom(recordPath);
+}
+
+SettingsStore::SettingsStore(const platform::RegistryStore& registry) : registry_(registry) {}
+
+bool SettingsStore::LoadSchedules(RegistrySettings& s) const {
+    CRegistryKey key(registry_);
+    if (!key.OpenForRead(RegistryRoot::CurrentUser, kProgramKey)) {
+        return false;
+    }
+    for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
+        ReadSchedule(key, Numbered("Camera%1Schedule", n), s.cameraSchedule[n - 1]);
+    }
+    ReadInRange(key, "ScheduleCamera", s.scheduleCamera, 0, kMaskMax);
+    for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
+        ReadSchedule(key, Numbered("Camera%1EndSchedule", n), s.cameraEndSchedule[n - 1]);
+    }
+    return true;
+}
+
+bool SettingsStore::LoadRecordSettings(RegistrySettings& s) const {
+    {
+        CRegistryKey policy(registry_);
+        uint32_t value = 0;
+        if (policy.OpenForRead(RegistryRoot::LocalMachine, kPolicyKey) &&
+            policy.ReadDword("EnableLUA", &value)) {
+            s.enableLua = static_cast<uint16_t>(value);
+        }
+    }
+    CRegistryKey key(registry_);
+    if (!key.OpenForRead(RegistryRoot::CurrentUser, kProgramKey)) {
+        return false;
+    }
+    // An empty path stays as stored; the record folder derived from it is the videos folder.
+    key.ReadString("RecordPath", &s.recordPath);
+    ReadFrameRate(key, "FrameRateAll", s.frameRateAll);
+    for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
+        ReadFrameRate(key, Numbered("FrameRate%1", n), s.frameRate[n - 1]);
+    }
+    ReadInRange(key, "TimeStamp", s.timeStamp, 0, kMaskMax);
+    ReadInRange(key, "CameraAudio", s.cameraAudio, 0, RegistrySettings::kCameras);
+    uint32_t mode = 0;
+    if (key.ReadDword("RecordMode", &mode)) {
+        s.recordMode = mode != 0;
+    }
+    return true;
+}
+
+bool SettingsStore::LoadCameraSettings(RegistrySettings& s, const NameChanged& nameChanged) const {
+    CRegistryKey key(registry_);
+    if (!key.OpenForRead(RegistryRoot::CurrentUser, kProgramKey)) {
+        return false;
+    }
+    for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
+        QString name;
+        if (key.ReadString(Numbered("Camera%1OSD", n), &name) && name != s.cameraOsd[n - 1]) {
+            s.cameraOsd[n - 1] = name;
+            if (nameChanged) {
+                nameChanged(n, name);
+            }
+        }
+    }
+    ReadInRange(key, "EachTime", s.eachTimeMs, 80, kMinuteMs);
+    ReadInRange(key, "Distime", s.disTimeMs, 0, kMinuteMs);
+    ReadInRange(key, "Intervaltime", s.intervalTimeMs, 0, kMinuteMs);
+    ReadInRange(key, "Brightness", s.brightness, 0, 255);
+    ReadInRange(key, "FrameSpeed", s.frameSpeed, 1136, 1141);
+    ReadInRange(key, "SelectDis", s.selectDis, 0, 6);
+    return true;
+}
+
+bool SettingsStore::LoadMotionSettings(RegistrySettings& s) const {
+    CRegistryKey key(registry_);
+    if (!key.OpenForRead(RegistryRoot::CurrentUser, kProgramKey)) {
+        return false;
+    }
+    ReadInRange(key, "MotionDetectCamera", s.motionDetectCamera, 0, kMaskMax);
+    ReadInRange(key, "SenseMode", s.senseMode, 0, 255);
+    ReadInRange(key, "DetectingAction", s.detectingAction, 0, kMaskMax);
+    key.ReadString("AppPath", &s.appPath);
+    return true;
+}
+
+void SettingsStore::LoadAll(RegistrySettings& s, const NameChanged& nameChanged) const {
+    LoadSchedules(s);
+    LoadRecordSettings(s);
+    LoadCameraSettings(s, nameChanged);
+    LoadMotionSettings(s);
+}
+
+bool SettingsStore::SaveSchedules(const RegistrySettings& s) const {
+    CRegistryKey key(registry_);
+    if (!key.OpenForWrite(RegistryRoot::CurrentUser, kProgramKey)) {
+        return false;
+    }
+    key.WriteDword("ScheduleCamera", s.scheduleCamera);
+    for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
+        key.WriteString(Numbered("Camera%1Schedule", n), s.cameraSchedule[n - 1]);
+    }
+    for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
+        key.WriteString(Numbered("Camera%1EndSchedule", n), s.cameraEndSchedule[n - 1]);
+    }
+    return key.Close();
+}
+
+bool SettingsStore::SaveRecordSettings(const RegistrySettings& s) const {
+    {
+        // Written back only where the system key opens for writing and already holds it.
+        CRegistryKey policy(registry_);
+        uint32_t existing = 0;
+        if (policy.OpenForWrite(RegistryRoot::LocalMachine, kPolicyKey) &&
+            policy.ReadDword("EnableLUA", &existing)) {
+            policy.WriteDword("EnableLUA", s.enableLua);
+        }
+    }
+    CRegistryKey key(registry_);
+    if (!key.OpenForWrite(RegistryRoot::CurrentUser, kProgramKey)) {
+        return false;
+    }
+    key.WriteDword("FrameRateAll", s.frameRateAll);
+    for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
+        key.WriteDword(Numbered("FrameRate%1", n), s.frameRate[n - 1]);
+    }
+    key.WriteDword("TimeStamp", s.timeStamp);
+    key.WriteDword("CameraAudio", s.cameraAudio);
+    key.WriteDword("RecordMode", s.recordMode ? 1 : 0);
+    key.WriteString("RecordPath", s.recordPath);
+    return key.Close();
+}
+
+bool SettingsStore::SaveMotionSettings(const RegistrySettings& s) const {
+    CRegistryKey key(registry_);
+    if (!key.OpenForWrite(RegistryRoot::CurrentUser, kProgramKey)) {
+        return false;
+    }
+    key.WriteDword("MotionDetectCamera", s.motionDetectCamera);
+    key.WriteDword("DetectingAction", s.detectingAction);
+    key.WriteDword("SenseMode", s.senseMode);
+    return key.Close();
+}
+
+bool SettingsStore::SaveCameraSettings(const RegistrySettings& s) const {
+    CRegistryKey key(registry_);
+    if (!key.OpenForWrite(RegistryRoot::CurrentUser, kProgramKey)) {
+        return false;
+    }
+    for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
+        key.WriteString(Numbered("Camera%1OSD", n), s.cameraOsd[n - 1]);
+    }
+    key.WriteDword("EachTime", s.eachTimeMs.Get());
+    key.WriteDword("Intervaltime", s.intervalTimeMs.Get());
+    key.WriteDword("Distime", s.disTimeMs.Get());
+    key.WriteDword("FrameSpeed", s.frameSpeed);
+    key.WriteDword("SelectDis", s.selectDis);
+    key.WriteDword("Brightness", s.brightness);
+    return key.Close();
+}
+
+void SettingsStore::SaveOpenedGroups(const RegistrySettings& s, const OpenedDialogs& opened) const {
+    if (opened.schedule) {
+        SaveSchedules(s);
+    }
+    if (opened.record) {
+        SaveRecordSettings(s);
+    }
+    if (opened.motion) {
+        SaveMotionSettings(s);
+    }
+    if (opened.camera) {
+        SaveCameraSettings(s);
+    }
+}
+
+uint32_t MillisecondsFromSeconds(double seconds) {
+    if (!(seconds > 0)) {
+        return 0;
+    }
+    // A millionth of a millisecond absorbs the binary representation error of a typed decimal.
+    const double ms = std::floor(seconds * 1000.0 + 1e-6);
+    return ms >= 4294967295.0 ? 4294967295u : static_cast<uint32_t>(ms);
+}
+
+}  // namespace ovistra

@@ -1,0 +1,249 @@
+#include "settings_store.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <thread>
+
+#include "folders.h"
+
+namespace {
+
+using ovistra::MillisecondsFromSeconds;
+using ovistra::OpenedDialogs;
+using ovistra::RegistrySettings;
+using ovistra::SettingsStore;
+using ovistra::platform::RegistryStore;
+
+const QByteArray kKeyHeader = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Halvorn\\Brisquel]\n";
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class Settings : public ::testing::Test {
+protected:
+    void WriteKey(const QByteArray& values) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(kKeyHeader + values);
+    }
+    RegistrySettings Loaded() {
+        RegistrySettings s;
+        settings.LoadAll(s);
+        return s;
+    }
+
+    QTemporaryDir dir;
+    QString file = dir.filePath("Brisquel.reg");
+    RegistryStore registry{file};
+    SettingsStore settings{registry};
+};
+
+void ExpectDefaults(const RegistrySettings& s) {
+    EXPECT_EQ(s.frameRate, (std::array<uint32_t, 4>{2, 2, 2, 2}));
+    EXPECT_EQ(s.frameRateAll, 2u);
+    EXPECT_EQ(s.intervalTimeMs.Get(), 300u);
+    EXPECT_EQ(s.eachTimeMs.Get(), 1000u);
+    EXPECT_EQ(s.disTimeMs.Get(), 50u);
+    EXPECT_EQ(s.brightness, 100u);
+    EXPECT_EQ(s.frameSpeed, 1140u);
+    EXPECT_EQ(s.selectDis, 1u);
+    EXPECT_EQ(s.senseMode, 200u);
+    EXPECT_EQ(s.detectingAction, 1u);
+    EXPECT_EQ(s.motionDetectCamera, 0u);
+    EXPECT_EQ(s.recordPath, "");
+    EXPECT_EQ(s.timeStamp, 0u);
+    EXPECT_EQ(s.cameraAudio, 0u);
+    EXPECT_FALSE(s.recordMode);
+    EXPECT_EQ(s.scheduleCamera, 0u);
+    EXPECT_EQ(s.cameraSchedule[0], "");
+    EXPECT_EQ(s.cameraOsd[3], "");
+}
+
+TEST_F(Settings, EmptyOrMissingKeyKeepsEveryDefault) {
+    RegistrySettings s;
+    EXPECT_FALSE(settings.LoadSchedules(s));
+    EXPECT_FALSE(settings.LoadRecordSettings(s));
+    EXPECT_FALSE(settings.LoadCameraSettings(s));
+    EXPECT_FALSE(settings.LoadMotionSettings(s));
+    ExpectDefaults(s);
+    WriteKey("");
+    ExpectDefaults(Loaded());
+}
+
+TEST_F(Settings, StoredValuesAreLoadedWithTheirReplacementRules) {
+    WriteKey(
+        "\"FrameRate3\"=dword:00000000\n\"FrameRate2\"=dword:00000007\n"
+        "\"FrameRateAll\"=dword:00000000\n\"FrameRate4\"=\"12\"\n"
+        "\"Camera2EndSchedule\"=\"\"\n\"Camera1Schedule\"=\"20261208083000\"\n"
+        "\"ScheduleCamera\"=dword:00000005\n\"RecordPath\"=\"\"\n"
+        "\"RecordMode\"=dword:00000009\n\"TimeStamp\"=dword:0000000f\n"
+        "\"CameraAudio\"=dword:00000002\n\"Camera3OSD\"=\"Yard\"\n"
+        "\"EachTime\"=dword:000004d2\n\"Distime\"=dword:00000019\n"
+        "\"Intervaltime\"=dword:00000000\n\"Brightness\"=dword:000000ff\n"
+        "\"FrameSpeed\"=dword:00000471\n\"SelectDis\"=dword:00000006\n"
+        "\"MotionDetectCamera\"=dword:00000003\n\"SenseMode\"=dword:00000032\n"
+        "\"DetectingAction\"=dword:00000007\n\"AppPath\"=\"/srv/station/\"\n");
+    const RegistrySettings s = Loaded();
+    EXPECT_EQ(s.frameRate,
+              (std::array<uint32_t, 4>{2, 7, 25, 2}));  // 0 -> 25; a string is no number
+    EXPECT_EQ(s.frameRateAll, 25u);
+    EXPECT_EQ(s.cameraEndSchedule[1], "19711010");  // stored empty
+    EXPECT_EQ(s.cameraEndSchedule[0], "");          // absent
+    EXPECT_EQ(s.cameraSchedule[0], "20261208083000");
+    EXPECT_EQ(s.scheduleCamera, 5u);
+    EXPECT_EQ(s.recordPath, "");  // stays as stored
+    EXPECT_EQ(s.RecordFolder(), ovistra::platform::RecordFolderFrom(""));
+    EXPECT_TRUE(s.recordMode);
+    EXPECT_EQ(s.timeStamp, 15u);
+    EXPECT_EQ(s.cameraAudio, 2u);
+    EXPECT_EQ(s.cameraOsd[2], "Yard");
+    EXPECT_EQ(s.eachTimeMs.Get(), 1234u);
+    EXPECT_EQ(s.disTimeMs.Get(), 25u);
+    EXPECT_EQ(s.intervalTimeMs.Get(), 0u);
+    EXPECT_EQ(s.brightness, 255u);
+    EXPECT_EQ(s.frameSpeed, 1137u);
+    EXPECT_EQ(s.selectDis, 6u);
+    EXPECT_EQ(s.motionDetectCamera, 3u);
+    EXPECT_EQ(s.senseMode, 50u);
+    EXPECT_EQ(s.detectingAction, 7u);
+    EXPECT_EQ(s.appPath, "/srv/station/");
+}
+
+TEST_F(Settings, WildNumbersKeepTheirDefaults) {
+    WriteKey(
+        "\"FrameRate1\"=dword:00001388\n\"FrameRate2\"=dword:0000001f\n"
+        "\"FrameRateAll\"=dword:ffffffff\n\"Intervaltime\"=dword:ffffffff\n"
+        "\"Distime\"=dword:0000ea61\n\"EachTime\"=dword:0000004f\n"
+        "\"CameraAudio\"=dword:00000009\n\"TimeStamp\"=dword:00000010\n"
+        "\"MotionDetectCamera\"=dword:00000010\n\"ScheduleCamera\"=dword:80000001\n"
+        "\"DetectingAction\"=dword:00000100\n\"SenseMode\"=dword:00000100\n"
+        "\"Brightness\"=dword:00000100\n\"FrameSpeed\"=dword:00000476\n"
+        "\"SelectDis\"=dword:00000007\n");
+    ExpectDefaults(Loaded());
+    // The edges of the ranges are taken.
+    WriteKey(
+        "\"FrameRate1\"=dword:0000001e\n\"FrameRate2\"=dword:00000001\n"
+        "\"Intervaltime\"=dword:0000ea60\n\"EachTime\"=dword:00000050\n"
+        "\"CameraAudio\"=dword:00000004\n\"FrameSpeed\"=dword:00000470\n");
+    const RegistrySettings s = Loaded();
+    EXPECT_EQ(s.frameRate[0], 30u);
+    EXPECT_EQ(s.frameRate[1], 1u);
+    EXPECT_EQ(s.intervalTimeMs.Get(), 60000u);
+    EXPECT_EQ(s.eachTimeMs.Get(), 80u);
+    EXPECT_EQ(s.cameraAudio, 4u);
+    EXPECT_EQ(s.frameSpeed, 1136u);
+}
+
+TEST_F(Settings, CameraNamesThatChangeAreReported) {
+    WriteKey("\"Camera1OSD\"=\"Door\"\n\"Camera2OSD\"=\"Hall\"\n");
+    RegistrySettings s;
+    s.cameraOsd[1] = "Hall";
+    std::vector<std::pair<int, QString>> changed;
+    settings.LoadCameraSettings(s, [&](int n, const QString& name) {
+        changed.push_back({n, name});
+    });
+    EXPECT_EQ(changed, (std::vector<std::pair<int, QString>>{{1, "Door"}}));
+    EXPECT_EQ(s.cameraOsd[0], "Door");
+}
+
+TEST_F(Settings, NoDialogOpenedLeavesTheKeyFileUntouched) {
+    WriteKey("\"EachTime\"=dword:000003e8\n");
+    const QByteArray before = ReadAll(file);
+    const auto modified = QFileInfo(file).lastModified();
+    RegistrySettings s = Loaded();
+    s.eachTimeMs.Set(5000);
+    s.recordPath = "/elsewhere";
+    settings.SaveOpenedGroups(s, OpenedDialogs{});
+    EXPECT_EQ(ReadAll(file), before);
+    EXPECT_EQ(QFileInfo(file).lastModified(), modified);
+}
+
+TEST_F(Settings, EachGroupIsWrittenInItsOrderAndExitWritesTheGroupsInTurn) {
+    WriteKey("");
+    RegistrySettings s;
+    s.cameraSchedule = {"a1", "a2", "a3", "a4"};
+    s.cameraEndSchedule = {"b1", "b2", "b3", "b4"};
+    s.cameraOsd = {"One", "Two", "Three", "Four"};
+    s.recordPath = "/rec";
+    s.recordMode = true;
+    s.eachTimeMs.Set(MillisecondsFromSeconds(1.2345));
+    settings.SaveOpenedGroups(s, OpenedDialogs{true, true, true, true});
+    const QByteArray expected = kKeyHeader +
+                                "\"ScheduleCamera\"=dword:00000000\n"
+                                "\"Camera1Schedule\"=\"a1\"\n\"Camera2Schedule\"=\"a2\"\n"
+                                "\"Camera3Schedule\"=\"a3\"\n\"Camera4Schedule\"=\"a4\"\n"
+                                "\"Camera1EndSchedule\"=\"b1\"\n\"Camera2EndSchedule\"=\"b2\"\n"
+                                "\"Camera3EndSchedule\"=\"b3\"\n\"Camera4EndSchedule\"=\"b4\"\n"
+                                "\"FrameRateAll\"=dword:00000002\n"
+                                "\"FrameRate1\"=dword:00000002\n\"FrameRate2\"=dword:00000002\n"
+                                "\"FrameRate3\"=dword:00000002\n\"FrameRate4\"=dword:00000002\n"
+                                "\"TimeStamp\"=dword:00000000\n\"CameraAudio\"=dword:00000000\n"
+                                "\"RecordMode\"=dword:00000001\n\"RecordPath\"=\"/rec\"\n"
+                                "\"MotionDetectCamera\"=dword:00000000\n"
+                                "\"DetectingAction\"=dword:00000001\n"
+                                "\"SenseMode\"=dword:000000c8\n"
+                                "\"Camera1OSD\"=\"One\"\n\"Camera2OSD\"=\"Two\"\n"
+                                "\"Camera3OSD\"=\"Three\"\n\"Camera4OSD\"=\"Four\"\n"
+                                "\"EachTime\"=dword:000004d2\n"
+                                "\"Intervaltime\"=dword:0000012c\n\"Distime\"=dword:00000032\n"
+                                "\"FrameSpeed\"=dword:00000474\n\"SelectDis\"=dword:00000001\n"
+                                "\"Brightness\"=dword:00000064\n";
+    EXPECT_EQ(ReadAll(file).toStdString(), expected.toStdString());
+    // And it all loads back.
+    const RegistrySettings back = Loaded();
+    EXPECT_EQ(back.cameraEndSchedule, s.cameraEndSchedule);
+    EXPECT_EQ(back.eachTimeMs.Get(), 1234u);
+    EXPECT_TRUE(back.recordMode);
+}
+
+TEST_F(Settings, OnlyTheOpenedGroupIsWritten) {
+    WriteKey("\"SenseMode\"=dword:00000032\n");
+    RegistrySettings s = Loaded();
+    s.senseMode = 240;
+    s.brightness = 7;
+    settings.SaveOpenedGroups(s, OpenedDialogs{false, false, false, true});
+    const RegistrySettings back = Loaded();
+    EXPECT_EQ(back.senseMode, 50u);
+    EXPECT_EQ(back.brightness, 7u);
+}
+
+TEST_F(Settings, SavesNeverCreateTheKey) {
+    RegistrySettings s;
+    EXPECT_FALSE(settings.SaveSchedules(s));
+    EXPECT_FALSE(settings.SaveRecordSettings(s));
+    EXPECT_FALSE(settings.SaveMotionSettings(s));
+    EXPECT_FALSE(settings.SaveCameraSettings(s));
+    EXPECT_FALSE(QFile::exists(file));
+}
+
+TEST(SettingsTimes, DwellSecondsBecomeTruncatedMilliseconds) {
+    EXPECT_EQ(MillisecondsFromSeconds(1.2345), 1234u);
+    EXPECT_EQ(MillisecondsFromSeconds(0.29), 290u);
+    EXPECT_EQ(MillisecondsFromSeconds(0.08), 80u);
+    EXPECT_EQ(MillisecondsFromSeconds(1.9999), 1999u);
+    EXPECT_EQ(MillisecondsFromSeconds(0), 0u);
+    EXPECT_EQ(MillisecondsFromSeconds(-3), 0u);
+    EXPECT_EQ(MillisecondsFromSeconds(1e12), 4294967295u);
+}
+
+TEST(SettingsTimes, SwitchingTimingsAreSharedWithAnotherThread) {
+    RegistrySettings s;
+    std::atomic<bool> seenChange{false};
+    std::thread reader([&] {
+        while (s.intervalTimeMs.Get() != 7) {
+        }
+        seenChange = true;
+    });
+    s.intervalTimeMs.Set(7);
+    reader.join();
+    EXPECT_TRUE(seenChange);
+    const RegistrySettings copy = s;
+    EXPECT_EQ(copy.intervalTimeMs.Get(), 7u);
+}
+
+}  // namespace
