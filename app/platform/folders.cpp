@@ -64,9 +64,8 @@ QString RecordFolderFrom(const QString& recordPath) {
 RuntimeFolder PrepareRuntimeFolder() {
     const uid_t uid = getuid();
     const QString base = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    const QString path = base.isEmpty()
-                             ? QStringLiteral("/tmp/ovistra-%1").arg(uid)
-                             : JoinPath(base, QStringLiteral("ovistra"));
+    const QString path = base.isEmpty() ? QStringLiteral("/tmp/ovistra-%1").arg(uid)
+                                        : JoinPath(base, QStringLiteral("ovistra"));
     const QByteArray native = QFile::encodeName(path);
     if (mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
         return {path, QStringLiteral("cannot create the runtime folder %1: %2")
