@@ -9,7 +9,7 @@ OVISTRA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 OVISTRA_PACKAGES=(
     g++ cmake ninja-build pkg-config binutils
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev qt6-tools-dev qt6-qpa-plugins
+    qt6-base-dev qt6-tools-dev qt6-qpa-plugins libqt6opengl6-dev
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
     gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav gstreamer1.0-tools
 )
