@@ -9,6 +9,10 @@ QString KeyPath(const QString& subKey) {
     return QStringLiteral("HKEY_CURRENT_USER\\") + subKey;
 }
 
+std::pair<QString, QString> OverrideKey(const QString& keyPath, const QString& name) {
+    return {keyPath.toLower(), name.toLower()};
+}
+
 }  // namespace
 
 RegistryStore::RegistryStore(QString currentUserFile)
@@ -21,7 +25,17 @@ bool RegistryStore::CreateKey(const QString& subKey) const {
     return RegistryDocument::WithKey(KeyPath(subKey)).Save(currentUserFile_);
 }
 
-CRegistryKey::CRegistryKey(const RegistryStore& store) : store_(store) {}
+void RegistryStore::SetOverride(const QString& subKey, const QString& name,
+                                const RegistryValue& value) {
+    overrides_[OverrideKey(KeyPath(subKey), name)] = value;
+}
+
+RegistryValue* RegistryStore::FindOverride(const QString& keyPath, const QString& name) {
+    const auto it = overrides_.find(OverrideKey(keyPath, name));
+    return it == overrides_.end() ? nullptr : &it->second;
+}
+
+CRegistryKey::CRegistryKey(RegistryStore& store) : store_(store) {}
 
 CRegistryKey::~CRegistryKey() {
     Close();
@@ -51,11 +65,18 @@ bool CRegistryKey::OpenForWrite(RegistryRoot root, const QString& subKey) {
     return Open(root, subKey, true);
 }
 
-bool CRegistryKey::ReadString(const QString& name, QString* out) const {
+std::optional<RegistryValue> CRegistryKey::Lookup(const QString& name) const {
     if (!open_) {
-        return false;
+        return std::nullopt;
     }
-    const auto value = document_.Value(keyPath_, name);
+    if (const auto* overridden = store_.FindOverride(keyPath_, name)) {
+        return *overridden;
+    }
+    return document_.Value(keyPath_, name);
+}
+
+bool CRegistryKey::ReadString(const QString& name, QString* out) const {
+    const auto value = Lookup(name);
     if (!value || value->type != RegistryValue::Type::String ||
         value->textBytes >= kStringBufferBytes) {
         return false;
@@ -65,10 +86,7 @@ bool CRegistryKey::ReadString(const QString& name, QString* out) const {
 }
 
 bool CRegistryKey::ReadDword(const QString& name, uint32_t* out) const {
-    if (!open_) {
-        return false;
-    }
-    const auto value = document_.Value(keyPath_, name);
+    const auto value = Lookup(name);
     if (!value || value->type != RegistryValue::Type::Number) {
         return false;
     }
@@ -77,7 +95,14 @@ bool CRegistryKey::ReadDword(const QString& name, uint32_t* out) const {
 }
 
 bool CRegistryKey::Write(const QString& name, const RegistryValue& value) {
-    if (!open_ || !writable_ || !document_.SetValue(keyPath_, name, value)) {
+    if (!open_ || !writable_) {
+        return false;
+    }
+    if (auto* overridden = store_.FindOverride(keyPath_, name)) {
+        *overridden = value;
+        return true;
+    }
+    if (!document_.SetValue(keyPath_, name, value)) {
         return false;
     }
     dirty_ = true;

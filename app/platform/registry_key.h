@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <map>
 #include <optional>
 
 #include "registry_document.h"
@@ -23,9 +24,17 @@ public:
     // Only installation and first-run set-up create the key.
     bool CreateKey(const QString& subKey) const;
 
+    // A value of a current-user key that stands in for the stored one during this run only:
+    // reads see it, writes change it and never reach the key file.
+    void SetOverride(const QString& subKey, const QString& name, const RegistryValue& value);
+
 private:
     friend class CRegistryKey;
+    // Keyed by key path and lower-case name.
+    RegistryValue* FindOverride(const QString& keyPath, const QString& name);
+
     QString currentUserFile_;
+    std::map<std::pair<QString, QString>, RegistryValue> overrides_;
 };
 
 class CRegistryKey {
@@ -33,7 +42,7 @@ public:
     // Values that read as strings must fit 260 bytes with their terminating zero.
     static constexpr int kStringBufferBytes = 260;
 
-    explicit CRegistryKey(const RegistryStore& store);
+    explicit CRegistryKey(RegistryStore& store);
     ~CRegistryKey();
     CRegistryKey(const CRegistryKey&) = delete;
     CRegistryKey& operator=(const CRegistryKey&) = delete;
@@ -58,8 +67,9 @@ public:
 private:
     bool Open(RegistryRoot root, const QString& subKey, bool forWrite);
     bool Write(const QString& name, const RegistryValue& value);
+    std::optional<RegistryValue> Lookup(const QString& name) const;
 
-    const RegistryStore& store_;
+    RegistryStore& store_;
     RegistryDocument document_;
     QString keyPath_;
     bool open_ = false;

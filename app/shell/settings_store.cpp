@@ -1,5 +1,6 @@
 #include "settings_store.h"
 
+#include <QStringList>
 #include <cmath>
 
 #include "folders.h"
@@ -66,7 +67,36 @@ QString RegistrySettings::RecordFolder() const {
     return platform::RecordFolderFrom(recordPath);
 }
 
-SettingsStore::SettingsStore(const platform::RegistryStore& registry) : registry_(registry) {}
+SettingsStore::SettingsStore(platform::RegistryStore& registry) : registry_(registry) {}
+
+std::optional<platform::RegistryValue::Type> SettingsStore::TypeOf(const QString& name) {
+    using Type = platform::RegistryValue::Type;
+    static const QStringList strings = [] {
+        QStringList names{"AppPath", "RecordPath"};
+        for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
+            names << Numbered("Camera%1OSD", n) << Numbered("Camera%1Schedule", n)
+                  << Numbered("Camera%1EndSchedule", n);
+        }
+        return names;
+    }();
+    static const QStringList numbers = [] {
+        QStringList names{"EachTime",    "Distime",        "Intervaltime",   "FrameSpeed",
+                          "SelectDis",   "Brightness",     "FrameRateAll",   "TimeStamp",
+                          "CameraAudio", "RecordMode",     "ScheduleCamera", "MotionDetectCamera",
+                          "SenseMode",   "DetectingAction"};
+        for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
+            names << Numbered("FrameRate%1", n);
+        }
+        return names;
+    }();
+    if (strings.contains(name, Qt::CaseInsensitive)) {
+        return Type::String;
+    }
+    if (numbers.contains(name, Qt::CaseInsensitive)) {
+        return Type::Number;
+    }
+    return std::nullopt;
+}
 
 bool SettingsStore::LoadSchedules(RegistrySettings& s) const {
     CRegistryKey key(registry_);

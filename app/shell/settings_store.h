@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 #include "registry_key.h"
 #include "registry_settings.h"
@@ -25,7 +26,10 @@ public:
     // Told of each camera name the load changes (camera 1..4), so captions can follow.
     using NameChanged = std::function<void(int camera, const QString& name)>;
 
-    explicit SettingsStore(const platform::RegistryStore& registry);
+    explicit SettingsStore(platform::RegistryStore& registry);
+
+    // The type a program-key value is stored with; none for a name the station does not keep.
+    static std::optional<platform::RegistryValue::Type> TypeOf(const QString& name);
 
     // Each returns whether the program key could be opened; the start-up order is the order
     // of LoadAll.
@@ -45,7 +49,7 @@ public:
     void SaveOpenedGroups(const RegistrySettings& s, const OpenedDialogs& opened) const;
 
 private:
-    const platform::RegistryStore& registry_;
+    platform::RegistryStore& registry_;
 };
 
 // The camera dialog's dwell time in whole milliseconds, truncated; a decimal the user typed

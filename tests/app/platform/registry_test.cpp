@@ -190,6 +190,35 @@ TEST_F(Registry, MalformedValuesFailToReadWithoutHarm) {
     EXPECT_EQ(number, 10u);
 }
 
+TEST_F(Registry, RunOnlyOverridesAreReadAndWrittenButNeverStored) {
+    ASSERT_TRUE(store.CreateKey(kSubKey));
+    {
+        CRegistryKey key(store);
+        ASSERT_TRUE(key.OpenForWrite(RegistryRoot::CurrentUser, kSubKey));
+        key.WriteDword("EachTime", 1000);
+    }
+    const QByteArray stored = ReadAll(file);
+    store.SetOverride(kSubKey, "eachtime", ovistra::platform::RegistryValue::Number(2500));
+    store.SetOverride(kSubKey, "RecordPath", ovistra::platform::RegistryValue::String("/tmp/r"));
+    CRegistryKey key(store);
+    ASSERT_TRUE(key.OpenForRead(RegistryRoot::CurrentUser, kSubKey));
+    uint32_t number = 0;
+    QString text;
+    EXPECT_TRUE(key.ReadDword("EachTime", &number));
+    EXPECT_EQ(number, 2500u);
+    EXPECT_TRUE(key.ReadString("RecordPath", &text));
+    EXPECT_EQ(text, "/tmp/r");
+    EXPECT_FALSE(key.ReadString("EachTime", &text));  // the override keeps its type
+
+    ASSERT_TRUE(key.OpenForWrite(RegistryRoot::CurrentUser, kSubKey));
+    EXPECT_TRUE(key.WriteDword("EachTime", 3000));
+    ASSERT_TRUE(key.Close());
+    EXPECT_EQ(ReadAll(file), stored);
+    ASSERT_TRUE(key.OpenForRead(RegistryRoot::CurrentUser, kSubKey));
+    EXPECT_TRUE(key.ReadDword("EachTime", &number));
+    EXPECT_EQ(number, 3000u);
+}
+
 TEST_F(Registry, MutatedKeyFilesNeverCrashAndKeepWhatTheyCannotParse) {
     const QByteArray valid =
         "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Halvorn\\Brisquel]\n"

@@ -221,6 +221,16 @@ TEST_F(Settings, SavesNeverCreateTheKey) {
     EXPECT_FALSE(QFile::exists(file));
 }
 
+TEST(SettingsNames, EveryKeptValueHasItsStoredType) {
+    using Type = ovistra::platform::RegistryValue::Type;
+    EXPECT_EQ(SettingsStore::TypeOf("EachTime"), Type::Number);
+    EXPECT_EQ(SettingsStore::TypeOf("framerate4"), Type::Number);
+    EXPECT_EQ(SettingsStore::TypeOf("Camera3EndSchedule"), Type::String);
+    EXPECT_EQ(SettingsStore::TypeOf("RecordPath"), Type::String);
+    EXPECT_EQ(SettingsStore::TypeOf("FrameRate5"), std::nullopt);
+    EXPECT_EQ(SettingsStore::TypeOf("EnableLUA"), std::nullopt);  // not the program key's
+}
+
 TEST(SettingsTimes, DwellSecondsBecomeTruncatedMilliseconds) {
     EXPECT_EQ(MillisecondsFromSeconds(1.2345), 1234u);
     EXPECT_EQ(MillisecondsFromSeconds(0.29), 290u);
