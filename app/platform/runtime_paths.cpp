@@ -25,8 +25,17 @@ QString ExecutableFolder() {
 
 QStringList RuntimeLibraryCandidates(const QString& fileName) {
     const QString own = ExecutableFolder();
-    return {JoinPath(own, fileName), QDir::cleanPath(JoinPath(own, "../lib/ovistra/" + fileName)),
-            QDir::cleanPath(JoinPath(own, "../lib/" + fileName))};
+    QStringList candidates{JoinPath(own, fileName)};
+    // The installed library folder, which is lib/<multiarch> on a /usr prefix.
+    for (const QString& lib : {QStringLiteral("lib"), QStringLiteral(OVISTRA_INSTALL_LIBDIR)}) {
+        for (const QString& sub : {QStringLiteral("/ovistra/"), QStringLiteral("/")}) {
+            const QString path = QDir::cleanPath(JoinPath(own, "../" + lib + sub + fileName));
+            if (!candidates.contains(path)) {
+                candidates << path;
+            }
+        }
+    }
+    return candidates;
 }
 
 QString FindRuntimeLibrary(const QString& fileName) {
@@ -35,8 +44,8 @@ QString FindRuntimeLibrary(const QString& fileName) {
 
 QString FindDataFile(const QString& fileName) {
     const QString own = ExecutableFolder();
-    return FirstExisting({JoinPath(own, fileName),
-                          QDir::cleanPath(JoinPath(own, "../share/ovistra/" + fileName))});
+    return FirstExisting(
+        {JoinPath(own, fileName), QDir::cleanPath(JoinPath(own, "../share/ovistra/" + fileName))});
 }
 
 }  // namespace ovistra::platform

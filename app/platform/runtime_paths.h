@@ -12,7 +12,7 @@ namespace ovistra::platform {
 QString ExecutableFolder();
 
 // Candidate paths of a run-time library, in search order: the executable's folder,
-// ../lib/ovistra/ and ../lib/ beside it.
+// ../lib/ovistra/ and ../lib/ beside it, then the same in the installed library folder.
 QStringList RuntimeLibraryCandidates(const QString& fileName);
 
 // The first candidate that exists; empty when none does.

@@ -1,0 +1,279 @@
+#include "run_options.h"
+
+#include <cmath>
+
+namespace ovistra {
+namespace {
+
+enum class Option {
+    Headless,
+    Duration,
+    Events,
+    Device,
+    SimInput,
+    SimMotion,
+    SimName,
+    Set,
+    Help,
+    Version
+};
+
+struct OptionInfo {
+    const char* name;
+    Option option;
+    bool takesValue;
+    const char* valueName;
+    const char* help;
+};
+
+// The one table of options: the parser and the --help text both read it.
+constexpr OptionInfo kOptions[] = {
+    {"--headless", Option::Headless, false, "",
+     "No window; message boxes are printed and answered"},
+    {"--duration", Option::Duration, true, "SECONDS",
+     "Shut down in order after SECONDS (decimals allowed)"},
+    {"--events", Option::Events, false, "", "Print one line per event on standard output"},
+    {"--device", Option::Device, true, "real|sim",
+     "Use the real capture device or the simulated one"},
+    {"--sim-input", Option::SimInput, true, "N=FILE",
+     "Simulated camera N (1-4) shows FILE (repeatable)"},
+    {"--sim-motion", Option::SimMotion, true, "N:START-END",
+     "Simulated motion on camera N, seconds (repeatable)"},
+    {"--sim-name", Option::SimName, true, "TEXT", "Name the simulated device reports"},
+    {"--set", Option::Set, true, "NAME=VALUE", "Override setting NAME for this run (repeatable)"},
+    {"--help", Option::Help, false, "", "Show this help and exit"},
+    {"--version", Option::Version, false, "", "Show the version and exit"},
+};
+
+const OptionInfo* FindOption(const QString& name) {
+    if (name == QLatin1String("-h")) {
+        return FindOption(QStringLiteral("--help"));
+    }
+    for (const OptionInfo& info : kOptions) {
+        if (name == QLatin1String(info.name)) {
+            return &info;
+        }
+    }
+    return nullptr;
+}
+
+// An argument as quoted in a reason: control characters escaped and long text cut, so the
+// reason stays one short line whatever was typed.
+QString Shown(const QString& text) {
+    constexpr int kMaxChars = 60;
+    QString out = QStringLiteral("'");
+    for (int i = 0; i < text.size(); ++i) {
+        if (i == kMaxChars) {
+            out += QStringLiteral("...");
+            break;
+        }
+        const QChar c = text[i];
+        if (c == u'\n') {
+            out += QStringLiteral("\\n");
+        } else if (c == u'\t') {
+            out += QStringLiteral("\\t");
+        } else if (!c.isPrint() && c != u' ') {
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        } else {
+            out += c;
+        }
+    }
+    return out + QLatin1Char('\'');
+}
+
+// Plain decimal seconds: digits with at most one point; no sign, exponent or blanks.
+bool ParseSeconds(QStringView text, double* seconds) {
+    int digits = 0;
+    int points = 0;
+    for (QChar c : text) {
+        if (c >= u'0' && c <= u'9') {
+            ++digits;
+        } else if (c == u'.') {
+            ++points;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0 || points > 1) {
+        return false;
+    }
+    bool ok = false;
+    *seconds = text.toDouble(&ok);
+    return ok && std::isfinite(*seconds);
+}
+
+bool ParseCamera(QStringView text, int* camera) {
+    if (text.size() != 1 || text[0] < u'1' || text[0] > u'4') {
+        return false;
+    }
+    *camera = text[0].unicode() - u'0';
+    return true;
+}
+
+// Each returns the reason the value is unusable, or an empty string.
+QString ApplyValue(Option option, const QString& value, RunOptions& o) {
+    switch (option) {
+        case Option::Duration: {
+            double seconds = 0;
+            if (!ParseSeconds(value, &seconds) || seconds <= 0) {
+                return QStringLiteral("--duration needs a positive number of seconds, not %1")
+                    .arg(Shown(value));
+            }
+            o.durationSeconds = seconds;
+            return {};
+        }
+        case Option::Device:
+            if (value == QLatin1String("real")) {
+                o.device = RunOptions::Device::Real;
+            } else if (value == QLatin1String("sim")) {
+                o.device = RunOptions::Device::Sim;
+            } else {
+                return QStringLiteral("--device must be real or sim, not %1").arg(Shown(value));
+            }
+            return {};
+        case Option::SimInput: {
+            const qsizetype eq = value.indexOf(u'=');
+            int camera = 0;
+            if (eq < 0 || !ParseCamera(QStringView(value).left(eq), &camera) ||
+                eq + 1 == value.size()) {
+                return QStringLiteral("--sim-input needs N=FILE with camera N from 1 to 4, not %1")
+                    .arg(Shown(value));
+            }
+            o.simInputs[camera] = value.mid(eq + 1);
+            return {};
+        }
+        case Option::SimMotion: {
+            const QString form = QStringLiteral(
+                                     "--sim-motion needs N:START-END with camera N from 1 to 4 and "
+                                     "times in seconds, not %1")
+                                     .arg(Shown(value));
+            const qsizetype colon = value.indexOf(u':');
+            const qsizetype dash = value.indexOf(u'-', colon + 1);
+            SimMotion m{};
+            if (colon < 0 || dash < 0 || !ParseCamera(QStringView(value).left(colon), &m.camera) ||
+                !ParseSeconds(QStringView(value).sliced(colon + 1, dash - colon - 1),
+                              &m.startSeconds) ||
+                !ParseSeconds(QStringView(value).sliced(dash + 1), &m.endSeconds)) {
+                return form;
+            }
+            if (m.startSeconds >= m.endSeconds) {
+                return QStringLiteral("--sim-motion START must be before END, not %1")
+                    .arg(Shown(value));
+            }
+            o.simMotions.push_back(m);
+            return {};
+        }
+        case Option::SimName:
+            if (value.isEmpty()) {
+                return QStringLiteral("--sim-name needs a non-empty name");
+            }
+            o.simName = value;
+            return {};
+        case Option::Set: {
+            const qsizetype eq = value.indexOf(u'=');
+            if (eq <= 0) {
+                return QStringLiteral("--set needs NAME=VALUE with a non-empty NAME, not %1")
+                    .arg(Shown(value));
+            }
+            o.sets.emplace_back(value.left(eq), value.mid(eq + 1));
+            return {};
+        }
+        case Option::Headless:
+        case Option::Events:
+        case Option::Help:
+        case Option::Version:
+            break;
+    }
+    return {};
+}
+
+void ApplyFlag(Option option, RunOptions& o) {
+    switch (option) {
+        case Option::Headless:
+            o.headless = true;
+            break;
+        case Option::Events:
+            o.events = true;
+            break;
+        case Option::Help:
+            o.help = true;
+            break;
+        case Option::Version:
+            o.version = true;
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+ParsedOptions ParseRunOptions(const QStringList& arguments) {
+    ParsedOptions parsed;
+    auto fail = [&parsed](const QString& reason) {
+        parsed.error = reason;
+        return parsed;
+    };
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == QLatin1String("--")) {
+            if (i + 1 < arguments.size()) {
+                return fail(QStringLiteral("unexpected argument %1").arg(Shown(arguments[i + 1])));
+            }
+            break;
+        }
+        if (!arg.startsWith(u'-') || arg.size() == 1) {
+            return fail(QStringLiteral("unexpected argument %1").arg(Shown(arg)));
+        }
+        QString name = arg;
+        std::optional<QString> value;
+        const qsizetype eq = arg.indexOf(u'=');
+        if (arg.startsWith(QLatin1String("--")) && eq > 0) {
+            name = arg.left(eq);
+            value = arg.mid(eq + 1);
+        }
+        const OptionInfo* info = FindOption(name);
+        if (info == nullptr) {
+            return fail(QStringLiteral("unknown option %1").arg(Shown(name)));
+        }
+        if (!info->takesValue) {
+            if (value) {
+                return fail(QStringLiteral("%1 takes no value").arg(QLatin1String(info->name)));
+            }
+            ApplyFlag(info->option, parsed.options);
+            continue;
+        }
+        if (!value) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1String("--"))) {
+                return fail(QStringLiteral("%1 needs a value (%2)")
+                                .arg(QLatin1String(info->name), QLatin1String(info->valueName)));
+            }
+            value = arguments[++i];
+        }
+        const QString reason = ApplyValue(info->option, *value, parsed.options);
+        if (!reason.isEmpty()) {
+            return fail(reason);
+        }
+    }
+    return parsed;
+}
+
+QString UsageText() {
+    constexpr int kColumn = 27;
+    QString text = QStringLiteral("Usage: ovistra [options]\n\nOptions:\n");
+    for (const OptionInfo& info : kOptions) {
+        QString left = QLatin1String(info.name);
+        if (info.option == Option::Help) {
+            left = QStringLiteral("-h, --help");
+        }
+        if (info.takesValue) {
+            left += QLatin1Char(' ') + QLatin1String(info.valueName);
+        }
+        text += QStringLiteral("  ") + left.leftJustified(kColumn - 2) + QLatin1Char(' ') +
+                QLatin1String(info.help) + QLatin1Char('\n');
+    }
+    text += QStringLiteral("\nAn option's value may also follow an equals sign: --duration=5.\n");
+    return text;
+}
+
+}  // namespace ovistra

@@ -266,6 +266,33 @@ void SettingsStore::SaveOpenedGroups(const RegistrySettings& s, const OpenedDial
     }
 }
 
+bool AddRunOverride(platform::RegistryStore& registry, const QString& name, const QString& value,
+                    QString* error) {
+    using platform::RegistryValue;
+    const auto type = SettingsStore::TypeOf(name);
+    if (!type) {
+        *error = QStringLiteral("%1 is not a setting of the station").arg(name);
+        return false;
+    }
+    if (*type == RegistryValue::Type::String) {
+        registry.SetOverride(SettingsStore::kProgramKey, name, RegistryValue::String(value));
+        return true;
+    }
+    bool ok = false;
+    const QString digits = value.trimmed();
+    const qulonglong number = digits.startsWith("0x", Qt::CaseInsensitive)
+                                  ? digits.mid(2).toULongLong(&ok, 16)
+                                  : digits.toULongLong(&ok, 10);
+    if (!ok || number > 0xFFFFFFFFull) {
+        *error =
+            QStringLiteral("%1 takes a number from 0 to 4294967295, not \"%2\"").arg(name, value);
+        return false;
+    }
+    registry.SetOverride(SettingsStore::kProgramKey, name,
+                         RegistryValue::Number(static_cast<uint32_t>(number)));
+    return true;
+}
+
 uint32_t MillisecondsFromSeconds(double seconds) {
     if (!(seconds > 0)) {
         return 0;

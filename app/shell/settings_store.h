@@ -52,6 +52,12 @@ private:
     platform::RegistryStore& registry_;
 };
 
+// Sets a run-only value of the program key ("--set NAME=VALUE"), typed as the setting is
+// stored: numbers in decimal or with 0x in hexadecimal, up to 32 bits. False, with a reason,
+// for a name the station does not keep or a value its type cannot hold.
+bool AddRunOverride(platform::RegistryStore& registry, const QString& name, const QString& value,
+                    QString* error);
+
 // The camera dialog's dwell time in whole milliseconds, truncated; a decimal the user typed
 // (0.29 s) is not lost to binary rounding (289.99999...).
 uint32_t MillisecondsFromSeconds(double seconds);

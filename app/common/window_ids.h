@@ -1,0 +1,82 @@
+// Numbers the main window is driven by: its window messages, its timers, the controls of its
+// template and the texts it shows. Shared by every subsystem that talks to the main window.
+#pragma once
+
+#include <cstdint>
+
+namespace ovistra::ids {
+
+// --- window messages
+constexpr uint32_t kWmClose = 0x0010;
+constexpr uint32_t kWmUser = 0x0400;
+constexpr uint32_t kUnlockRequest = kWmUser + 101;
+constexpr uint32_t kSiblingStartFrames = 1137;
+constexpr uint32_t kSiblingStopFrames = 2031;
+constexpr uint32_t kSiblingLinkEnded = 2032;
+constexpr uint32_t kSiblingControl = 2033;
+constexpr uint32_t kSiblingRegister = 2034;
+constexpr uint32_t kCameraIntervalTime = 1524;
+constexpr uint32_t kCameraSetToggle = 1578;
+constexpr uint32_t kCameraSetTakeAll = 1579;
+constexpr uint32_t kCameraSetToggleAndHand = 1580;
+constexpr uint32_t kCameraSetTakeTimings = 1581;
+constexpr uint32_t kScheduleConfirmed = 1674;
+constexpr uint32_t kScheduleCancelled = 1675;
+constexpr uint32_t kRecordSetConfirmed = 1679;
+constexpr uint32_t kRecordSetCancelled = 1680;
+constexpr uint32_t kPictureBrowserClosed = 1725;
+constexpr uint32_t kMotionSetConfirmed = 1825;
+constexpr uint32_t kMotionSetCancelled = 1826;
+constexpr uint32_t kPlaybackToggle = 2025;
+constexpr uint32_t kShowPasswordPrompt = 1125;
+constexpr uint32_t kColoursChanged = 1126;
+constexpr uint32_t kColoursReset = 1127;
+
+// --- timers of the main window
+constexpr uintptr_t kSiblingRecordTimer = 21;
+constexpr uintptr_t kFirstClickTimer = 105;  // 105..108: camera 1..4
+constexpr uintptr_t kDiskWatchTimer = 881;
+constexpr uintptr_t kFirstFrameTimer = 884;  // 884..887: camera 1..4
+constexpr uintptr_t kClockTimer = 906;
+constexpr uintptr_t kScheduleTimer = 908;
+constexpr uintptr_t kStartCaptureTimer = 909;
+constexpr uintptr_t kFirstCircularTimer = 911;  // 911..914: camera 1..4
+constexpr uintptr_t kMotionTimer = 915;
+constexpr uintptr_t kLayoutTimer = 917;
+
+// --- commands and controls of the main window's template
+constexpr int kAboutCommand = 16;
+constexpr int kFirstPicture = 1000;  // 1000..1003: camera 1..4
+constexpr int kHiddenHolder = 1004;
+constexpr int kFirstCameraButton = 1011;  // 1011..1014: camera 1..4
+constexpr int kAllCamerasButton = 1015;
+constexpr int kCameraSetButton = 1016;
+constexpr int kRecordSetButton = 1017;
+constexpr int kRecordAllButton = 1022;
+constexpr int kPlaybackButton = 1023;
+constexpr int kExitButton = 1024;
+constexpr int kScheduleButton = 1025;
+constexpr int kFirstCaption = 1027;  // 1027..1030: camera 1..4
+constexpr int kFullScreenButton = 1031;
+constexpr int kLargeCaption = 1038;
+constexpr int kClockCaption = 1040;
+constexpr int kMotionButton = 1049;
+constexpr int kFirstStrip = 1061;  // 1061..1064: camera 1..4
+constexpr int kLargeStrip = 1072;
+constexpr int kStatusText = 1073;
+constexpr int kStillAllButton = 1106;
+constexpr int kMotionSetButton = 1116;
+constexpr int kCyclingButton = 1127;
+constexpr int kLargePicture = 1143;
+
+// --- resources
+constexpr int kMainTemplate = 102;
+constexpr int kAppIcon = 128;
+constexpr int kTextAbout = 101;
+constexpr int kTextNoMediaFramework = 114;
+constexpr int kTextNoVideoView = 115;
+constexpr int kCaptionGeneral = 119;
+constexpr int kFirstBaseCaption = 146;  // 146..149: camera 1..4 enabled
+constexpr int kTextAlreadyRunning = 228;
+
+}  // namespace ovistra::ids

@@ -1,0 +1,49 @@
+// The application object: finds the program folder, loads the resource library, makes sure
+// one station runs per user, sets up a first run and runs the main window.
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "registry_key.h"
+#include "single_instance_lock.h"
+#include "station_statistics.h"
+
+namespace ovistra {
+
+class CQuorvaneDlg;
+class ResourceLibrary;
+
+// Exit codes of the station.
+enum ExitCode { kExitOk = 0, kExitAlreadyRunning = 1, kExitUsage = 2, kExitStartupFailed = 3 };
+
+class CQuorvaneApp {
+public:
+    // registry carries this run's overrides; headless answers message boxes by themselves.
+    CQuorvaneApp(platform::RegistryStore& registry, bool headless);
+    ~CQuorvaneApp();
+
+    // Runs the station to its end; an ExitCode.
+    int Run();
+
+    // Ends a running station the way its exit button does; before the window runs, it ends
+    // as soon as it has started. Stops after durationSeconds when given one.
+    void RequestExit();
+    void ExitAfter(double durationSeconds);
+
+    const QString& programFolder() const { return programFolder_; }
+
+private:
+    int InitInstance();
+
+    platform::RegistryStore& registry_;
+    const bool headless_;
+    QString programFolder_;
+    std::unique_ptr<ResourceLibrary> resources_;
+    platform::SingleInstanceLock instanceLock_;
+    StationStatistics statistics_;
+    CQuorvaneDlg* dialog_ = nullptr;
+    bool exitRequested_ = false;
+};
+
+}  // namespace ovistra

@@ -1,0 +1,288 @@
+#include "quorvane_dlg.h"
+
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "colour_scheme.h"
+#include "custom_settings.h"
+#include "event_log.h"
+#include "folders.h"
+#include "media_requirements.h"
+#include "message_box.h"
+#include "resource_library.h"
+#include "window_ids.h"
+
+namespace ovistra {
+namespace {
+
+// The captions whose texts are cleared at start: the four cameras, the large picture, the clock.
+constexpr int kClearedCaptions[] = {ids::kFirstCaption,     ids::kFirstCaption + 1,
+                                    ids::kFirstCaption + 2, ids::kFirstCaption + 3,
+                                    ids::kLargeCaption,     ids::kClockCaption};
+
+const QString kWindowTitle = QStringLiteral("Quorvane ");
+
+void SetText(QWidget* control, const QString& text) {
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+        label->setText(text);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        button->setText(text);
+    }
+}
+
+}  // namespace
+
+CQuorvaneDlg::CQuorvaneDlg(const StationContext& context, QWidget* parent)
+    : QDialog(parent),
+      context_(context),
+      store_(*context.registry),
+      keyboardLock_(this, Handle(), ids::kUnlockRequest) {
+    // Defaults are in force (RegistrySettings); the colours come from the settings file now,
+    // before the window exists.
+    displayMode_.SwitchForStation();
+    settingsFile_ = platform::SettingsFilePath(context_.programFolder);
+    CurrentColourScheme() = CustomSettings(settingsFile_).LoadColourScheme();
+    setWindowIcon(context_.resources->Icon(ids::kAppIcon));
+
+    form_ = context_.resources->LoadTemplate(ids::kMainTemplate, this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    if (form_) {
+        layout->addWidget(form_);
+        for (auto* button : form_->findChildren<QPushButton*>()) {
+            const int id = button->property("controlId").toInt();
+            connect(button, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
+        }
+    }
+}
+
+CQuorvaneDlg::~CQuorvaneDlg() {
+    if (!destroyed_) {
+        DestroyWindow();
+    }
+    OnDestroy();
+    CloseMailbox();
+}
+
+QWidget* CQuorvaneDlg::Control(int id) const {
+    return form_ ? ResourceLibrary::FindControl(form_, id) : nullptr;
+}
+
+QString CQuorvaneDlg::ClockText(const QDateTime& when) {
+    return when.toString(QStringLiteral("yyyy-MM-dd  HH:mm:ss"));
+}
+
+bool CQuorvaneDlg::RunModal() {
+    if (OnInitDialog()) {
+        EventLog::Instance().Print("started", {{"version", QStringLiteral(OVISTRA_VERSION)}});
+    }
+    exec();
+    DestroyWindow();
+    return !startupFailed_;
+}
+
+bool CQuorvaneDlg::FailStartup(int textId) {
+    startupFailed_ = true;
+    platform::MessageBoxes::Instance().Show(textId, ids::kCaptionGeneral,
+                                            platform::MessageIcon::Error,
+                                            platform::MessageButtons::Ok, this);
+    PostMessage(ids::kWmClose, 0, 0);
+    return false;
+}
+
+bool CQuorvaneDlg::OnInitDialog() {
+    for (int id : kClearedCaptions) {
+        SetText(Control(id), QString());
+    }
+    if (!form_) {
+        return FailStartup(ids::kTextNoVideoView);
+    }
+    if (!MissingMediaElements().isEmpty()) {
+        return FailStartup(ids::kTextNoMediaFramework);
+    }
+    if (!CanMakeVideoView()) {
+        return FailStartup(ids::kTextNoVideoView);
+    }
+    setWindowState(windowState() | Qt::WindowMaximized);
+    ApplyColours();
+    for (int n = 0; n < 4; ++n) {
+        pictures_[n] = Control(ids::kFirstPicture + n);
+    }
+    SetTimer(ids::kClockTimer, 1000);
+    SetTimer(ids::kScheduleTimer, 1000);
+    if (QWidget* holder = Control(ids::kHiddenHolder)) {
+        holder->hide();
+    }
+    NotifySiblingStarted();
+    SetTimer(ids::kStartCaptureTimer, 5);
+    for (int id : {ids::kLargePicture, ids::kLargeStrip, ids::kLargeCaption}) {
+        if (QWidget* control = Control(id)) {
+            control->hide();
+        }
+    }
+    store_.LoadAll(settings_);
+    CreateCameraFolders();
+    LoadRecordingList();
+    setWindowTitle(kWindowTitle);
+    return true;
+}
+
+void CQuorvaneDlg::CreateCameraFolders() const {
+    const QString folder = settings_.RecordFolder();
+    for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
+        QDir().mkpath(platform::JoinPath(folder, QStringLiteral("Camera%1").arg(n)));
+    }
+}
+
+void CQuorvaneDlg::ApplyColours() {
+    const ColourScheme& scheme = CurrentColourScheme();
+    QPalette p = palette();
+    p.setColor(QPalette::Window,
+               QColor(scheme.backgroundRed, scheme.backgroundGreen, scheme.backgroundBlue));
+    p.setColor(QPalette::WindowText, QColor(scheme.textRed, scheme.textGreen, scheme.textBlue));
+    setPalette(p);
+    setAutoFillBackground(true);
+    if (QWidget* status = Control(ids::kStatusText)) {
+        QPalette red = status->palette();
+        red.setColor(QPalette::WindowText, Qt::red);
+        status->setPalette(red);
+    }
+    update();
+}
+
+void CQuorvaneDlg::OnTimer(uintptr_t id) {
+    switch (id) {
+        case ids::kClockTimer:
+            clockMoment_ = QDateTime::currentDateTime();
+            SetText(Control(ids::kClockCaption), ClockText(clockMoment_));
+            break;
+        case ids::kScheduleTimer:
+            CheckSchedules();
+            break;
+        case ids::kStartCaptureTimer:
+            KillTimer(ids::kStartCaptureTimer);
+            StartCapture();
+            break;
+        default:
+            break;
+    }
+}
+
+platform::LResult CQuorvaneDlg::OnMessage(uint32_t msg, platform::WParam w, platform::LParam l) {
+    switch (msg) {
+        case ids::kWmClose:
+            close();
+            break;
+        case ids::kCameraIntervalTime:
+            // A settling time is a few hundred milliseconds; anything past a minute is no
+            // setting but a wild message, and would stall the switching thread.
+            if (w <= 60000) {
+                settings_.intervalTimeMs.Set(static_cast<uint32_t>(w));
+            }
+            break;
+        case ids::kColoursChanged:
+        case ids::kColoursReset:
+            CurrentColourScheme() = CustomSettings(settingsFile_).LoadColourScheme();
+            ApplyColours();
+            OnFeatureMessage(msg, w, l);
+            break;
+        default:
+            OnFeatureMessage(msg, w, l);
+            break;
+    }
+    return 0;
+}
+
+void CQuorvaneDlg::OnCommand(int id) {
+    switch (id) {
+        case ids::kExitButton:
+            OnExitButton();
+            break;
+        case ids::kAboutCommand:
+            ShowAbout();
+            break;
+        default:
+            OnFeatureCommand(id);
+            break;
+    }
+}
+
+void CQuorvaneDlg::OnExitButton() {
+    StopSwitching();
+    switchingStopped_ = true;
+    KillTimer(ids::kScheduleTimer);
+    KillTimer(ids::kClockTimer);
+    CloseSecondaryWindows();
+    SendMessage(ids::kWmClose, 0, 0);
+}
+
+void CQuorvaneDlg::DestroyWindow() {
+    destroyed_ = true;
+    // Whichever way the window was closed, the switching thread stops before anything it
+    // touches is torn down.
+    if (!switchingStopped_) {
+        StopSwitching();
+        switchingStopped_ = true;
+    }
+    StopAllRecordings();
+    StopCaptureGraph();
+    CloseDeviceControl();
+    store_.SaveOpenedGroups(settings_, openedDialogs_);
+    TearDownCaptureGraph();
+    displayMode_.Restore();
+    NotifySiblingStopped();
+    for (uintptr_t id : {ids::kClockTimer, ids::kScheduleTimer, ids::kStartCaptureTimer}) {
+        KillTimer(id);
+    }
+}
+
+void CQuorvaneDlg::OnDestroy() {
+    // The lock never outlives the station.
+    keyboardLock_.Release();
+}
+
+void CQuorvaneDlg::contextMenuEvent(QContextMenuEvent* event) {
+    const QString about = context_.resources->Text(ids::kTextAbout);
+    if (about.isEmpty()) {
+        return;
+    }
+    QMenu menu(this);
+    menu.addAction(about, this, [this] { OnCommand(ids::kAboutCommand); });
+    menu.exec(event->globalPos());
+}
+
+void CQuorvaneDlg::ShowAbout() {
+    QMessageBox::about(this, context_.resources->Text(ids::kCaptionGeneral),
+                       QStringLiteral("Ovistra %1").arg(QStringLiteral(OVISTRA_VERSION)));
+}
+
+QStringList CQuorvaneDlg::MissingMediaElements() {
+    return ovistra::MissingMediaElements();
+}
+
+// --- filled in by the capture, recording, schedule, link and settings features
+bool CQuorvaneDlg::CanMakeVideoView() {
+    return true;
+}
+void CQuorvaneDlg::NotifySiblingStarted() {}
+int CQuorvaneDlg::StartCapture() {
+    return 0;
+}
+void CQuorvaneDlg::StopSwitching() {}
+void CQuorvaneDlg::CheckSchedules() {}
+void CQuorvaneDlg::LoadRecordingList() {}
+void CQuorvaneDlg::CloseSecondaryWindows() {}
+void CQuorvaneDlg::StopAllRecordings() {}
+void CQuorvaneDlg::StopCaptureGraph() {}
+void CQuorvaneDlg::CloseDeviceControl() {}
+void CQuorvaneDlg::TearDownCaptureGraph() {}
+void CQuorvaneDlg::NotifySiblingStopped() {}
+void CQuorvaneDlg::OnFeatureCommand(int) {}
+void CQuorvaneDlg::OnFeatureMessage(uint32_t, platform::WParam, platform::LParam) {}
+
+}  // namespace ovistra

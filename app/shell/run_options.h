@@ -1,0 +1,50 @@
+// The command line of the station: run mode, device choice, the simulated device's shape and
+// per-run setting overrides. Parsing only checks the form; the settings store types and
+// range-checks the --set values, and the device layer opens the --sim-input files.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace ovistra {
+
+// Camera N (1..4) of the simulated device sees motion from START to END seconds of the run.
+struct SimMotion {
+    int camera;
+    double startSeconds;
+    double endSeconds;
+};
+
+struct RunOptions {
+    bool headless = false;
+    std::optional<double> durationSeconds;  // finite and > 0 when set
+    bool events = false;
+    enum class Device { Auto, Real, Sim } device = Device::Auto;
+    std::map<int, QString> simInputs;   // camera 1..4 -> file; a repeated camera keeps the last
+    std::vector<SimMotion> simMotions;  // in command-line order
+    std::optional<QString> simName;     // never empty when set
+    std::vector<std::pair<QString, QString>> sets;  // raw (name, value), in command-line order
+    bool help = false;
+    bool version = false;
+};
+
+struct ParsedOptions {
+    RunOptions options;
+    QString error;  // one line, without the program name; empty when the line was usable
+    bool ok() const { return error.isEmpty(); }
+};
+
+// `arguments` without the program name. Both "--opt VALUE" and "--opt=VALUE" are accepted; in
+// the first form an argument starting with "--" is never taken as the value (use the second
+// form for such a value). A single-valued option given twice keeps the last value. "--" ends
+// the options; as the station takes no operands, anything after it is an error.
+ParsedOptions ParseRunOptions(const QStringList& arguments);
+
+// The --help text: a usage line, then one line per option; ends with a newline.
+QString UsageText();
+
+}  // namespace ovistra

@@ -1,0 +1,187 @@
+// The main window's start-up, timers, messages and shutdown, with its feature steps recorded.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "message_box.h"
+#include "quorvane_dlg.h"
+#include "resource_library.h"
+#include "station_statistics.h"
+#include "window_ids.h"
+
+namespace {
+
+using namespace ovistra;
+
+// Records the order in which the window calls its feature steps.
+class RecordingDialog : public CQuorvaneDlg {
+public:
+    using CQuorvaneDlg::CQuorvaneDlg;
+    ~RecordingDialog() override { CloseMailbox(); }
+
+    std::vector<std::string> steps;
+    QStringList missingElements;
+    bool videoViewPossible = true;
+    int clockTicks = 0;
+
+protected:
+    QStringList MissingMediaElements() override {
+        steps.push_back("check media");
+        return missingElements;
+    }
+    bool CanMakeVideoView() override {
+        steps.push_back("check video view");
+        return videoViewPossible;
+    }
+    void NotifySiblingStarted() override { steps.push_back("notify sibling"); }
+    int StartCapture() override {
+        steps.push_back("start capture");
+        return 0;
+    }
+    void StopSwitching() override { steps.push_back("stop switching"); }
+    void CheckSchedules() override { ++clockTicks; }
+    void LoadRecordingList() override { steps.push_back("load recording list"); }
+    void CloseSecondaryWindows() override { steps.push_back("close secondary windows"); }
+    void StopAllRecordings() override { steps.push_back("stop recordings"); }
+    void StopCaptureGraph() override { steps.push_back("stop graph"); }
+    void CloseDeviceControl() override { steps.push_back("close device"); }
+    void TearDownCaptureGraph() override { steps.push_back("tear down graph"); }
+    void NotifySiblingStopped() override { steps.push_back("notify sibling stopped"); }
+};
+
+class StationDialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QString error;
+        resources = ResourceLibrary::LoadFile(UIPACK_LIBRARY, &error);
+        ASSERT_TRUE(resources) << error.toStdString();
+        auto& boxes = platform::MessageBoxes::Instance();
+        boxes.Configure(platform::MessageBoxes::Mode::Headless,
+                        [this](int id) { return resources->Text(id); });
+        boxes.ClearHistory();
+        QFile key(keyFile);
+        ASSERT_TRUE(key.open(QIODevice::WriteOnly));
+        key.write(
+            "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Halvorn\\Brisquel]\n\"RecordPath\"=\"" +
+            dir.filePath("rec").toUtf8() + "\"\n\"EachTime\"=dword:000007d0\n");
+        key.close();
+        context.resources = resources.get();
+        context.registry = &registry;
+        context.programFolder = dir.path() + "/program/";
+        context.statistics = &statistics;
+    }
+
+    // Runs the window and presses its exit button after `ms`.
+    bool RunThenExit(RecordingDialog& dialog, int ms) {
+        QTimer::singleShot(ms, &dialog, [&dialog] { dialog.OnCommand(ids::kExitButton); });
+        return dialog.RunModal();
+    }
+
+    QTemporaryDir dir;
+    QString keyFile = dir.filePath("Brisquel.reg");
+    platform::RegistryStore registry{keyFile};
+    std::unique_ptr<ResourceLibrary> resources;
+    StationStatistics statistics;
+    StationContext context;
+};
+
+TEST_F(StationDialog, StartsAndStopsInOrder) {
+    RecordingDialog dialog(context);
+    EXPECT_TRUE(RunThenExit(dialog, 300));
+    const std::vector<std::string> expected = {
+        "check media",   "check video view", "notify sibling",          "load recording list",
+        "start capture", "stop switching",   "close secondary windows", "stop recordings",
+        "stop graph",    "close device",     "tear down graph",         "notify sibling stopped"};
+    EXPECT_EQ(dialog.steps, expected);
+    EXPECT_EQ(dialog.windowTitle(), "Quorvane ");
+    EXPECT_TRUE(platform::MessageBoxes::Instance().History().empty());
+}
+
+TEST_F(StationDialog, ClosingTheWindowStopsTheSwitchingThreadFirstToo) {
+    RecordingDialog dialog(context);
+    QTimer::singleShot(100, &dialog, [&dialog] { dialog.PostMessage(ids::kWmClose, 0, 0); });
+    EXPECT_TRUE(dialog.RunModal());
+    const auto stop = std::find(dialog.steps.begin(), dialog.steps.end(), "stop switching");
+    ASSERT_NE(stop, dialog.steps.end());
+    EXPECT_EQ(*(stop + 1), "stop recordings");
+    EXPECT_EQ(std::count(dialog.steps.begin(), dialog.steps.end(), "stop switching"), 1);
+    EXPECT_EQ(std::count(dialog.steps.begin(), dialog.steps.end(), "close secondary windows"), 0);
+}
+
+TEST_F(StationDialog, MissingMediaElementsEndStartUpWithText114) {
+    RecordingDialog dialog(context);
+    dialog.missingElements = {"avimux"};
+    EXPECT_FALSE(dialog.RunModal());
+    const auto& history = platform::MessageBoxes::Instance().History();
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].textId, 114);
+    EXPECT_EQ(history[0].captionId, 119);
+    EXPECT_FALSE(history[0].text.isEmpty());
+    const std::vector<std::string> expected = {
+        "check media",  "stop switching",  "stop recordings",       "stop graph",
+        "close device", "tear down graph", "notify sibling stopped"};
+    EXPECT_EQ(dialog.steps, expected);
+}
+
+TEST_F(StationDialog, NoVideoViewEndsStartUpWithText115) {
+    RecordingDialog dialog(context);
+    dialog.videoViewPossible = false;
+    EXPECT_FALSE(dialog.RunModal());
+    ASSERT_EQ(platform::MessageBoxes::Instance().History().size(), 1u);
+    EXPECT_EQ(platform::MessageBoxes::Instance().History()[0].textId, 115);
+    EXPECT_EQ(std::count(dialog.steps.begin(), dialog.steps.end(), "start capture"), 0);
+}
+
+TEST_F(StationDialog, ClockShowsLocalTimeEverySecondAndDrivesTheScheduleCheck) {
+    EXPECT_EQ(CQuorvaneDlg::ClockText(QDateTime(QDate(2026, 12, 8), QTime(6, 30, 5))),
+              "2026-12-08  06:30:05");
+    RecordingDialog dialog(context);
+    EXPECT_TRUE(RunThenExit(dialog, 2300));
+    auto* clock = qobject_cast<QLabel*>(dialog.Control(ids::kClockCaption));
+    ASSERT_NE(clock, nullptr);
+    const QRegularExpression format("^\\d{4}-\\d\\d-\\d\\d  \\d\\d:\\d\\d:\\d\\d$");
+    EXPECT_TRUE(format.match(clock->text()).hasMatch()) << clock->text().toStdString();
+    EXPECT_GE(dialog.clockTicks, 1);
+    EXPECT_EQ(std::count(dialog.steps.begin(), dialog.steps.end(), "start capture"), 1);
+}
+
+TEST_F(StationDialog, LoadsSettingsAndMakesTheCameraFolders) {
+    RecordingDialog dialog(context);
+    EXPECT_TRUE(RunThenExit(dialog, 100));
+    EXPECT_EQ(dialog.settings().eachTimeMs.Get(), 2000u);
+    for (int n = 1; n <= 4; ++n) {
+        EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("rec/Camera%1").arg(n))).exists()) << n;
+    }
+}
+
+TEST_F(StationDialog, SettlingTimeMessageTakesSaneValuesOnly) {
+    RecordingDialog dialog(context);
+    QTimer::singleShot(50, &dialog, [&dialog] {
+        dialog.SendMessage(ids::kCameraIntervalTime, 120, 0);
+        dialog.SendMessage(ids::kCameraIntervalTime, 0xFFFFFFFFu, 0);  // wild: ignored
+        dialog.OnCommand(ids::kExitButton);
+    });
+    dialog.RunModal();
+    EXPECT_EQ(dialog.settings().intervalTimeMs.Get(), 120u);
+}
+
+TEST_F(StationDialog, ARunWithoutSettingsDialogsLeavesTheKeyAsItWas) {
+    QFile key(keyFile);
+    ASSERT_TRUE(key.open(QIODevice::ReadOnly));
+    const QByteArray before = key.readAll();
+    key.close();
+    {
+        RecordingDialog dialog(context);
+        RunThenExit(dialog, 100);
+    }
+    ASSERT_TRUE(key.open(QIODevice::ReadOnly));
+    EXPECT_EQ(key.readAll(), before);
+}
+
+}  // namespace
