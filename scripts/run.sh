@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs it. The station itself is not built
-# yet, so for now this runs the benchmarks of the kernels that are.
+# Installs what is missing, builds everything, installs the station into ~/.local (or
+# $OVISTRA_PREFIX) and starts it: in a window where there is a display, headless otherwise,
+# until it is closed or stopped (Ctrl+C). Arguments go to the station (see --help).
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-echo "The station is not built yet: running the kernel benchmarks instead."
-exec "$OVISTRA_ROOT/scripts/bench.sh" "$@"
+ensure_packages "${OVISTRA_PACKAGES[@]}"
+build_tree "$OVISTRA_ROOT/build"
+prefix=${OVISTRA_PREFIX:-$HOME/.local}
+cmake --install "$OVISTRA_ROOT/build" --prefix "$prefix" >/dev/null
+echo "Installed into $prefix; starting the station."
+exec "$prefix/bin/ovistra" "$@"

@@ -53,6 +53,8 @@ CQuorvaneDlg::CQuorvaneDlg(const StationContext& context, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     if (form_) {
+        // The template's own size is the window's restored size.
+        resize(form_->size());
         layout->addWidget(form_);
         for (auto* button : form_->findChildren<QPushButton*>()) {
             const int id = button->property("controlId").toInt();

@@ -13,16 +13,6 @@
 #include <string>
 #include <vector>
 
-// GLib's quark table drops its first block when it grows (readers may still hold it); that
-// block comes from a constructor run while the library loads, never from our code. Full
-// stacks let the leak check tell it apart (GLib has no frame pointers for the fast unwinder).
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:_dl_init\n";
-}
-extern "C" const char* __asan_default_options() {
-    return "fast_unwind_on_malloc=0";
-}
-
 namespace {
 
 const char kAlarmWav[] = OVISTRA_ALARM_WAV_PATH;
