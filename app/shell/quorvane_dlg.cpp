@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -246,6 +247,15 @@ void CQuorvaneDlg::DestroyWindow() {
 void CQuorvaneDlg::OnDestroy() {
     // The lock never outlives the station.
     keyboardLock_.Release();
+}
+
+void CQuorvaneDlg::keyPressEvent(QKeyEvent* event) {
+    // A stray Escape must not end the surveillance; the exit button and closing the window do.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void CQuorvaneDlg::contextMenuEvent(QContextMenuEvent* event) {

@@ -72,6 +72,7 @@ protected:
     void OnTimer(uintptr_t id) override;
     platform::LResult OnMessage(uint32_t msg, platform::WParam w, platform::LParam l) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
     RegistrySettings settings_;
     OpenedDialogs openedDialogs_;

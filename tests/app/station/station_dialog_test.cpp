@@ -114,6 +114,19 @@ TEST_F(StationDialog, ClosingTheWindowStopsTheSwitchingThreadFirstToo) {
     EXPECT_EQ(std::count(dialog.steps.begin(), dialog.steps.end(), "close secondary windows"), 0);
 }
 
+TEST_F(StationDialog, EscapeDoesNotEndTheStation) {
+    RecordingDialog dialog(context);
+    QTimer::singleShot(100, &dialog, [&dialog] {
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QTimer::singleShot(100, &dialog, [&dialog] {
+            EXPECT_TRUE(dialog.isVisible());
+            dialog.OnCommand(ids::kExitButton);
+        });
+    });
+    EXPECT_TRUE(dialog.RunModal());
+    EXPECT_EQ(std::count(dialog.steps.begin(), dialog.steps.end(), "close secondary windows"), 1);
+}
+
 TEST_F(StationDialog, MissingMediaElementsEndStartUpWithText114) {
     RecordingDialog dialog(context);
     dialog.missingElements = {"avimux"};
