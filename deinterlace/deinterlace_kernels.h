@@ -31,6 +31,22 @@ void CopyLineSwap_C(uint8_t* dst, const uint8_t* src, int bytes);
 void CopyLineSwap_SSE2(uint8_t* dst, const uint8_t* src, int bytes);
 void CopyLineSwap_AVX2(uint8_t* dst, const uint8_t* src, int bytes);
 
+// Two interior lines in one pass: output rows dst and dst + dstStride from input rows
+// src - srcStride .. src + 2 * srcStride, each input row loaded once for both (the frame
+// functions' main loop; the single-line kernels take an odd row left over).
+void FilterLinePair_C(uint8_t* dst, ptrdiff_t dstStride, const uint8_t* src, ptrdiff_t srcStride,
+                      int bytes);
+void FilterLinePair_SSE2(uint8_t* dst, ptrdiff_t dstStride, const uint8_t* src,
+                         ptrdiff_t srcStride, int bytes);
+void FilterLinePair_AVX2(uint8_t* dst, ptrdiff_t dstStride, const uint8_t* src,
+                         ptrdiff_t srcStride, int bytes);
+void FilterLinePairSwap_C(uint8_t* dst, ptrdiff_t dstStride, const uint8_t* src,
+                          ptrdiff_t srcStride, int bytes);
+void FilterLinePairSwap_SSE2(uint8_t* dst, ptrdiff_t dstStride, const uint8_t* src,
+                             ptrdiff_t srcStride, int bytes);
+void FilterLinePairSwap_AVX2(uint8_t* dst, ptrdiff_t dstStride, const uint8_t* src,
+                             ptrdiff_t srcStride, int bytes);
+
 // --- dispatching entry points
 void FilterLine(uint8_t* dst, const uint8_t* above, const uint8_t* line, const uint8_t* below,
                 int bytes);
