@@ -12,6 +12,10 @@ else
 fi
 dir=$OVISTRA_ROOT/build
 build_tree "$dir"
-for program in vigimot_bench conversion_bench; do
-    "$dir/bench/$program" "$@"
+for program in vigimot_bench conversion_bench grey_plane_bench deinterlace_bench; do
+    if [ -x "$dir/bench/$program" ]; then
+        "$dir/bench/$program" "$@"
+    fi
 done
+# Fieldmend in a real pipeline, beside GStreamer's own deinterlacer.
+"$OVISTRA_ROOT/bench/fieldmend_pipeline.sh" "$dir"
