@@ -1,4 +1,5 @@
-// The YUY2 -> 24-bit BGR conversion on a 640x480 frame, beside peers doing the same work.
+// The YUY2 -> 24-bit BGR conversion on a 640x480 frame, each variant beside peers doing the
+// same work.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -24,12 +25,8 @@ namespace {
 
 using namespace bench;
 
-void PerFrame(benchmark::State& state) {
-    state.SetBytesProcessed(state.iterations() * kYuy2Bytes);
-}
-
 // As the station calls it: bottom-up output from the frame's last line.
-void BM_Yuy2ToRgb24_C(benchmark::State& state) {
+void Yuy2ToRgb24(benchmark::State& state) {
     const std::vector<uint8_t> src = Yuy2Frame(1);
     std::vector<uint8_t> dst(kRgb24Bytes);
     for (auto _ : state) {
@@ -37,9 +34,8 @@ void BM_Yuy2ToRgb24_C(benchmark::State& state) {
                              kHeight, 0, -2 * kWidth * 2);
         benchmark::ClobberMemory();
     }
-    PerFrame(state);
+    PerFrame(state, kYuy2Bytes);
 }
-BENCHMARK(BM_Yuy2ToRgb24_C);
 
 void BM_Peer_Memcpy_Yuy2Frame(benchmark::State& state) {
     const std::vector<uint8_t> src = Yuy2Frame(1);
@@ -48,9 +44,8 @@ void BM_Peer_Memcpy_Yuy2Frame(benchmark::State& state) {
         std::memcpy(dst.data(), src.data(), kYuy2Bytes);
         benchmark::ClobberMemory();
     }
-    PerFrame(state);
+    PerFrame(state, kYuy2Bytes);
 }
-BENCHMARK(BM_Peer_Memcpy_Yuy2Frame);
 
 #ifdef HAVE_OPENCV
 void BM_Peer_OpenCV_Yuy2ToBgr(benchmark::State& state) {
@@ -61,9 +56,8 @@ void BM_Peer_OpenCV_Yuy2ToBgr(benchmark::State& state) {
         cv::cvtColor(yuy2, bgr, cv::COLOR_YUV2BGR_YUY2);
         benchmark::ClobberMemory();
     }
-    PerFrame(state);
+    PerFrame(state, kYuy2Bytes);
 }
-BENCHMARK(BM_Peer_OpenCV_Yuy2ToBgr);
 #endif
 
 #ifdef HAVE_LIBYUV
@@ -74,9 +68,22 @@ void BM_Peer_Libyuv_YUY2ToARGB(benchmark::State& state) {
         libyuv::YUY2ToARGB(src.data(), kWidth * 2, argb.data(), kWidth * 4, kWidth, kHeight);
         benchmark::ClobberMemory();
     }
-    PerFrame(state);
+    PerFrame(state, kYuy2Bytes);
 }
-BENCHMARK(BM_Peer_Libyuv_YUY2ToARGB);
+
+// libyuv has no direct YUY2 -> 24-bit route; its fastest goes through 32-bit ARGB.
+void BM_Peer_Libyuv_YUY2ToARGBToRGB24(benchmark::State& state) {
+    const std::vector<uint8_t> src = Yuy2Frame(1);
+    std::vector<uint8_t> argb(kWidth * kHeight * 4);
+    std::vector<uint8_t> dst(kRgb24Bytes);
+    for (auto _ : state) {
+        // A negative height turns the picture bottom-up, as the station stores it.
+        libyuv::YUY2ToARGB(src.data(), kWidth * 2, argb.data(), kWidth * 4, kWidth, -kHeight);
+        libyuv::ARGBToRGB24(argb.data(), kWidth * 4, dst.data(), kWidth * 3, kWidth, kHeight);
+        benchmark::ClobberMemory();
+    }
+    PerFrame(state, kYuy2Bytes);
+}
 #endif
 
 #ifdef HAVE_SWSCALE
@@ -98,11 +105,28 @@ void BM_Peer_Swscale_Yuyv422ToBgr24(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     sws_freeContext(ctx);
-    PerFrame(state);
+    PerFrame(state, kYuy2Bytes);
 }
-BENCHMARK(BM_Peer_Swscale_Yuyv422ToBgr24);
 #endif
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RegisterVariants("Yuy2ToRgb24", Yuy2ToRgb24);
+    benchmark::RegisterBenchmark("BM_Peer_Memcpy_Yuy2Frame", BM_Peer_Memcpy_Yuy2Frame);
+#ifdef HAVE_OPENCV
+    benchmark::RegisterBenchmark("BM_Peer_OpenCV_Yuy2ToBgr", BM_Peer_OpenCV_Yuy2ToBgr);
+#endif
+#ifdef HAVE_LIBYUV
+    benchmark::RegisterBenchmark("BM_Peer_Libyuv_YUY2ToARGB", BM_Peer_Libyuv_YUY2ToARGB);
+    benchmark::RegisterBenchmark("BM_Peer_Libyuv_YUY2ToARGBToRGB24",
+                                 BM_Peer_Libyuv_YUY2ToARGBToRGB24);
+#endif
+#ifdef HAVE_SWSCALE
+    benchmark::RegisterBenchmark("BM_Peer_Swscale_Yuyv422ToBgr24", BM_Peer_Swscale_Yuyv422ToBgr24);
+#endif
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

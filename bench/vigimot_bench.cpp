@@ -1,10 +1,14 @@
-// vigimot's operations on 640x480 grey frames, beside peers doing the same work.
+// vigimot's operations on 640x480 grey frames, each variant beside peers doing the same work.
+// The operations run through the kernel library, the code behind the exports, so each variant
+// can be chosen.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
 #include <vector>
 
 #include "bench_frames.h"
+#include "detector.h"
+#include "planes.h"
 #include "vigimot.h"
 
 #ifdef HAVE_OPENCV
@@ -18,6 +22,8 @@ using namespace bench;
 
 constexpr int kThreshold = 20;
 
+// A noisy background and the same background with a moving object: the difference is noise
+// below the threshold everywhere but on the object.
 struct Frames {
     std::vector<uint8_t> reference = GreyScene(7);
     std::vector<uint8_t> current = GreySceneWithObject(7, 300, 200);
@@ -26,106 +32,84 @@ struct Frames {
     ImageBuf cur{current.data(), kWidth, kHeight};
     ImageBuf ref{reference.data(), kWidth, kHeight};
     ImageBuf out{work.data(), kWidth, kHeight};
-    ImageBuf maskImage{mask.data(), kWidth, kHeight};
+    vigimot::PlaneView curView = vigimot::View(cur);
+    vigimot::PlaneView refView = vigimot::View(ref);
 
     Frames() {
-        ORBALIN_Subtract_Image(&cur, &ref, &out);
-        ORBALIN_Binarize(&out, &maskImage, 4, kThreshold, 0);
+        vigimot::AbsDiffPlane(curView, refView, work.data());
+        vigimot::BandPlane(work.data(), mask.data(), kGreyBytes, vigimot::ChangedBand(kThreshold));
     }
 };
 
-void PerFrame(benchmark::State& state) {
-    state.SetBytesProcessed(state.iterations() * kGreyBytes);
-}
-
-void BM_SubtractImage_C(benchmark::State& state) {
+void SubtractImage(benchmark::State& state) {
     Frames f;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(ORBALIN_Subtract_Image(&f.cur, &f.ref, &f.out));
+        vigimot::AbsDiffPlane(f.curView, f.refView, f.work.data());
         benchmark::ClobberMemory();
     }
-    PerFrame(state);
+    PerFrame(state, kGreyBytes);
 }
-BENCHMARK(BM_SubtractImage_C);
 
-void BM_Binarize_C(benchmark::State& state) {
+void Binarize(benchmark::State& state) {
     Frames f;
+    const vigimot::Band band = *vigimot::BinarizeBand(4, kThreshold, 0);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(ORBALIN_Binarize(&f.cur, &f.out, 4, kThreshold, 0));
+        vigimot::BandPlane(f.current.data(), f.work.data(), kGreyBytes, band);
         benchmark::ClobberMemory();
     }
-    PerFrame(state);
+    PerFrame(state, kGreyBytes);
 }
-BENCHMARK(BM_Binarize_C);
 
-void BM_Erode_C(benchmark::State& state) {
+void Erode(benchmark::State& state) {
     Frames f;
     for (auto _ : state) {
-        ORBALIN_Erode(&f.maskImage, &f.out);
+        vigimot::ErodePlane(f.mask.data(), f.work.data(), kWidth, kHeight);
         benchmark::ClobberMemory();
     }
-    PerFrame(state);
+    PerFrame(state, kGreyBytes);
 }
-BENCHMARK(BM_Erode_C);
 
-void BM_FindTarget_C(benchmark::State& state) {
-    Frames f;
-    Rect16 target{};
-    uint8_t found = 0;
-    for (auto _ : state) {
-        ORBALIN_Find_Target(&f.maskImage, &target, &found);
-        benchmark::DoNotOptimize(target);
-    }
-    PerFrame(state);
-}
-BENCHMARK(BM_FindTarget_C);
-
-void BM_GetAlarm_C(benchmark::State& state) {
-    Frames f;
-    uint8_t alarm = 0;
-    for (auto _ : state) {
-        ORBALIN_Get_Alarm(&f.maskImage, 4, 1000, 0, &alarm);
-        benchmark::DoNotOptimize(alarm);
-    }
-    PerFrame(state);
-}
-BENCHMARK(BM_GetAlarm_C);
-
-void BM_GetBufChild2d_C(benchmark::State& state) {
+void FindTarget(benchmark::State& state) {
     Frames f;
     for (auto _ : state) {
-        ORBALIN_Get_Buf_Child2d(&f.cur, Point16{0, 0}, Size16{kWidth, kHeight}, &f.out);
-        benchmark::ClobberMemory();
+        benchmark::DoNotOptimize(vigimot::FindBounds(f.mask.data(), kWidth, kHeight));
     }
-    PerFrame(state);
+    PerFrame(state, kGreyBytes);
 }
-BENCHMARK(BM_GetBufChild2d_C);
 
-void BM_DetectMotion_C(benchmark::State& state) {
+void GetAlarm(benchmark::State& state) {
+    Frames f;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vigimot::CountSetPlane(f.mask.data(), kGreyBytes));
+    }
+    PerFrame(state, kGreyBytes);
+}
+
+void DetectMotion(benchmark::State& state) {
     Frames f;
     uint8_t alarm = 0, found = 0;
     Rect16 target{};
     for (auto _ : state) {
-        ORBALIN_Detect_Motion(&f.cur, &f.ref, &f.out, kThreshold, 1, &alarm, &target, &found);
+        vigimot::DetectMotion(&f.cur, &f.ref, &f.out, kThreshold, 1, &alarm, &target, &found);
         benchmark::DoNotOptimize(target);
+        benchmark::ClobberMemory();
     }
-    PerFrame(state);
+    PerFrame(state, kGreyBytes);
 }
-BENCHMARK(BM_DetectMotion_C);
 
-void BM_DetectMotionMultiple_C(benchmark::State& state) {
+// As the station calls it: one region covering the whole frame.
+void DetectMotionMultiple(benchmark::State& state) {
     Frames f;
     const MotionRegion whole{0, 0, kWidth, kHeight, 1, kThreshold, 1};
     uint8_t alarm = 0, found = 0;
     Point16 centre{};
     Rect16 target{};
     for (auto _ : state) {
-        ORBALIN_Detect_Motion_Multiple(&f.cur, &f.ref, 1, &whole, &alarm, &centre, &target, &found);
+        vigimot::DetectMotionMultiple(&f.cur, &f.ref, 1, &whole, &alarm, &centre, &target, &found);
         benchmark::DoNotOptimize(target);
     }
-    PerFrame(state);
+    PerFrame(state, kGreyBytes);
 }
-BENCHMARK(BM_DetectMotionMultiple_C);
 
 void BM_Peer_Memcpy_GreyFrame(benchmark::State& state) {
     Frames f;
@@ -133,9 +117,8 @@ void BM_Peer_Memcpy_GreyFrame(benchmark::State& state) {
         std::memcpy(f.work.data(), f.current.data(), kGreyBytes);
         benchmark::ClobberMemory();
     }
-    PerFrame(state);
+    PerFrame(state, kGreyBytes);
 }
-BENCHMARK(BM_Peer_Memcpy_GreyFrame);
 
 #ifdef HAVE_OPENCV
 // The detector's four steps with OpenCV: difference, threshold, 3x3 erosion, bounding box.
@@ -151,11 +134,26 @@ void BM_Peer_OpenCV_DetectMotion(benchmark::State& state) {
         cv::erode(mask, eroded, kernel);
         benchmark::DoNotOptimize(cv::boundingRect(eroded));
     }
-    PerFrame(state);
+    PerFrame(state, kGreyBytes);
 }
-BENCHMARK(BM_Peer_OpenCV_DetectMotion);
 #endif
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RegisterVariants("SubtractImage", SubtractImage);
+    RegisterVariants("Binarize", Binarize);
+    RegisterVariants("Erode", Erode);
+    RegisterVariants("FindTarget", FindTarget);
+    RegisterVariants("GetAlarm", GetAlarm);
+    RegisterVariants("DetectMotion", DetectMotion);
+    RegisterVariants("DetectMotionMultiple", DetectMotionMultiple);
+    benchmark::RegisterBenchmark("BM_Peer_Memcpy_GreyFrame", BM_Peer_Memcpy_GreyFrame);
+#ifdef HAVE_OPENCV
+    benchmark::RegisterBenchmark("BM_Peer_OpenCV_DetectMotion", BM_Peer_OpenCV_DetectMotion);
+#endif
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -13,14 +13,14 @@ namespace fieldmend {
 // --- line kernels, variants side by side
 void FilterLine_C(uint8_t* dst, const uint8_t* above, const uint8_t* line, const uint8_t* below,
                   int bytes);
-void FilterLine_SSE2(uint8_t* dst, const uint8_t* above, const uint8_t* line,
-                     const uint8_t* below, int bytes);
-void FilterLine_AVX2(uint8_t* dst, const uint8_t* above, const uint8_t* line,
-                     const uint8_t* below, int bytes);
+void FilterLine_SSE2(uint8_t* dst, const uint8_t* above, const uint8_t* line, const uint8_t* below,
+                     int bytes);
+void FilterLine_AVX2(uint8_t* dst, const uint8_t* above, const uint8_t* line, const uint8_t* below,
+                     int bytes);
 
 // The same, with the two bytes of every 16-bit pair exchanged on the store (YUY2 <-> UYVY).
-void FilterLineSwap_C(uint8_t* dst, const uint8_t* above, const uint8_t* line,
-                      const uint8_t* below, int bytes);
+void FilterLineSwap_C(uint8_t* dst, const uint8_t* above, const uint8_t* line, const uint8_t* below,
+                      int bytes);
 void FilterLineSwap_SSE2(uint8_t* dst, const uint8_t* above, const uint8_t* line,
                          const uint8_t* below, int bytes);
 void FilterLineSwap_AVX2(uint8_t* dst, const uint8_t* above, const uint8_t* line,
@@ -36,10 +36,10 @@ void CopyLineSwap_AVX2(uint8_t* dst, const uint8_t* src, int bytes);
 // functions' main loop; the single-line kernels take an odd row left over).
 void FilterLinePair_C(uint8_t* dst, ptrdiff_t dstStride, const uint8_t* src, ptrdiff_t srcStride,
                       int bytes);
-void FilterLinePair_SSE2(uint8_t* dst, ptrdiff_t dstStride, const uint8_t* src,
-                         ptrdiff_t srcStride, int bytes);
-void FilterLinePair_AVX2(uint8_t* dst, ptrdiff_t dstStride, const uint8_t* src,
-                         ptrdiff_t srcStride, int bytes);
+void FilterLinePair_SSE2(uint8_t* dst, ptrdiff_t dstStride, const uint8_t* src, ptrdiff_t srcStride,
+                         int bytes);
+void FilterLinePair_AVX2(uint8_t* dst, ptrdiff_t dstStride, const uint8_t* src, ptrdiff_t srcStride,
+                         int bytes);
 void FilterLinePairSwap_C(uint8_t* dst, ptrdiff_t dstStride, const uint8_t* src,
                           ptrdiff_t srcStride, int bytes);
 void FilterLinePairSwap_SSE2(uint8_t* dst, ptrdiff_t dstStride, const uint8_t* src,

@@ -1,8 +1,6 @@
 // The eleven exports of vigimot: argument handling of the C interface over the plane
 // operations. Nothing here keeps state between calls.
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "detector.h"
 #include "planes.h"
@@ -10,36 +8,10 @@
 
 namespace {
 
+using vigimot::Inside;
 using vigimot::PlaneBytes;
-using vigimot::PlaneView;
-
-PlaneView View(const ImageBuf& image) {
-    return PlaneView{image.data, image.width, image.width, image.height};
-}
-
-// Slots of 32 bits of which only the low 16 count, as a signed value.
-int16_t LowSigned16(int32_t slot) {
-    return static_cast<int16_t>(static_cast<uint16_t>(slot & 0xFFFF));
-}
-
-bool SameSize(const ImageBuf& a, const ImageBuf& b) {
-    return a.width == b.width && a.height == b.height;
-}
-
-// The rectangle lies inside a width x height plane (an empty rectangle anywhere inside).
-bool Inside(int x, int y, int w, int h, int width, int height) {
-    return x >= 0 && y >= 0 && w >= 0 && h >= 0 && x + w <= width && y + h <= height;
-}
-
-// Scratch planes live for one call; a failed allocation leaves the pointer null.
-struct FreeDeleter {
-    void operator()(uint8_t* p) const { std::free(p); }
-};
-using Scratch = std::unique_ptr<uint8_t[], FreeDeleter>;
-
-Scratch AllocateScratch(size_t bytes) {
-    return Scratch(static_cast<uint8_t*>(std::malloc(bytes == 0 ? 1 : bytes)));
-}
+using vigimot::SameSize;
+using vigimot::View;
 
 constexpr char kVersionText[] = "**** v1.00 at Nov 30 2003 ****\n";
 static_assert(sizeof(kVersionText) == 32, "the version text is 32 bytes with its zero");
@@ -139,67 +111,15 @@ void ORBALIN_Get_Alarm(const ImageBuf* mask, int32_t mode, int32_t level1, int32
 void ORBALIN_Detect_Motion(const ImageBuf* current, const ImageBuf* reference, ImageBuf* work,
                            int32_t diffThreshold, int32_t areaPercent, uint8_t* alarm,
                            Rect16* target, uint8_t* found) {
-    const ImageBuf cur = *current;
-    // Frames of different sizes, or no memory for the mask: nothing is found, nothing is read.
-    Scratch mask =
-        SameSize(cur, *reference) ? AllocateScratch(PlaneBytes(cur.width, cur.height)) : Scratch();
-    if (!mask) {
-        *alarm = 0;
-        *found = 0;
-        return;
-    }
-    work->width = cur.width;
-    work->height = cur.height;
-    const vigimot::Detection d =
-        vigimot::DetectInto(View(cur), View(*reference), LowSigned16(diffThreshold),
-                            LowSigned16(areaPercent), work->data, mask.get());
-    *alarm = d.alarm;
-    *target = d.target;
-    *found = d.found;
+    vigimot::DetectMotion(current, reference, work, diffThreshold, areaPercent, alarm, target,
+                          found);
 }
 
 int32_t ORBALIN_Detect_Motion_Multiple(const ImageBuf* current, const ImageBuf* reference,
                                        int32_t count, const MotionRegion* regions, uint8_t* alarms,
                                        Point16* centres, Rect16* targets, uint8_t* found) {
-    const int16_t n = LowSigned16(count);
-    const ImageBuf cur = *current;
-    const ImageBuf ref = *reference;
-    for (int i = 0; i < n; ++i) {
-        const MotionRegion r = regions[i];
-        alarms[i] = 0;
-        found[i] = 0;
-        // A region outside the frames, or frames of different sizes, find nothing.
-        if (!SameSize(cur, ref) || !Inside(r.x, r.y, r.width, r.height, cur.width, cur.height)) {
-            continue;
-        }
-        const size_t bytes = PlaneBytes(r.width, r.height);
-        Scratch planes = AllocateScratch(2 * bytes);
-        if (!planes) {
-            continue;
-        }
-        const ptrdiff_t offset = static_cast<ptrdiff_t>(r.y) * cur.width + r.x;
-        const PlaneView curPart{cur.data + offset, cur.width, r.width, r.height};
-        const PlaneView refPart{ref.data + offset, ref.width, r.width, r.height};
-        uint8_t* work = planes.get();
-        const vigimot::Detection d = vigimot::DetectInto(curPart, refPart, r.diffThreshold,
-                                                         r.areaPercent, work, work + bytes);
-        if (!d.found) {
-            continue;
-        }
-        found[i] = 1;
-        const Rect16 t = d.target;
-        if (r.rule == 1) {
-            alarms[i] = d.alarm;
-        } else if (r.rule == 2) {
-            alarms[i] = vigimot::NearBorder(Point16{t.x, t.y}, Size16{t.width, t.height}, r.width,
-                                            r.height);
-        }
-        centres[i] = Point16{static_cast<int16_t>(r.x + t.x + t.width / 2),
-                             static_cast<int16_t>(r.y + t.y + t.height / 2)};
-        targets[i] = Rect16{static_cast<int16_t>(r.x + t.x), static_cast<int16_t>(r.y + t.y),
-                            t.width, t.height};
-    }
-    return n;
+    return vigimot::DetectMotionMultiple(current, reference, count, regions, alarms, centres,
+                                         targets, found);
 }
 
 }  // extern "C"

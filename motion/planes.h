@@ -1,5 +1,6 @@
-// Plane operations of vigimot over packed or strided grey planes. They run the row kernels and
-// never allocate; argument rules are the caller's (the exports check what the contract allows).
+// Plane operations of vigimot over packed or strided grey planes. They run the fastest row
+// kernels the CPU allows and never allocate; argument rules are the caller's (the exports check
+// what the contract allows).
 #pragma once
 
 #include <cstddef>
@@ -54,5 +55,16 @@ struct Bounds {
 };
 
 Bounds FindBounds(const uint8_t* mask, int width, int height);
+
+// Whole rows of the active variant, for passes that walk rows themselves.
+// dst = 255 where |a - b| lies in band, else 0 (band.inside 255 and band.hi 255, as
+// ChangedBand gives); true when any byte was set.
+bool ChangedRow(const uint8_t* a, const uint8_t* b, uint8_t* dst, int width, const Band& band);
+// ErodeRow_C of the active variant; true when any byte of dst is set.
+bool ErodeRow(const uint8_t* above, const uint8_t* row, const uint8_t* below, uint8_t* dst,
+              int width);
+// Widens bounds by row y of a mask (bounds.any false: nothing found yet). Rows with a set
+// byte must come in increasing y, and `rowHasSet` must tell whether row y has one.
+void AddRowToBounds(const uint8_t* row, int width, int y, bool rowHasSet, Bounds& bounds);
 
 }  // namespace vigimot

@@ -54,6 +54,29 @@ unsigned Features() {
     return DetectedFeatures() & g_allowed.load(std::memory_order_relaxed);
 }
 
+Variant ActiveVariant() {
+    const unsigned features = Features();
+    if (features & kAvx2) {
+        return Variant::kAvx2;
+    }
+    if (features & kSse2) {
+        return Variant::kSse2;
+    }
+    return Variant::kC;
+}
+
+const char* VariantName(Variant variant) {
+    switch (variant) {
+        case Variant::kAvx2:
+            return "AVX2";
+        case Variant::kSse2:
+            return "SSE2";
+        case Variant::kC:
+            break;
+    }
+    return "C";
+}
+
 unsigned SetAllowedForTesting(unsigned allowed) {
     return g_allowed.exchange(allowed, std::memory_order_relaxed);
 }

@@ -17,6 +17,12 @@ inline bool Has(Feature feature) {
     return (Features() & feature) != 0;
 }
 
+// The kernel variant a dispatcher runs: the fastest the usable features allow. Asked per call,
+// so a test's mask takes effect at once.
+enum class Variant { kC, kSse2, kAvx2 };
+Variant ActiveVariant();
+const char* VariantName(Variant variant);
+
 // Masks features for testing: only those in `allowed` stay usable. Returns the previous mask.
 unsigned SetAllowedForTesting(unsigned allowed);
 
