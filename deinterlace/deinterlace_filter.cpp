@@ -278,47 +278,26 @@ HRESULT CDeinterlaceFilter::AdoptOutputType(const MediaType& type) {
     return S_OK;
 }
 
-FramePlanes CDeinterlaceFilter::TightInput(uint8_t* src, bool packed) const {
+FramePlanes CDeinterlaceFilter::PlanesAt(uint8_t* base, int32_t stridePixels, bool packed) const {
     FramePlanes planes;
     planes.width = m_nWidth;
     planes.height = m_nHeight;
     if (packed) {
         planes.count = 1;
-        planes.data[0] = src;
-        planes.strideBytes[0] = ptrdiff_t{m_nWidth} * 2;
+        planes.data[0] = base;
+        planes.strideBytes[0] = ptrdiff_t{stridePixels} * 2;
         return planes;
     }
-    const ptrdiff_t lumaBytes = ptrdiff_t{m_nWidth} * m_nHeight;
-    const ptrdiff_t chromaBytes = ptrdiff_t{m_nWidth / 2} * (m_nHeight / 2);
+    // Chroma planes follow the luma plane directly, each at half the luma's pitch.
+    const ptrdiff_t lumaBytes = ptrdiff_t{stridePixels} * m_nHeight;
+    const ptrdiff_t chromaBytes = ptrdiff_t{m_nHeight / 2} * (stridePixels / 2);
     planes.count = 3;
-    planes.data[0] = src;
-    planes.data[1] = src + lumaBytes;
-    planes.data[2] = src + lumaBytes + chromaBytes;
-    planes.strideBytes[0] = m_nWidth;
-    planes.strideBytes[1] = m_nWidth / 2;
-    planes.strideBytes[2] = m_nWidth / 2;
-    return planes;
-}
-
-FramePlanes CDeinterlaceFilter::StridedOutput(uint8_t* dst, bool packed) const {
-    FramePlanes planes;
-    planes.width = m_nWidth;
-    planes.height = m_nHeight;
-    if (packed) {
-        planes.count = 1;
-        planes.data[0] = dst;
-        planes.strideBytes[0] = ptrdiff_t{m_nStride} * 2;
-        return planes;
-    }
-    const ptrdiff_t lumaBytes = ptrdiff_t{m_nStride} * m_nHeight;
-    const ptrdiff_t chromaBytes = ptrdiff_t{m_nHeight / 2} * (m_nStride / 2);
-    planes.count = 3;
-    planes.data[0] = dst;
-    planes.data[1] = dst + lumaBytes;
-    planes.data[2] = dst + lumaBytes + chromaBytes;
-    planes.strideBytes[0] = m_nStride;
-    planes.strideBytes[1] = m_nStride / 2;
-    planes.strideBytes[2] = m_nStride / 2;
+    planes.data[0] = base;
+    planes.data[1] = base + lumaBytes;
+    planes.data[2] = base + lumaBytes + chromaBytes;
+    planes.strideBytes[0] = stridePixels;
+    planes.strideBytes[1] = stridePixels / 2;
+    planes.strideBytes[2] = stridePixels / 2;
     return planes;
 }
 
@@ -354,12 +333,14 @@ void CDeinterlaceFilter::Deinterlace(const FramePlanes& src, const FramePlanes& 
 }
 
 HRESULT CDeinterlaceFilter::DeinterlacePacked(const uint8_t* src, uint8_t* dst) {
-    Deinterlace(TightInput(const_cast<uint8_t*>(src), true), StridedOutput(dst, true), true);
+    Deinterlace(PlanesAt(const_cast<uint8_t*>(src), m_nWidth, true), PlanesAt(dst, m_nStride, true),
+                true);
     return S_OK;
 }
 
 HRESULT CDeinterlaceFilter::DeinterlacePlanar(const uint8_t* src, uint8_t* dst) {
-    Deinterlace(TightInput(const_cast<uint8_t*>(src), false), StridedOutput(dst, false), false);
+    Deinterlace(PlanesAt(const_cast<uint8_t*>(src), m_nWidth, false),
+                PlanesAt(dst, m_nStride, false), false);
     return S_OK;
 }
 
@@ -402,7 +383,7 @@ HRESULT CDeinterlaceFilter::Transform(MediaSample* in, MediaSample* out) {
         if (in->GetActualDataLength() < FrameBytes(m_nWidth, m_nHeight, m_bPacked)) {
             return VFW_E_BUFFER_UNDERFLOW;
         }
-        srcPlanes = TightInput(src, m_bPacked);
+        srcPlanes = PlanesAt(src, m_nWidth, m_bPacked);
     }
     const int64_t outBytes = FrameBytes(m_nStride, m_nHeight, m_bPacked);
     FramePlanes dstPlanes;
@@ -414,7 +395,7 @@ HRESULT CDeinterlaceFilter::Transform(MediaSample* in, MediaSample* out) {
         if (out->GetSize() < outBytes) {
             return VFW_E_BUFFER_OVERFLOW;
         }
-        dstPlanes = StridedOutput(dst, m_bPacked);
+        dstPlanes = PlanesAt(dst, m_nStride, m_bPacked);
     }
     Deinterlace(srcPlanes, dstPlanes, m_bPacked);
 

@@ -61,8 +61,9 @@ public:
 
 private:
     HRESULT AdoptOutputType(const MediaType& type);
-    FramePlanes TightInput(uint8_t* src, bool packed) const;
-    FramePlanes StridedOutput(uint8_t* dst, bool packed) const;
+    // The planes of a frame laid out whole from base, lines stridePixels apart: the input is
+    // tight (the width), the output at m_nStride.
+    FramePlanes PlanesAt(uint8_t* base, int32_t stridePixels, bool packed) const;
     bool Covers(const FramePlanes& planes) const;
     void Deinterlace(const FramePlanes& src, const FramePlanes& dst, bool packed) const;
 
