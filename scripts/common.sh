@@ -15,7 +15,7 @@ OVISTRA_PACKAGES=(
 )
 
 # Libraries the benchmarks measure beside our kernels; never needed by the build or the tests.
-OVISTRA_PEER_PACKAGES=(libopencv-dev libyuv-dev libswscale-dev)
+OVISTRA_PEER_PACKAGES=(libopencv-dev libyuv-dev libswscale-dev libpostproc-dev)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
