@@ -30,21 +30,25 @@ void FillRandom(uint8_t* p, size_t bytes, std::mt19937& rng) {
 
 // --- YUY2 -> 24-bit BGR
 
+// One line of 256 * 128 groups with this U: every V with every luma, two lumas per group.
+void FillEveryLumaAndV(std::vector<uint8_t>& line, int u) {
+    for (size_t g = 0; g < line.size() / 4; ++g) {
+        uint8_t* p = &line[g * 4];
+        p[0] = static_cast<uint8_t>(2 * (g % 128));
+        p[1] = static_cast<uint8_t>(u);
+        p[2] = static_cast<uint8_t>(2 * (g % 128) + 1);
+        p[3] = static_cast<uint8_t>(g / 128);
+    }
+}
+
 TEST(Yuy2ToRgb24Variants, MatchTheReferenceForEveryLumaAndChroma) {
-    // One line per U: every V with every luma, two lumas per group.
     constexpr int kGroups = 256 * 128;
     std::vector<uint8_t> line(kGroups * 4);
     std::vector<uint8_t> expected(kGroups * 6);
     std::vector<uint8_t> actual(kGroups * 6);
     ForEachVariant([&] {
         for (int u = 0; u < 256; ++u) {
-            for (int g = 0; g < kGroups; ++g) {
-                uint8_t* p = &line[g * 4];
-                p[0] = static_cast<uint8_t>(2 * (g % 128));
-                p[1] = static_cast<uint8_t>(u);
-                p[2] = static_cast<uint8_t>(2 * (g % 128) + 1);
-                p[3] = static_cast<uint8_t>(g / 128);
-            }
+            FillEveryLumaAndV(line, u);
             ovistra::Yuy2ToRgb24Row_C(line.data(), expected.data(), kGroups);
             ovistra::Yuy2ToRgb24(actual.data(), line.data(), kGroups, 1, 0, 0);
             ASSERT_EQ(actual, expected) << "U " << u;
@@ -253,13 +257,7 @@ TEST(Yuy2ToGreyPlane, MatchesTheTwoConversionsForEveryLumaAndChroma) {
     std::vector<uint8_t> actual(kGroups * 2);
     ForEachVariant([&] {
         for (int u = 0; u < 256; ++u) {
-            for (int g = 0; g < kGroups; ++g) {
-                uint8_t* p = &line[g * 4];
-                p[0] = static_cast<uint8_t>(2 * (g % 128));
-                p[1] = static_cast<uint8_t>(u);
-                p[2] = static_cast<uint8_t>(2 * (g % 128) + 1);
-                p[3] = static_cast<uint8_t>(g / 128);
-            }
+            FillEveryLumaAndV(line, u);
             ovistra::Yuy2ToRgb24Row_C(line.data(), bgr.data(), kGroups);
             ovistra::BgrToGreyRow_C(bgr.data(), expected.data(), kGroups * 2);
             ovistra::Yuy2ToGreyPlane(actual.data(), kGroups * 2, line.data(), kGroups * 4, kGroups,
