@@ -1,6 +1,5 @@
 #include "grey_plane.h"
 
-#include "cpu_features.h"
 #include "pixel_rows.h"
 #include "yuy2_to_rgb24.h"
 
@@ -17,28 +16,15 @@ void MakeGreyPlane(uint8_t* grey, ptrdiff_t greyStrideBytes, const uint8_t* bgr,
     if (width <= 0 || height <= 0) {
         return;
     }
-    void (*fast)(const uint8_t*, uint8_t*, int) = BgrToGreyRow_C;
-    int block = 1;
-    switch (simd::ActiveVariant()) {
-        case simd::Variant::kAvx2:
-            fast = BgrToGreyRow_AVX2;
-            block = 32;
-            break;
-        case simd::Variant::kSse2:
-            fast = BgrToGreyRow_SSE2;
-            block = 16;
-            break;
-        case simd::Variant::kC:
-            break;
-    }
-    const int n = width - width % block;
+    static constexpr PixelRowVariants kRow{
+        BgrToGreyRow_C, BgrToGreyRow_SSE2, 16, BgrToGreyRow_AVX2, 32, 3, 1};
+    const PixelRow row(kRow);
     for (int r = 0; r < height; ++r) {
         // Offsets from the start, so no pointer is formed outside the picture.
         const int line = order == RowOrder::kBottomUp ? height - 1 - r : r;
         const uint8_t* src = bgr + line * bgrStrideBytes;
         uint8_t* dst = grey + r * greyStrideBytes;
-        fast(src, dst, n);
-        BgrToGreyRow_C(src + 3 * n, dst + n, width - n);
+        row.Run(src, dst, width);
     }
 }
 
@@ -55,26 +41,13 @@ void Yuy2ToGreyPlane(uint8_t* grey, ptrdiff_t greyStrideBytes, const uint8_t* yu
     if (groups <= 0 || lines <= 0) {
         return;
     }
-    void (*fast)(const uint8_t*, uint8_t*, int) = Yuy2ToGreyRow_C;
-    int block = 1;
-    switch (simd::ActiveVariant()) {
-        case simd::Variant::kAvx2:
-            fast = Yuy2ToGreyRow_AVX2;
-            block = 16;
-            break;
-        case simd::Variant::kSse2:
-            fast = Yuy2ToGreyRow_SSE2;
-            block = 8;
-            break;
-        case simd::Variant::kC:
-            break;
-    }
-    const int n = groups - groups % block;
+    static constexpr PixelRowVariants kRow{
+        Yuy2ToGreyRow_C, Yuy2ToGreyRow_SSE2, 8, Yuy2ToGreyRow_AVX2, 16, 4, 2};
+    const PixelRow row(kRow);
     for (int line = 0; line < lines; ++line) {
         const uint8_t* src = yuy2 + line * yuy2StrideBytes;
         uint8_t* dst = grey + line * greyStrideBytes;
-        fast(src, dst, n);
-        Yuy2ToGreyRow_C(src + 4 * n, dst + 2 * n, groups - n);
+        row.Run(src, dst, groups);
     }
 }
 

@@ -7,6 +7,32 @@
 
 namespace ovistra {
 
+using PixelRowFn = void (*)(const uint8_t* src, uint8_t* dst, int units);
+
+// One row function in its variants, and the unit sizes the row is counted in.
+struct PixelRowVariants {
+    PixelRowFn c;
+    PixelRowFn sse2;
+    int sse2Block;  // the SSE2 row takes counts that are a multiple of this
+    PixelRowFn avx2;
+    int avx2Block;
+    int srcUnitBytes;
+    int dstUnitBytes;
+};
+
+// A row of `units` through the active variant, the tail that is no whole block on the reference.
+// Defined out of line: this header is also compiled with SIMD flags.
+class PixelRow {
+public:
+    explicit PixelRow(const PixelRowVariants& variants);
+    void Run(const uint8_t* src, uint8_t* dst, int units) const;
+
+private:
+    const PixelRowVariants& variants_;
+    PixelRowFn fast_;
+    int block_;
+};
+
 // Blocks of 8 and 16 groups (16 and 32 pixels).
 void Yuy2ToRgb24Row_SSE2(const uint8_t* src, uint8_t* dst, int groups);
 void Yuy2ToRgb24Row_AVX2(const uint8_t* src, uint8_t* dst, int groups);

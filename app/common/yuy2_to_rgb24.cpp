@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "cpu_features.h"
 #include "pixel_rows.h"
 
 namespace ovistra {
@@ -36,29 +35,16 @@ void Yuy2ToRgb24(uint8_t* dst, const uint8_t* src, int groups, int lines, ptrdif
     if (groups <= 0 || lines <= 0) {
         return;
     }
-    void (*fast)(const uint8_t*, uint8_t*, int) = Yuy2ToRgb24Row_C;
-    int block = 1;
-    switch (simd::ActiveVariant()) {
-        case simd::Variant::kAvx2:
-            fast = Yuy2ToRgb24Row_AVX2;
-            block = 16;
-            break;
-        case simd::Variant::kSse2:
-            fast = Yuy2ToRgb24Row_SSE2;
-            block = 8;
-            break;
-        case simd::Variant::kC:
-            break;
-    }
-    const int n = groups - groups % block;
+    static constexpr PixelRowVariants kRow{
+        Yuy2ToRgb24Row_C, Yuy2ToRgb24Row_SSE2, 8, Yuy2ToRgb24Row_AVX2, 16, 4, 6};
+    const PixelRow row(kRow);
     // Offsets from the start, so no pointer is ever formed outside the frame after the last line.
     const ptrdiff_t srcPitch = ptrdiff_t{4} * groups + srcStepBytes;
     const ptrdiff_t dstPitch = ptrdiff_t{6} * groups + dstGapBytes;
     for (int line = 0; line < lines; ++line) {
         const uint8_t* from = src + line * srcPitch;
         uint8_t* to = dst + line * dstPitch;
-        fast(from, to, n);
-        Yuy2ToRgb24Row_C(from + 4 * n, to + 6 * n, groups - n);
+        row.Run(from, to, groups);
     }
 }
 
