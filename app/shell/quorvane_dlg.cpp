@@ -65,9 +65,6 @@ CQuorvaneDlg::CQuorvaneDlg(const StationContext& context, QWidget* parent)
 }
 
 CQuorvaneDlg::~CQuorvaneDlg() {
-    if (!destroyed_) {
-        DestroyWindow();
-    }
     OnDestroy();
     CloseMailbox();
 }
@@ -113,9 +110,6 @@ bool CQuorvaneDlg::OnInitDialog() {
     }
     setWindowState(windowState() | Qt::WindowMaximized);
     ApplyColours();
-    for (int n = 0; n < 4; ++n) {
-        pictures_[n] = Control(ids::kFirstPicture + n);
-    }
     SetTimer(ids::kClockTimer, 1000);
     SetTimer(ids::kScheduleTimer, 1000);
     if (QWidget* holder = Control(ids::kHiddenHolder)) {
@@ -225,7 +219,6 @@ void CQuorvaneDlg::OnExitButton() {
 }
 
 void CQuorvaneDlg::DestroyWindow() {
-    destroyed_ = true;
     // Whichever way the window was closed, the switching thread stops before anything it
     // touches is torn down.
     if (!switchingStopped_) {

@@ -6,7 +6,6 @@
 #include <QDateTime>
 #include <QDialog>
 #include <QString>
-#include <array>
 
 #include "display_mode.h"
 #include "keyboard_lock.h"
@@ -35,8 +34,8 @@ public:
     explicit CQuorvaneDlg(const StationContext& context, QWidget* parent = nullptr);
     ~CQuorvaneDlg() override;
 
-    // Initialises the window, runs it until it is closed, then shuts down. False when start-up
-    // failed (the user was told by a message box).
+    // Initialises the window, runs it until it is closed, then shuts down; the one way to run
+    // it. False when start-up failed (the user was told by a message box).
     bool RunModal();
 
     // A command of the window's buttons and menus.
@@ -92,12 +91,10 @@ private:
     SettingsStore store_;
     QString settingsFile_;
     QWidget* form_ = nullptr;
-    std::array<QWidget*, 4> pictures_{};
     platform::DisplayMode displayMode_;
     platform::KeyboardLock keyboardLock_;
     bool startupFailed_ = false;
     bool switchingStopped_ = false;
-    bool destroyed_ = false;
 };
 
 }  // namespace ovistra
