@@ -1,0 +1,97 @@
+// The simulated USB 2820-family capture device: four analog inputs, a video decoder at I2C
+// address 0x4A whose input register picks the input shown, a video processing amplifier, and a
+// source element that puts out 640x480 YUY2 pictures in real time. Each input is a synthetic
+// scene (its camera number and marker colour, sensor noise, scripted moving objects) or a video
+// file decoded apart from the capture pipeline. A model of the hardware, so everything above it
+// runs as it would with a real device.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "capture_device.h"
+#include "chip_property_over_bus.h"
+
+namespace ovistra::media {
+
+class SimFileInput;
+class SimScene;
+
+// Camera `camera` (1..4) sees an object from startSeconds to endSeconds after capture starts.
+struct SimMotionSpan {
+    int camera;
+    double startSeconds;
+    double endSeconds;
+};
+
+struct SimDeviceConfig {
+    std::string name = "USB 2.0 A/V Converter";
+    std::vector<SimMotionSpan> motions;
+    std::array<std::shared_ptr<SimFileInput>, 4> files;  // null: the synthetic scene
+    int settleMs = 120;  // unsettled pictures after an input change
+    uint32_t seed = 2820;
+};
+
+class SimulatedDevice final : public CaptureDevice,
+                              public I2cBus,
+                              public VideoProcAmp,
+                              public Crossbar,
+                              public std::enable_shared_from_this<SimulatedDevice> {
+public:
+    explicit SimulatedDevice(SimDeviceConfig config);
+    ~SimulatedDevice() override;
+
+    // --- CaptureDevice
+    std::string FriendlyName() const override { return config_.name; }
+    GstElement* MakeSourceElement() override;  // an "ovistrasimsrc" bound to this device
+    IChipProperty* ChipProperty() override { return &chipProperty_; }
+    I2cBus* Bus() override { return this; }
+    VideoProcAmp* ProcAmp() override { return this; }
+    Crossbar* CrossbarControl() override { return this; }
+
+    // --- I2cBus: the decoder's registers; other addresses refuse. Thread-safe.
+    bool WriteI2c(uint8_t address, uint8_t reg, const uint8_t* bytes, size_t count) override;
+
+    // --- VideoProcAmp: brightness 0..255 (neutral 100), contrast 0..63, hue 0..127,
+    // saturation 0..63 (neutral 32), sharpness 0..15. Thread-safe.
+    HRESULT GetRange(ProcAmpProperty property, ProcAmpRange* range) override;
+    HRESULT Get(ProcAmpProperty property, long* value, long* flags) override;
+    HRESULT Set(ProcAmpProperty property, long value, long flags) override;
+
+    // --- Crossbar
+    HRESULT Route(int outputPin, int inputPin) override;
+
+    // --- the picture; called by the source element's streaming thread
+    // Writes the picture put out `elapsedNs` after capture start into `frame` (kFrameBytes):
+    // the selected input, unsettled for settleMs after an input change, amplifier applied.
+    void RenderFrame(uint8_t* frame, int64_t elapsedNs);
+    int FramesPerSecond() const;  // 25 with the PAL standard, 30 with NTSC
+    int SelectedInput() const;    // 0..3
+
+    // File inputs decode from capture start to capture stop.
+    void StartInputs();
+    void StopInputs();
+
+    void SetSettleMs(int ms);
+
+    // The camera (1..4) whose marker a picture of this device shows, 0 when none does.
+    static int CameraShownIn(const uint8_t* frame);
+
+private:
+    SimDeviceConfig config_;
+    ChipPropertyOverBus chipProperty_;
+    std::array<std::unique_ptr<SimScene>, 4> scenes_;
+    // --- written by any thread (bus, amplifier), read by the streaming thread
+    std::atomic<int> input_{0};
+    std::atomic<int> standard_{kStandardPal};
+    std::atomic<int64_t> inputChangedNs_{-1};  // elapsed time of the last input change
+    std::atomic<int> settleMs_;
+    std::array<std::atomic<long>, 5> procAmp_;
+};
+
+}  // namespace ovistra::media
