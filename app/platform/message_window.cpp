@@ -110,14 +110,18 @@ public:
         return true;
     }
 
-    // After this nothing reaches the owner.
-    void Detach() {
-        owner_ = nullptr;
+    void StopAllTimers() {
         for (const auto& [id, qtTimerId] : qtTimerById_) {
             killTimer(qtTimerId);
         }
         qtTimerById_.clear();
         idByQtTimer_.clear();
+    }
+
+    // After this nothing reaches the owner.
+    void Detach() {
+        owner_ = nullptr;
+        StopAllTimers();
     }
 
 protected:
@@ -210,6 +214,12 @@ bool MessageWindow::SetTimer(uintptr_t id, uint32_t periodMs) {
 
 bool MessageWindow::KillTimer(uintptr_t id) {
     return endpoint_ != nullptr && endpoint_->StopTimer(id);
+}
+
+void MessageWindow::KillAllTimers() {
+    if (endpoint_ != nullptr) {
+        endpoint_->StopAllTimers();
+    }
 }
 
 void MessageWindow::OnTimer(uintptr_t /*id*/) {}

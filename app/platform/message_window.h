@@ -61,6 +61,8 @@ public:
     bool SetTimer(uintptr_t id, uint32_t periodMs);
     // False when no timer with that id runs.
     bool KillTimer(uintptr_t id);
+    // Stops every numbered timer of the window.
+    void KillAllTimers();
 
 protected:
     virtual void OnTimer(uintptr_t id);

@@ -279,6 +279,21 @@ TEST(MessageWindowTimers, TimersFireRepeatedlyAndAreToldApart) {
     EXPECT_EQ(window.timers.size(), fired);
 }
 
+TEST(MessageWindowTimers, KillAllTimersStopsEveryTimerAndLeavesTheWindowUsable) {
+    RecordingWindow window;
+    ASSERT_TRUE(window.SetTimer(906, 10));
+    ASSERT_TRUE(window.SetTimer(908, 10));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Fired(906) >= 1; }, kWaitMs));
+    window.KillAllTimers();
+    EXPECT_FALSE(window.KillTimer(906));
+    EXPECT_FALSE(window.KillTimer(908));
+    const size_t fired = window.timers.size();
+    QTest::qWait(60);
+    EXPECT_EQ(window.timers.size(), fired);
+    ASSERT_TRUE(window.SetTimer(909, 10));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.Fired(909) >= 1; }, kWaitMs));
+}
+
 TEST(MessageWindowTimers, KillTimerOfAnUnknownIdReturnsFalse) {
     RecordingWindow window;
     EXPECT_FALSE(window.KillTimer(42));
