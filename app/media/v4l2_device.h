@@ -12,23 +12,22 @@
 #include "capture_device.h"
 #include "chip_property_over_bus.h"
 
+struct v4l2_queryctrl;
+
 namespace ovistra::media {
 
 // The system calls the device needs; tests put a model of a driver behind it.
 class V4l2Io {
 public:
     virtual ~V4l2Io() = default;
-    virtual int Open(const std::string& path) = 0;  // a descriptor, or -1
+    virtual int Open(const std::string& path) = 0;                    // a descriptor, or -1
     virtual int Ioctl(int fd, unsigned long request, void* arg) = 0;  // 0, or -1 with errno
     virtual void Close(int fd) = 0;
 };
 
 V4l2Io& SystemV4l2Io();
 
-class V4l2Device final : public CaptureDevice,
-                         public I2cBus,
-                         public VideoProcAmp,
-                         public Crossbar {
+class V4l2Device final : public CaptureDevice, public I2cBus, public VideoProcAmp, public Crossbar {
 public:
     // `friendlyName` is what discovery matches on (the card name, or a name the caller
     // chose for a device given by path).
@@ -51,7 +50,11 @@ public:
     HRESULT Route(int outputPin, int inputPin) override;
 
 private:
-    int Descriptor();  // opened on first use; -1 when the device cannot be opened
+    int Descriptor();  // with lock_ held: opened on first use; -1 when it cannot be opened
+    // 0, or the errno of the failed call; a vanished device (ENODEV) closes the descriptor.
+    int Ioctl(unsigned long request, void* arg);
+    // S_OK when the device has the control enabled; E_NOTIMPL when it lacks it.
+    HRESULT QueryControl(uint32_t id, v4l2_queryctrl* query);
 
     const std::string path_;
     const std::string friendlyName_;
