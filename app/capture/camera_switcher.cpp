@@ -1,0 +1,152 @@
+#include "camera_switcher.h"
+
+#include <chrono>
+
+namespace ovistra {
+namespace {
+
+constexpr uint32_t kIdleMs = 5;
+constexpr uint32_t kSingleCameraSettleMs = 7;
+// Even with every timing at 0 a pass sleeps this long, so the thread never spins a core.
+constexpr uint32_t kShortestPassMs = 1;
+
+}  // namespace
+
+CameraSwitcher::CameraSwitcher(SwitchState& state, Timings timings, Hooks hooks,
+                               SleepFunction sleep)
+    : state_(state),
+      timings_(std::move(timings)),
+      hooks_(std::move(hooks)),
+      sleep_(std::move(sleep)) {}
+
+CameraSwitcher::~CameraSwitcher() {
+    Stop();
+}
+
+void CameraSwitcher::Start() {
+    if (thread_.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard guard(lock_);
+        stopRequested_ = false;
+    }
+    thread_ = std::thread([this] { Loop(); });
+}
+
+void CameraSwitcher::Stop() {
+    {
+        std::lock_guard guard(lock_);
+        stopRequested_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+bool CameraSwitcher::Sleep(uint32_t ms) {
+    if (sleep_) {
+        return sleep_(ms);
+    }
+    std::unique_lock guard(lock_);
+    wake_.wait_for(guard, std::chrono::milliseconds(ms), [this] { return stopRequested_; });
+    return !stopRequested_;
+}
+
+int CameraSwitcher::FirstEnabledFrom(int from) const {
+    for (int step = 0; step < SwitchState::kCameras; ++step) {
+        const int camera = (from + step) % SwitchState::kCameras;
+        if (state_.cameraEnabled[camera].load() != 0) {
+            return camera;
+        }
+    }
+    return -1;
+}
+
+void CameraSwitcher::IdleWithoutCameras() {
+    hooks_.selectOutput(-1);
+    state_.noCameraActive.store(true);
+}
+
+void CameraSwitcher::Loop() {
+    state_.currentCamera.store(0);
+    for (;;) {
+        {
+            std::lock_guard guard(lock_);
+            if (stopRequested_) {
+                return;
+            }
+        }
+        if (state_.noCameraActive.load()) {
+            if (!Sleep(kIdleMs)) {
+                return;
+            }
+            continue;
+        }
+        const int camera = FirstEnabledFrom(state_.currentCamera.load());
+        if (camera < 0) {
+            // Ending the pass here keeps a switched-off camera's branch from being fed.
+            IdleWithoutCameras();
+            continue;
+        }
+        state_.currentCamera.store(camera);
+        uint32_t sleptMs = 0;
+        const int link = state_.linkCamera.load();
+        const bool handOver = hooks_.handOver && (link == camera + 1 || link == 5);
+        const bool cycling = state_.cyclingView.load();
+        if (cycling) {
+            if (hooks_.cyclingCameraShown) {
+                hooks_.cyclingCameraShown(camera);
+            }
+            hooks_.selectOutput(camera);
+            if (state_.recording[camera].load()) {
+                state_.frameReady[camera].store(1);
+            }
+            const uint32_t dwellMs = timings_.eachTimeMs();
+            if (!Sleep(dwellMs)) {
+                return;
+            }
+            sleptMs += dwellMs;
+            hooks_.selectOutput(-1);
+            if (handOver) {
+                hooks_.handOver(camera);
+            }
+        } else {
+            hooks_.selectOutput(camera);
+            const uint32_t feedMs = timings_.disTimeMs();
+            if (!Sleep(feedMs)) {
+                return;
+            }
+            sleptMs += feedMs;
+            if (state_.recording[camera].load()) {
+                state_.frameReady[camera].store(1);
+            }
+            if (handOver) {
+                hooks_.handOver(camera);
+            }
+        }
+        const int next = FirstEnabledFrom((camera + 1) % SwitchState::kCameras);
+        if (next < 0) {
+            IdleWithoutCameras();
+            continue;
+        }
+        if (next != camera && !cycling) {
+            // Frames of the next input must not reach this camera's branch while it settles.
+            hooks_.selectOutput(-1);
+        }
+        state_.currentCamera.store(next);
+        hooks_.switchDecoderInput(next);
+        const uint32_t settleMs =
+            state_.singleCameraMode.load() ? kSingleCameraSettleMs : timings_.intervalTimeMs();
+        if (!Sleep(settleMs)) {
+            return;
+        }
+        sleptMs += settleMs;
+        if (sleptMs < kShortestPassMs && !Sleep(kShortestPassMs)) {
+            return;
+        }
+    }
+}
+
+}  // namespace ovistra
