@@ -50,19 +50,15 @@ public:
     }
 
     media::HRESULT GetValue(uint32_t id, uint32_t* value) override {
-        switch (id) {
-            case media::kPropChipId:
-                *value = chipIdValue;
-                return media::S_OK;
-            case media::kProp4135:
-                *value = value4135;
-                return media::S_OK;
-            case media::kProp4136:
-                *value = value4136;
-                return media::S_OK;
-            default:
-                return media::E_INVALIDARG;
+        const uint32_t* source = id == media::kPropChipId ? &chipIdValue
+                                 : id == media::kProp4135 ? &value4135
+                                 : id == media::kProp4136 ? &value4136
+                                                          : nullptr;
+        if (source == nullptr) {
+            return media::E_INVALIDARG;
         }
+        *value = *source;
+        return media::S_OK;
     }
 
     std::vector<Call> calls() const {
