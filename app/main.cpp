@@ -6,12 +6,14 @@
 #include <QApplication>
 #include <cstdio>
 
+#include "device_choice.h"
 #include "event_log.h"
 #include "folders.h"
 #include "quorvane_app.h"
 #include "registry_key.h"
 #include "run_options.h"
 #include "settings_store.h"
+#include "sim_file_input.h"
 #include "termination_signals.h"
 
 namespace {
@@ -19,6 +21,53 @@ namespace {
 int UsageError(const QString& reason) {
     std::fprintf(stderr, "ovistra: %s\nTry 'ovistra --help'.\n", reason.toLocal8Bit().constData());
     return ovistra::kExitUsage;
+}
+
+// The run's capture devices as the options shape them; a usage error when a file or device
+// named on the command line cannot serve.
+bool MakeDeviceChoice(const ovistra::RunOptions& options, ovistra::DeviceChoice* choice,
+                      QString* error) {
+    using Mode = ovistra::DeviceChoice::Mode;
+    switch (options.device) {
+        case ovistra::RunOptions::Device::Auto:
+            choice->mode = Mode::Auto;
+            break;
+        case ovistra::RunOptions::Device::Real:
+            choice->mode = Mode::Real;
+            break;
+        case ovistra::RunOptions::Device::Sim:
+            choice->mode = Mode::Sim;
+            break;
+        case ovistra::RunOptions::Device::Path: {
+            choice->mode = Mode::Path;
+            choice->path = options.devicePath.toStdString();
+            std::string card;
+            if (!ovistra::media::QueryV4l2Device(choice->path, &card)) {
+                *error = QStringLiteral("--device %1 is no video capture device")
+                             .arg(options.devicePath);
+                return false;
+            }
+            break;
+        }
+    }
+    if (options.simName) {
+        choice->simName = options.simName->toStdString();
+    }
+    for (const ovistra::SimMotion& motion : options.simMotions) {
+        choice->sim.motions.push_back({motion.camera, motion.startSeconds, motion.endSeconds});
+    }
+    for (const auto& [camera, file] : options.simInputs) {
+        std::string reason;
+        auto input = ovistra::media::SimFileInput::Open(file.toStdString(), &reason);
+        if (!input) {
+            *error = QStringLiteral("--sim-input %1=%2: %3")
+                         .arg(camera)
+                         .arg(file, QString::fromStdString(reason));
+            return false;
+        }
+        choice->sim.files[camera - 1] = std::move(input);
+    }
+    return true;
 }
 
 bool HasDisplay() {
@@ -64,6 +113,12 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     gst_init(nullptr, nullptr);
+    ovistra::DeviceChoice choice;
+    QString deviceError;
+    if (!MakeDeviceChoice(options, &choice, &deviceError)) {
+        return UsageError(deviceError);
+    }
+    const ovistra::ChosenDevices devices = ovistra::ChooseDevices(choice);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ovistra"));
     QApplication::setApplicationDisplayName(QStringLiteral("Ovistra"));
@@ -73,6 +128,7 @@ int main(int argc, char** argv) {
     }
 
     ovistra::CQuorvaneApp station(registry, headless);
+    station.UseCaptureDevices(devices.list.get(), devices.simulated);
     ovistra::platform::TerminationSignals termination([&station] { station.RequestExit(); });
     if (options.durationSeconds) {
         station.ExitAfter(*options.durationSeconds);

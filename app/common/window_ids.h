@@ -75,8 +75,11 @@ constexpr int kAppIcon = 128;
 constexpr int kTextAbout = 101;
 constexpr int kTextNoMediaFramework = 114;
 constexpr int kTextNoVideoView = 115;
+constexpr int kTextNoCaptureDevice = 116;
 constexpr int kCaptionGeneral = 119;
+constexpr int kCaptionWarning = 124;
 constexpr int kFirstBaseCaption = 146;  // 146..149: camera 1..4 enabled
+constexpr int kTextCyclingCaption = 203;
 constexpr int kTextAlreadyRunning = 228;
 
 }  // namespace ovistra::ids

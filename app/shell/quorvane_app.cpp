@@ -87,6 +87,8 @@ int CQuorvaneApp::Run() {
     context.registry = &registry_;
     context.programFolder = programFolder_;
     context.statistics = &statistics_;
+    context.devices = devices_;
+    context.simulatedDevice = simulatedDevice_;
     bool started = false;
     {
         CQuorvaneDlg dialog(context);

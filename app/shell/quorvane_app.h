@@ -10,6 +10,9 @@
 #include "station_statistics.h"
 
 namespace ovistra {
+namespace media {
+class DeviceList;
+}
 
 class CQuorvaneDlg;
 class ResourceLibrary;
@@ -33,6 +36,12 @@ public:
 
     const QString& programFolder() const { return programFolder_; }
 
+    // The capture devices the run offers; they outlive Run.
+    void UseCaptureDevices(const media::DeviceList* devices, bool simulated) {
+        devices_ = devices;
+        simulatedDevice_ = simulated;
+    }
+
 private:
     int InitInstance();
 
@@ -42,6 +51,8 @@ private:
     std::unique_ptr<ResourceLibrary> resources_;
     platform::SingleInstanceLock instanceLock_;
     StationStatistics statistics_;
+    const media::DeviceList* devices_ = nullptr;
+    bool simulatedDevice_ = true;
     CQuorvaneDlg* dialog_ = nullptr;
     bool exitRequested_ = false;
 };

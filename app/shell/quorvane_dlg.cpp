@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "capture_graph.h"
 #include "colour_scheme.h"
 #include "custom_settings.h"
 #include "event_log.h"
@@ -86,9 +87,9 @@ bool CQuorvaneDlg::RunModal() {
     return !startupFailed_;
 }
 
-bool CQuorvaneDlg::FailStartup(int textId) {
+bool CQuorvaneDlg::FailStartup(int textId, int captionId) {
     startupFailed_ = true;
-    platform::MessageBoxes::Instance().Show(textId, ids::kCaptionGeneral,
+    platform::MessageBoxes::Instance().Show(textId, captionId,
                                             platform::MessageIcon::Error,
                                             platform::MessageButtons::Ok, this);
     PostMessage(ids::kWmClose, 0, 0);
@@ -100,13 +101,13 @@ bool CQuorvaneDlg::OnInitDialog() {
         SetText(Control(id), QString());
     }
     if (!form_) {
-        return FailStartup(ids::kTextNoVideoView);
+        return FailStartup(ids::kTextNoVideoView, ids::kCaptionGeneral);
     }
     if (!MissingMediaElements().isEmpty()) {
-        return FailStartup(ids::kTextNoMediaFramework);
+        return FailStartup(ids::kTextNoMediaFramework, ids::kCaptionGeneral);
     }
     if (!CanMakeVideoView()) {
-        return FailStartup(ids::kTextNoVideoView);
+        return FailStartup(ids::kTextNoVideoView, ids::kCaptionGeneral);
     }
     setWindowState(windowState() | Qt::WindowMaximized);
     ApplyColours();
@@ -210,6 +211,11 @@ void CQuorvaneDlg::OnCommand(int id) {
 }
 
 void CQuorvaneDlg::OnExitButton() {
+    // A second press, or a signal while the first is being handled, finds the way taken.
+    if (closing_ || destroyed_) {
+        return;
+    }
+    closing_ = true;
     StopSwitching();
     switchingStopped_ = true;
     KillTimer(ids::kScheduleTimer);
@@ -219,6 +225,13 @@ void CQuorvaneDlg::OnExitButton() {
 }
 
 void CQuorvaneDlg::DestroyWindow() {
+    if (destroyed_) {
+        return;
+    }
+    destroyed_ = true;
+    // No timer may start anything while the station shuts down: stopping a recording waits
+    // for its file, and a schedule tick in that wait would start another.
+    KillAllTimers();
     // Whichever way the window was closed, the switching thread stops before anything it
     // touches is torn down.
     if (!switchingStopped_) {
@@ -232,9 +245,6 @@ void CQuorvaneDlg::DestroyWindow() {
     TearDownCaptureGraph();
     displayMode_.Restore();
     NotifySiblingStopped();
-    for (uintptr_t id : {ids::kClockTimer, ids::kScheduleTimer, ids::kStartCaptureTimer}) {
-        KillTimer(id);
-    }
 }
 
 void CQuorvaneDlg::OnDestroy() {
@@ -275,17 +285,10 @@ bool CQuorvaneDlg::CanMakeVideoView() {
     return true;
 }
 void CQuorvaneDlg::NotifySiblingStarted() {}
-int CQuorvaneDlg::StartCapture() {
-    return 0;
-}
-void CQuorvaneDlg::StopSwitching() {}
 void CQuorvaneDlg::CheckSchedules() {}
 void CQuorvaneDlg::LoadRecordingList() {}
 void CQuorvaneDlg::CloseSecondaryWindows() {}
 void CQuorvaneDlg::StopAllRecordings() {}
-void CQuorvaneDlg::StopCaptureGraph() {}
-void CQuorvaneDlg::CloseDeviceControl() {}
-void CQuorvaneDlg::TearDownCaptureGraph() {}
 void CQuorvaneDlg::NotifySiblingStopped() {}
 void CQuorvaneDlg::OnFeatureCommand(int) {}
 void CQuorvaneDlg::OnFeatureMessage(uint32_t, platform::WParam, platform::LParam) {}

@@ -6,7 +6,11 @@
 #include <QDateTime>
 #include <QDialog>
 #include <QString>
+#include <memory>
 
+#include "camera_switcher.h"
+#include "capture_device.h"
+#include "device_control.h"
 #include "display_mode.h"
 #include "keyboard_lock.h"
 #include "message_window.h"
@@ -16,6 +20,7 @@
 
 namespace ovistra {
 
+class CaptureGraph;
 class ResourceLibrary;
 struct StationStatistics;
 
@@ -25,6 +30,8 @@ struct StationContext {
     platform::RegistryStore* registry = nullptr;
     QString programFolder;  // with a trailing "/"
     StationStatistics* statistics = nullptr;
+    const media::DeviceList* devices = nullptr;  // the capture devices this run may use
+    bool simulatedDevice = true;                 // the list holds the simulated device
 };
 
 class CQuorvaneDlg : public QDialog, public platform::MessageWindow {
@@ -45,6 +52,8 @@ public:
     QWidget* Control(int id) const;
 
     const RegistrySettings& settings() const { return settings_; }
+    // The program folder, worked out once at start; every feature takes it from here.
+    const QString& programFolder() const { return context_.programFolder; }
     QString settingsFilePath() const { return settingsFile_; }
 
     // The clock caption's text for a moment: "%Y-%m-%d  %H:%M:%S".
@@ -67,14 +76,25 @@ protected:
     virtual void OnFeatureCommand(int id);  // buttons of the settings dialogs, playback, ...
     virtual void OnFeatureMessage(uint32_t msg, platform::WParam w, platform::LParam l);
     virtual QStringList MissingMediaElements();
+    // The switching thread moved the cycling view to this camera (0..3); UI thread.
+    virtual void ShowCyclingCamera(int camera);
 
     void OnTimer(uintptr_t id) override;
     platform::LResult OnMessage(uint32_t msg, platform::WParam w, platform::LParam l) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
+    // Counts the enabled cameras and sets the view modes; after every camera on/off change.
+    void ApplyCameraEnableSet();
+
     RegistrySettings settings_;
     OpenedDialogs openedDialogs_;
+    // --- capture (quorvane_dlg_capture.cpp)
+    std::unique_ptr<CaptureGraph> captureGraph_;
+    DeviceControl deviceControl_;
+    SwitchState switchState_;
+    std::unique_ptr<CameraSwitcher> switcher_;
+    bool allCamerasActive_ = false;  // button 1015 drawn in its active state
     QDateTime clockMoment_;  // the clock's last moment, for the schedule check
 
 private:
@@ -85,7 +105,9 @@ private:
     void ApplyColours();
     void CreateCameraFolders() const;
     void ShowAbout();
-    bool FailStartup(int textId);
+    bool FailStartup(int textId, int captionId);
+    void OnDeviceLost();
+    void RecordCaptureStatistics();
 
     const StationContext context_;
     SettingsStore store_;
@@ -95,6 +117,8 @@ private:
     platform::KeyboardLock keyboardLock_;
     bool startupFailed_ = false;
     bool switchingStopped_ = false;
+    bool closing_ = false;    // the exit button was taken
+    bool destroyed_ = false;  // DestroyWindow ran
 };
 
 }  // namespace ovistra

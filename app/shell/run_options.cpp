@@ -33,8 +33,8 @@ constexpr OptionInfo kOptions[] = {
     {"--duration", Option::Duration, true, "SECONDS",
      "Shut down in order after SECONDS (decimals allowed)"},
     {"--events", Option::Events, false, "", "Print one line per event on standard output"},
-    {"--device", Option::Device, true, "real|sim",
-     "Use the real capture device or the simulated one"},
+    {"--device", Option::Device, true, "real|sim|PATH",
+     "Use a real capture device, the simulated one, or the one at PATH (/dev/videoN)"},
     {"--sim-input", Option::SimInput, true, "N=FILE",
      "Simulated camera N (1-4) shows FILE (repeatable)"},
     {"--sim-motion", Option::SimMotion, true, "N:START-END",
@@ -127,8 +127,12 @@ QString ApplyValue(Option option, const QString& value, RunOptions& o) {
                 o.device = RunOptions::Device::Real;
             } else if (value == QLatin1String("sim")) {
                 o.device = RunOptions::Device::Sim;
+            } else if (value.startsWith(QLatin1String("/dev/")) && value.size() > 5) {
+                o.device = RunOptions::Device::Path;
+                o.devicePath = value;
             } else {
-                return QStringLiteral("--device must be real or sim, not %1").arg(Shown(value));
+                return QStringLiteral("--device must be real, sim or a /dev/ path, not %1")
+                    .arg(Shown(value));
             }
             return {};
         case Option::SimInput: {

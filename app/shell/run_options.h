@@ -23,7 +23,8 @@ struct RunOptions {
     bool headless = false;
     std::optional<double> durationSeconds;  // finite and > 0 when set
     bool events = false;
-    enum class Device { Auto, Real, Sim } device = Device::Auto;
+    enum class Device { Auto, Real, Sim, Path } device = Device::Auto;
+    QString devicePath;                 // Device::Path: a device node under /dev/
     std::map<int, QString> simInputs;   // camera 1..4 -> file; a repeated camera keeps the last
     std::vector<SimMotion> simMotions;  // in command-line order
     std::optional<QString> simName;     // never empty when set

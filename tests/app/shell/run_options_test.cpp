@@ -47,6 +47,11 @@ TEST(RunOptions, ValuesAreReadAlikeAfterABlankOrAnEqualsSign) {
         {"--duration", "0.25", [](auto& o) { EXPECT_EQ(o.durationSeconds, 0.25); }},
         {"--device", "real", [](auto& o) { EXPECT_EQ(o.device, Device::Real); }},
         {"--device", "sim", [](auto& o) { EXPECT_EQ(o.device, Device::Sim); }},
+        {"--device", "/dev/video2",
+         [](auto& o) {
+             EXPECT_EQ(o.device, Device::Path);
+             EXPECT_EQ(o.devicePath, "/dev/video2");
+         }},
         {"--sim-input", "3=/tmp/a b.avi",
          [](auto& o) {
              EXPECT_EQ(o.simInputs, (std::map<int, QString>{{3, "/tmp/a b.avi"}}));
@@ -130,9 +135,11 @@ TEST(RunOptions, UnusableLinesGiveAOneLineReason) {
         {{"--duration", "nan"}, "positive"},
         {{"--duration", "."}, "positive"},
         {{"--duration", QString(400, '9')}, "positive"},
-        {{"--device=REAL"}, "real or sim"},
-        {{"--device", "auto"}, "real or sim"},
-        {{"--device="}, "real or sim"},
+        {{"--device=REAL"}, "real, sim or a /dev/ path"},
+        {{"--device", "auto"}, "real, sim or a /dev/ path"},
+        {{"--device="}, "real, sim or a /dev/ path"},
+        {{"--device", "/dev/"}, "real, sim or a /dev/ path"},
+        {{"--device", "video0"}, "real, sim or a /dev/ path"},
         {{"--sim-input", "0=a"}, "1 to 4"},
         {{"--sim-input", "5=a"}, "1 to 4"},
         {{"--sim-input", "01=a"}, "1 to 4"},

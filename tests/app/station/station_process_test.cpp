@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace {
@@ -55,6 +56,27 @@ protected:
         }
         return false;
     }
+    // The statistics line counts frames for each of the four cameras and some switches.
+    static void ExpectFramesForAllFour(const QByteArray& out) {
+        const QRegularExpressionMatch m =
+            QRegularExpression("statistics frames=(\\d+),(\\d+),(\\d+),(\\d+) switches=(\\d+)")
+                .match(QString::fromUtf8(out));
+        ASSERT_TRUE(m.hasMatch()) << out.toStdString();
+        for (int i = 1; i <= 5; ++i) {
+            EXPECT_GT(m.captured(i).toULongLong(), 0u) << i << " " << out.toStdString();
+        }
+    }
+    // A short clip in the capture format's neighbourhood, made by GStreamer; empty on failure.
+    QString MakeClip(const QString& name, const char* colour) const {
+        const QString path = home.filePath(name);
+        QProcess maker;
+        maker.start("gst-launch-1.0",
+                    {"-q", "videotestsrc", "num-buffers=50", "pattern=solid-color",
+                     QStringLiteral("foreground-color=%1").arg(colour), "!",
+                     "video/x-raw,width=320,height=240,framerate=25/1", "!", "videoconvert", "!",
+                     "jpegenc", "!", "avimux", "!", "filesink", "location=" + path});
+        return maker.waitForFinished(30000) && maker.exitCode() == 0 ? path : QString();
+    }
     // The event words of the lines printed, in order.
     static QList<QByteArray> Events(const QByteArray& out) {
         QList<QByteArray> words;
@@ -73,26 +95,87 @@ protected:
 
 TEST_F(StationProcess, HeadlessRunForADurationEndsInOrder) {
     QProcess station;
-    Start(station, {"--headless", "--duration", "2"});
+    Start(station, {"--headless", "--duration", "3"});
     EXPECT_EQ(Finish(station), 0) << station.readAllStandardError().toStdString();
     const QByteArray out = station.readAllStandardOutput();
-    const QList<QByteArray> events = Events(out);
-    ASSERT_EQ(events.size(), 3) << out.toStdString();
-    EXPECT_EQ(events[0], "started");
-    EXPECT_EQ(events[1], "statistics");
-    EXPECT_EQ(events[2], "stopped");
+    EXPECT_EQ(Events(out),
+              (QList<QByteArray>{"started", "capture-started", "statistics", "stopped"}))
+        << out.toStdString();
     EXPECT_TRUE(out.contains("started version=")) << out.toStdString();
-    EXPECT_TRUE(out.contains("statistics frames=0,0,0,0 switches=0")) << out.toStdString();
+    EXPECT_TRUE(out.contains("capture-started device=sim name=\"USB 2.0 A/V Converter\""))
+        << out.toStdString();
+    ExpectFramesForAllFour(out);
+}
+
+TEST_F(StationProcess, TheDeviceIsTakenUnderEachOfItsNames) {
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        QByteArray expected;
+    };
+    const Case cases[] = {
+        {{"--sim-name", "USB 2820 Video"}, 0, "capture-started device=sim name=\"USB 2820 Video\""},
+        {{"--sim-name", "USB 2820 Device #3"}, 0, "name=\"USB 2820 Device #3\""},
+        {{"--sim-name", "Other"}, 3, "message-box text=116 caption=124"},
+        {{"--device", "real"}, 3, "capture-failed text=116 caption=124"},
+    };
+    for (const Case& c : cases) {
+        QProcess station;
+        Start(station, QStringList{"--headless", "--duration", "2.5"} + c.arguments);
+        EXPECT_EQ(Finish(station), c.exitCode) << c.arguments.join(' ').toStdString();
+        const QByteArray out = station.readAllStandardOutput();
+        EXPECT_TRUE(out.contains(c.expected)) << out.toStdString();
+        if (c.exitCode == 0) {
+            ExpectFramesForAllFour(out);
+        } else {
+            EXPECT_FALSE(out.contains("capture-started"));
+        }
+    }
+}
+
+TEST_F(StationProcess, AClipOnOneInputAndADamagedOneOnAnotherLeaveEveryCameraFed) {
+    const QString clip = MakeClip("clip.avi", "0xff2040ff");
+    ASSERT_FALSE(clip.isEmpty());
+    const QString damaged = MakeClip("damaged.avi", "0xff20ff40");
+    ASSERT_FALSE(damaged.isEmpty());
+    QFile file(damaged);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    file.seek(file.size() / 2);
+    file.write(QByteArray(8192, '\x5a'));
+    file.close();
+    QProcess station;
+    Start(station, {"--headless", "--duration", "4", "--sim-input", "2=" + clip, "--sim-input",
+                    "3=" + damaged});
+    EXPECT_EQ(Finish(station), 0) << station.readAllStandardError().toStdString();
+    ExpectFramesForAllFour(station.readAllStandardOutput());
+}
+
+TEST_F(StationProcess, AnInputFileOrDeviceThatCannotServeIsAUsageError) {
+    QFile text(home.filePath("notes.txt"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("no pictures here\n");
+    text.close();
+    for (const QStringList& wrong : {QStringList{"--sim-input", "2=" + home.filePath("absent.avi")},
+                                     QStringList{"--sim-input", "4=" + text.fileName()},
+                                     QStringList{"--device", "/dev/no-such-video"}}) {
+        QProcess station;
+        Start(station, QStringList{"--headless"} + wrong);
+        EXPECT_EQ(Finish(station), 2) << wrong.join(' ').toStdString();
+        const QByteArray said = station.readAllStandardError();
+        EXPECT_TRUE(said.contains(wrong[1].section('=', -1).toUtf8())) << said.toStdString();
+        EXPECT_FALSE(station.readAllStandardOutput().contains("started"));
+    }
 }
 
 TEST_F(StationProcess, TerminationSignalTakesTheOrderlyPath) {
     QProcess station;
     Start(station, {"--headless"});
-    ASSERT_TRUE(WaitForLine(station, "started"));
+    ASSERT_TRUE(WaitForLine(station, "capture-started"));
     ::kill(static_cast<pid_t>(station.processId()), SIGTERM);
     EXPECT_EQ(Finish(station), 0);
     output += station.readAllStandardOutput();
-    EXPECT_EQ(Events(output), (QList<QByteArray>{"started", "statistics", "stopped"}));
+    EXPECT_EQ(Events(output),
+              (QList<QByteArray>{"started", "capture-started", "statistics", "stopped"}));
 }
 
 TEST_F(StationProcess, SecondInstanceIsTurnedAwayWhileTheFirstRuns) {

@@ -1,0 +1,215 @@
+// The main window with a real capture graph on the simulated device: routing, failures,
+// the camera enable set and an exit path that runs once with every timer stopped.
+#include <gtest/gtest.h>
+
+#include <QEventLoop>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "capture_graph.h"
+#include "frame_grabber.h"
+#include "message_box.h"
+#include "quorvane_dlg.h"
+#include "resource_library.h"
+#include "sim_device.h"
+#include "station_statistics.h"
+#include "window_ids.h"
+
+namespace {
+
+using namespace ovistra;
+
+class CaptureDialog : public CQuorvaneDlg {
+public:
+    using CQuorvaneDlg::CQuorvaneDlg;
+    ~CaptureDialog() override { CloseMailbox(); }
+
+    using CQuorvaneDlg::ApplyCameraEnableSet;
+    using CQuorvaneDlg::captureGraph_;
+    using CQuorvaneDlg::switchState_;
+    bool allCamerasActive() const { return allCamerasActive_; }
+
+    std::function<void()> onCaptureStarted;
+    std::function<void()> duringStopRecordings;
+    int scheduleChecks = 0;
+    int switchingStops = 0;
+
+protected:
+    int StartCapture() override {
+        const int result = CQuorvaneDlg::StartCapture();
+        if (result == 0 && onCaptureStarted) {
+            onCaptureStarted();
+        }
+        return result;
+    }
+    void CheckSchedules() override { ++scheduleChecks; }
+    void StopSwitching() override {
+        ++switchingStops;
+        CQuorvaneDlg::StopSwitching();
+    }
+    void StopAllRecordings() override {
+        if (duringStopRecordings) {
+            duringStopRecordings();
+        }
+    }
+};
+
+// A device found under the chip-control name but without the chip's property interface.
+class DeviceWithoutChipProperty final : public media::CaptureDevice {
+public:
+    std::string FriendlyName() const override { return "USB 2820 Video"; }
+    GstElement* MakeSourceElement() override { return gst_element_factory_make("videotestsrc", nullptr); }
+    media::IChipProperty* ChipProperty() override { return nullptr; }
+    media::I2cBus* Bus() override { return nullptr; }
+    media::VideoProcAmp* ProcAmp() override { return sim_->ProcAmp(); }
+    media::Crossbar* CrossbarControl() override { return sim_->CrossbarControl(); }
+
+private:
+    std::shared_ptr<media::SimulatedDevice> sim_ =
+        std::make_shared<media::SimulatedDevice>(media::SimDeviceConfig{});
+};
+
+class StationCapture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gst_init(nullptr, nullptr);
+        QString error;
+        resources = ResourceLibrary::LoadFile(UIPACK_LIBRARY, &error);
+        ASSERT_TRUE(resources) << error.toStdString();
+        auto& boxes = platform::MessageBoxes::Instance();
+        boxes.Configure(platform::MessageBoxes::Mode::Headless,
+                        [this](int id) { return resources->Text(id); });
+        boxes.ClearHistory();
+        context.resources = resources.get();
+        context.registry = &registry;
+        context.programFolder = dir.path() + "/program/";
+        context.statistics = &statistics;
+        context.devices = &devices;
+    }
+    void AddSimulated(std::string name = "USB 2.0 A/V Converter") {
+        media::SimDeviceConfig config;
+        config.name = std::move(name);
+        devices.Add(media::DeviceCategory::VideoInput,
+                    std::make_shared<media::SimulatedDevice>(std::move(config)));
+    }
+    static bool RunThenExit(CaptureDialog& dialog, int ms) {
+        QTimer::singleShot(ms, &dialog, [&dialog] { dialog.OnCommand(ids::kExitButton); });
+        return dialog.RunModal();
+    }
+
+    QTemporaryDir dir;
+    platform::RegistryStore registry{dir.filePath("Brisquel.reg")};
+    std::unique_ptr<ResourceLibrary> resources;
+    StationStatistics statistics;
+    media::StaticDeviceList devices;
+    StationContext context;
+};
+
+TEST_F(StationCapture, EveryFrameAGrabberReceivesShowsItsOwnCamera) {
+    AddSimulated();
+    CaptureDialog dialog(context);
+    std::array<std::atomic<int>, 4> wrong{};
+    std::array<std::atomic<int>, 4> seen{};
+    dialog.onCaptureStarted = [&] {
+        for (int i = 0; i < 4; ++i) {
+            media::FrameGrabber& grabber = dialog.captureGraph_->router().grabber(i);
+            grabber.SetFrameCallback([&grabber, &wrong, &seen, i] {
+                const media::FrameGrabber::Lease lease = grabber.GetBuffer();
+                ++seen[i];
+                if (media::SimulatedDevice::CameraShownIn(lease.data()) != i + 1) {
+                    ++wrong[i];
+                }
+            });
+        }
+    };
+    EXPECT_TRUE(RunThenExit(dialog, 10000));
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_GT(seen[i], 0) << "camera " << i + 1;
+        EXPECT_EQ(wrong[i], 0) << "camera " << i + 1;
+        EXPECT_GE(statistics.frames[i].load(), static_cast<uint64_t>(seen[i])) << i;
+    }
+    EXPECT_GT(statistics.switches.load(), 4u);
+}
+
+TEST_F(StationCapture, NoDeviceUnderTheStationsNamesEndsTheStartWithText116Caption124) {
+    AddSimulated("Other");
+    CaptureDialog dialog(context);
+    EXPECT_FALSE(dialog.RunModal());
+    const auto& history = platform::MessageBoxes::Instance().History();
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].textId, 116);
+    EXPECT_EQ(history[0].captionId, 124);
+}
+
+TEST_F(StationCapture, NoControlChannelEndsTheStartWithText116Caption119) {
+    devices.Add(media::DeviceCategory::VideoInput, std::make_shared<DeviceWithoutChipProperty>());
+    CaptureDialog dialog(context);
+    EXPECT_FALSE(dialog.RunModal());
+    const auto& history = platform::MessageBoxes::Instance().History();
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].textId, 116);
+    EXPECT_EQ(history[0].captionId, 119);
+}
+
+TEST_F(StationCapture, TheCameraEnableSetSetsTheViewModes) {
+    struct Case {
+        std::array<int, 4> enabled;
+        bool single;
+        bool allActive;
+        bool cyclingButton;
+    };
+    const Case cases[] = {
+        {{1, 1, 1, 1}, false, true, true},
+        {{1, 0, 1, 1}, false, false, true},
+        {{0, 0, 1, 0}, true, false, true},
+        {{0, 0, 0, 0}, false, false, false},
+    };
+    AddSimulated();
+    CaptureDialog dialog(context);
+    dialog.onCaptureStarted = [&] {
+        for (const Case& c : cases) {
+            for (int i = 0; i < 4; ++i) {
+                dialog.switchState_.cameraEnabled[i] = c.enabled[i];
+            }
+            dialog.ApplyCameraEnableSet();
+            EXPECT_EQ(dialog.switchState_.singleCameraMode.load(), c.single);
+            EXPECT_EQ(dialog.captureGraph_->router().singleView(), c.single);
+            EXPECT_EQ(dialog.allCamerasActive(), c.allActive);
+            EXPECT_EQ(dialog.Control(ids::kCyclingButton)->isEnabled(), c.cyclingButton);
+        }
+        auto* caption = qobject_cast<QLabel*>(dialog.Control(ids::kLargeCaption));
+        ASSERT_NE(caption, nullptr);
+        EXPECT_EQ(caption->text(), "No Camera");
+        // The cycling view keeps its button and one picture.
+        dialog.switchState_.cyclingView = true;
+        dialog.ApplyCameraEnableSet();
+        EXPECT_TRUE(dialog.Control(ids::kCyclingButton)->isEnabled());
+        EXPECT_TRUE(dialog.captureGraph_->router().singleView());
+    };
+    EXPECT_TRUE(RunThenExit(dialog, 500));
+}
+
+TEST_F(StationCapture, TheExitPathRunsOnceAndNoTimerFiresWhileItWaits) {
+    AddSimulated();
+    CaptureDialog dialog(context);
+    int checksBefore = -1;
+    dialog.duringStopRecordings = [&] {
+        // A recording's file closing takes a while; the schedule timer must not run meanwhile,
+        // and a second exit request finds the way taken.
+        checksBefore = dialog.scheduleChecks;
+        dialog.OnCommand(ids::kExitButton);
+        dialog.PostMessage(ids::kWmClose, 0, 0);
+        QEventLoop wait;
+        QTimer::singleShot(2500, &wait, &QEventLoop::quit);
+        wait.exec();
+    };
+    QTimer::singleShot(1200, &dialog, [&dialog] { dialog.PostMessage(ids::kWmClose, 0, 0); });
+    EXPECT_TRUE(dialog.RunModal());
+    EXPECT_GE(checksBefore, 1);
+    EXPECT_EQ(dialog.scheduleChecks, checksBefore);
+    EXPECT_EQ(dialog.switchingStops, 1);
+}
+
+}  // namespace
