@@ -53,6 +53,9 @@ bool MakeDeviceChoice(const ovistra::RunOptions& options, ovistra::DeviceChoice*
     if (options.simName) {
         choice->simName = options.simName->toStdString();
     }
+    if (options.simSettleMs) {
+        choice->sim.settleMs = *options.simSettleMs;
+    }
     for (const ovistra::SimMotion& motion : options.simMotions) {
         choice->sim.motions.push_back({motion.camera, motion.startSeconds, motion.endSeconds});
     }

@@ -13,6 +13,7 @@ enum class Option {
     SimInput,
     SimMotion,
     SimName,
+    SimSettle,
     Set,
     Help,
     Version
@@ -34,12 +35,14 @@ constexpr OptionInfo kOptions[] = {
      "Shut down in order after SECONDS (decimals allowed)"},
     {"--events", Option::Events, false, "", "Print one line per event on standard output"},
     {"--device", Option::Device, true, "real|sim|PATH",
-     "Use a real capture device, the simulated one, or the one at PATH (/dev/videoN)"},
+     "Real device, simulated one, or the one at PATH (/dev/videoN)"},
     {"--sim-input", Option::SimInput, true, "N=FILE",
      "Simulated camera N (1-4) shows FILE (repeatable)"},
     {"--sim-motion", Option::SimMotion, true, "N:START-END",
      "Simulated motion on camera N, seconds (repeatable)"},
     {"--sim-name", Option::SimName, true, "TEXT", "Name the simulated device reports"},
+    {"--sim-settle", Option::SimSettle, true, "MS",
+     "Simulated pictures roll for MS ms after an input change"},
     {"--set", Option::Set, true, "NAME=VALUE", "Override setting NAME for this run (repeatable)"},
     {"--help", Option::Help, false, "", "Show this help and exit"},
     {"--version", Option::Version, false, "", "Show the version and exit"},
@@ -173,6 +176,17 @@ QString ApplyValue(Option option, const QString& value, RunOptions& o) {
             }
             o.simName = value;
             return {};
+        case Option::SimSettle: {
+            constexpr int kLongestSettleMs = 60000;
+            bool ok = false;
+            const int ms = value.toInt(&ok);
+            if (!ok || ms < 0 || ms > kLongestSettleMs || !value[0].isDigit()) {
+                return QStringLiteral("--sim-settle needs milliseconds from 0 to 60000, not %1")
+                    .arg(Shown(value));
+            }
+            o.simSettleMs = ms;
+            return {};
+        }
         case Option::Set: {
             const qsizetype eq = value.indexOf(u'=');
             if (eq <= 0) {

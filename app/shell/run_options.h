@@ -28,6 +28,7 @@ struct RunOptions {
     std::map<int, QString> simInputs;   // camera 1..4 -> file; a repeated camera keeps the last
     std::vector<SimMotion> simMotions;  // in command-line order
     std::optional<QString> simName;     // never empty when set
+    std::optional<int> simSettleMs;     // 0..60000 when set
     std::vector<std::pair<QString, QString>> sets;  // raw (name, value), in command-line order
     bool help = false;
     bool version = false;

@@ -47,6 +47,8 @@ TEST(RunOptions, ValuesAreReadAlikeAfterABlankOrAnEqualsSign) {
         {"--duration", "0.25", [](auto& o) { EXPECT_EQ(o.durationSeconds, 0.25); }},
         {"--device", "real", [](auto& o) { EXPECT_EQ(o.device, Device::Real); }},
         {"--device", "sim", [](auto& o) { EXPECT_EQ(o.device, Device::Sim); }},
+        {"--sim-settle", "0", [](auto& o) { EXPECT_EQ(o.simSettleMs, 0); }},
+        {"--sim-settle", "250", [](auto& o) { EXPECT_EQ(o.simSettleMs, 250); }},
         {"--device", "/dev/video2",
          [](auto& o) {
              EXPECT_EQ(o.device, Device::Path);
@@ -139,6 +141,9 @@ TEST(RunOptions, UnusableLinesGiveAOneLineReason) {
         {{"--device", "auto"}, "real, sim or a /dev/ path"},
         {{"--device="}, "real, sim or a /dev/ path"},
         {{"--device", "/dev/"}, "real, sim or a /dev/ path"},
+        {{"--sim-settle", "60001"}, "0 to 60000"},
+        {{"--sim-settle", "+5"}, "0 to 60000"},
+        {{"--sim-settle", "fast"}, "0 to 60000"},
         {{"--device", "video0"}, "real, sim or a /dev/ path"},
         {{"--sim-input", "0=a"}, "1 to 4"},
         {{"--sim-input", "5=a"}, "1 to 4"},
@@ -191,7 +196,7 @@ TEST(RunOptions, HelpListsEveryOptionOnceAndOnlyOptionsTheParserKnows) {
         }
     }
     for (const char* option : {"--headless", "--duration", "--events", "--device", "--sim-input",
-                               "--sim-motion", "--sim-name", "--set", "-h", "--version"}) {
+                               "--sim-motion", "--sim-name", "--sim-settle", "--set", "-h", "--version"}) {
         EXPECT_EQ(listed.count(option), 1) << option;
     }
 }
