@@ -48,7 +48,10 @@ public:
 
     // --- CaptureDevice
     std::string FriendlyName() const override { return config_.name; }
-    GstElement* MakeSourceElement() override;  // an "ovistrasimsrc" bound to this device
+    // A new "ovistrasimsrc" (floating) bound to this device. The element holds a shared
+    // reference to the device when a std::shared_ptr owns it (make_shared); a device made
+    // otherwise must outlive every element it made.
+    GstElement* MakeSourceElement() override;
     IChipProperty* ChipProperty() override { return &chipProperty_; }
     I2cBus* Bus() override { return this; }
     VideoProcAmp* ProcAmp() override { return this; }
@@ -68,30 +71,43 @@ public:
 
     // --- the picture; called by the source element's streaming thread
     // Writes the picture put out `elapsedNs` after capture start into `frame` (kFrameBytes):
-    // the selected input, unsettled for settleMs after an input change, amplifier applied.
+    // the selected input, unsettled for settleMs after an input change (a monotonic clock
+    // measures it), amplifier applied. Thread-safe.
     void RenderFrame(uint8_t* frame, int64_t elapsedNs);
-    int FramesPerSecond() const;  // 25 with the PAL standard, 30 with NTSC
-    int SelectedInput() const;    // 0..3
+    int FramesPerSecond() const;  // 25 with the PAL standard, 30 with NTSC; thread-safe
+    int SelectedInput() const;    // 0..3; thread-safe
 
-    // File inputs decode from capture start to capture stop.
+    // File inputs decode from capture start to capture stop. Call both from one thread.
     void StartInputs();
     void StopInputs();
 
-    void SetSettleMs(int ms);
+    void SetSettleMs(int ms);  // thread-safe; negative counts as 0
 
     // The camera (1..4) whose marker a picture of this device shows, 0 when none does.
     static int CameraShownIn(const uint8_t* frame);
 
+    // --- small helpers for the station's statistics and for tests; thread-safe
+    uint64_t InputSwitches() const { return inputSwitches_.load(); }  // real input changes
+    int SettleMs() const { return settleMs_.load(); }
+    // True while pictures are unsettled after the last input change.
+    bool Unsettled() const;
+
 private:
+    ProcAmpRange RangeOf(ProcAmpProperty property) const;
+
     SimDeviceConfig config_;
     ChipPropertyOverBus chipProperty_;
     std::array<std::unique_ptr<SimScene>, 4> scenes_;
-    // --- written by any thread (bus, amplifier), read by the streaming thread
+    std::vector<int16_t> rollNoise_;  // heavy luma noise of file inputs' unsettled pictures
+    // --- written by any thread (bus, amplifier), read by the streaming thread (atomics)
+    std::mutex busLock_;  // serialises writers of the decoder's registers
     std::atomic<int> input_{0};
     std::atomic<int> standard_{kStandardPal};
-    std::atomic<int64_t> inputChangedNs_{-1};  // elapsed time of the last input change
+    std::atomic<int64_t> inputChangedNs_{-1};  // monotonic time of the last input change
     std::atomic<int> settleMs_;
+    std::atomic<uint64_t> inputSwitches_{0};
     std::array<std::atomic<long>, 5> procAmp_;
+    std::array<std::atomic<long>, 5> procAmpFlags_;
 };
 
 }  // namespace ovistra::media
