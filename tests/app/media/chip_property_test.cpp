@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "fake_capture_device.h"
+
 namespace {
 
 using ovistra::media::ChipPropertyOverBus;
@@ -11,40 +13,20 @@ using ovistra::media::E_FAIL;
 using ovistra::media::E_INVALIDARG;
 using ovistra::media::E_POINTER;
 using ovistra::media::HRESULT;
-using ovistra::media::I2cBus;
 using ovistra::media::kProp4135;
 using ovistra::media::kProp4136;
 using ovistra::media::kPropChipId;
 using ovistra::media::kPropI2cCommand;
 using ovistra::media::kPropI2cData;
 using ovistra::media::S_OK;
-
-class ListBus final : public I2cBus {
-public:
-    struct Write {
-        uint8_t address;
-        uint8_t reg;
-        std::vector<uint8_t> bytes;
-        bool operator==(const Write&) const = default;
-    };
-    bool refuse = false;
-    std::vector<Write> writes;
-
-    bool WriteI2c(uint8_t address, uint8_t reg, const uint8_t* bytes, size_t count) override {
-        if (refuse) {
-            return false;
-        }
-        writes.push_back({address, reg, std::vector<uint8_t>(bytes, bytes + count)});
-        return true;
-    }
-};
+using ovistra::testing::RecordingBus;
 
 class ChipProperty : public ::testing::Test {
 protected:
     HRESULT Command(uint32_t word) { return chip.SetValue(kPropI2cCommand, &word); }
     HRESULT Data(std::vector<uint8_t> bytes) { return chip.SetValue(kPropI2cData, bytes.data()); }
 
-    ListBus bus;
+    RecordingBus bus;
     ChipPropertyOverBus chip{bus, 0x34, 0x1111, 0x2222};
 };
 
@@ -53,7 +35,7 @@ TEST_F(ChipProperty, CommandWordThenDataWritesTheCountedBytes) {
     EXPECT_EQ(Data({3, 9, 9}), S_OK);
     ASSERT_EQ(Command(0x01200703), S_OK);
     EXPECT_EQ(Data({1, 2, 3, 4}), S_OK);
-    EXPECT_EQ(bus.writes, (std::vector<ListBus::Write>{{0x4A, 2, {3}}, {0x20, 7, {1, 2, 3}}}));
+    EXPECT_EQ(bus.writes(), (std::vector<RecordingBus::Write>{{0x4A, 2, {3}}, {0x20, 7, {1, 2, 3}}}));
 }
 
 TEST_F(ChipProperty, DataWithoutAnOpenTransferWritesNothing) {
@@ -71,7 +53,7 @@ TEST_F(ChipProperty, DataWithoutAnOpenTransferWritesNothing) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        ListBus caseBus;
+        RecordingBus caseBus;
         ChipPropertyOverBus caseChip(caseBus, 0, 0, 0);
         HRESULT result = S_OK;
         for (uint32_t word : c.commands) {
@@ -80,7 +62,7 @@ TEST_F(ChipProperty, DataWithoutAnOpenTransferWritesNothing) {
         EXPECT_EQ(result, c.lastCommandResult);
         const uint8_t byte = 1;
         EXPECT_EQ(caseChip.SetValue(kPropI2cData, &byte), E_FAIL);
-        EXPECT_TRUE(caseBus.writes.empty());
+        EXPECT_TRUE(caseBus.writes().empty());
     }
 }
 
@@ -91,7 +73,7 @@ TEST_F(ChipProperty, OneDataWritePerCommandWordAndNoneTheBusRefuses) {
     bus.refuse = true;
     ASSERT_EQ(Command(0x014A0201), S_OK);
     EXPECT_EQ(Data({3}), E_FAIL);
-    EXPECT_EQ(bus.writes.size(), 1u);
+    EXPECT_EQ(bus.writes().size(), 1u);
 }
 
 TEST_F(ChipProperty, NullPointersAndUnknownIdsAreRefused) {

@@ -4,18 +4,13 @@
 
 #include <QEventLoop>
 #include <QLabel>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include "capture_graph.h"
 #include "frame_grabber.h"
-#include "message_box.h"
-#include "quorvane_dlg.h"
-#include "resource_library.h"
 #include "sim_device.h"
-#include "station_statistics.h"
-#include "window_ids.h"
+#include "station_fixture.h"
 
 namespace {
 
@@ -71,21 +66,11 @@ private:
         std::make_shared<media::SimulatedDevice>(media::SimDeviceConfig{});
 };
 
-class StationCapture : public ::testing::Test {
+class StationCapture : public ovistra::testing::StationFixture {
 protected:
     void SetUp() override {
         gst_init(nullptr, nullptr);
-        QString error;
-        resources = ResourceLibrary::LoadFile(UIPACK_LIBRARY, &error);
-        ASSERT_TRUE(resources) << error.toStdString();
-        auto& boxes = platform::MessageBoxes::Instance();
-        boxes.Configure(platform::MessageBoxes::Mode::Headless,
-                        [this](int id) { return resources->Text(id); });
-        boxes.ClearHistory();
-        context.resources = resources.get();
-        context.registry = &registry;
-        context.programFolder = dir.path() + "/program/";
-        context.statistics = &statistics;
+        StationFixture::SetUp();
         context.devices = &devices;
     }
     void AddSimulated(std::string name = "USB 2.0 A/V Converter") {
@@ -94,17 +79,8 @@ protected:
         devices.Add(media::DeviceCategory::VideoInput,
                     std::make_shared<media::SimulatedDevice>(std::move(config)));
     }
-    static bool RunThenExit(CaptureDialog& dialog, int ms) {
-        QTimer::singleShot(ms, &dialog, [&dialog] { dialog.OnCommand(ids::kExitButton); });
-        return dialog.RunModal();
-    }
 
-    QTemporaryDir dir;
-    platform::RegistryStore registry{dir.filePath("Brisquel.reg")};
-    std::unique_ptr<ResourceLibrary> resources;
-    StationStatistics statistics;
     media::StaticDeviceList devices;
-    StationContext context;
 };
 
 TEST_F(StationCapture, EveryFrameAGrabberReceivesShowsItsOwnCamera) {

@@ -9,11 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "message_box.h"
-#include "quorvane_dlg.h"
-#include "resource_library.h"
-#include "station_statistics.h"
-#include "window_ids.h"
+#include "station_fixture.h"
 
 namespace {
 
@@ -55,40 +51,17 @@ protected:
     void NotifySiblingStopped() override { steps.push_back("notify sibling stopped"); }
 };
 
-class StationDialog : public ::testing::Test {
+class StationDialog : public ovistra::testing::StationFixture {
 protected:
     void SetUp() override {
-        QString error;
-        resources = ResourceLibrary::LoadFile(UIPACK_LIBRARY, &error);
-        ASSERT_TRUE(resources) << error.toStdString();
-        auto& boxes = platform::MessageBoxes::Instance();
-        boxes.Configure(platform::MessageBoxes::Mode::Headless,
-                        [this](int id) { return resources->Text(id); });
-        boxes.ClearHistory();
+        StationFixture::SetUp();
         QFile key(keyFile);
         ASSERT_TRUE(key.open(QIODevice::WriteOnly));
         key.write(
             "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Halvorn\\Brisquel]\n\"RecordPath\"=\"" +
             dir.filePath("rec").toUtf8() + "\"\n\"EachTime\"=dword:000007d0\n");
         key.close();
-        context.resources = resources.get();
-        context.registry = &registry;
-        context.programFolder = dir.path() + "/program/";
-        context.statistics = &statistics;
     }
-
-    // Runs the window and presses its exit button after `ms`.
-    bool RunThenExit(RecordingDialog& dialog, int ms) {
-        QTimer::singleShot(ms, &dialog, [&dialog] { dialog.OnCommand(ids::kExitButton); });
-        return dialog.RunModal();
-    }
-
-    QTemporaryDir dir;
-    QString keyFile = dir.filePath("Brisquel.reg");
-    platform::RegistryStore registry{keyFile};
-    std::unique_ptr<ResourceLibrary> resources;
-    StationStatistics statistics;
-    StationContext context;
 };
 
 TEST_F(StationDialog, StartsAndStopsInOrder) {

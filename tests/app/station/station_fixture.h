@@ -1,0 +1,49 @@
+// What a main window needs around it in a test: the resource library, message boxes answered
+// without a screen, and a key file and program folder of its own.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <QTimer>
+#include <memory>
+
+#include "message_box.h"
+#include "quorvane_dlg.h"
+#include "resource_library.h"
+#include "station_statistics.h"
+#include "window_ids.h"
+
+namespace ovistra::testing {
+
+class StationFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QString error;
+        resources = ResourceLibrary::LoadFile(UIPACK_LIBRARY, &error);
+        ASSERT_TRUE(resources) << error.toStdString();
+        auto& boxes = platform::MessageBoxes::Instance();
+        boxes.Configure(platform::MessageBoxes::Mode::Headless,
+                        [this](int id) { return resources->Text(id); });
+        boxes.ClearHistory();
+        context.resources = resources.get();
+        context.registry = &registry;
+        context.programFolder = dir.path() + "/program/";
+        context.statistics = &statistics;
+    }
+
+    // Runs the window and presses its exit button after `ms`.
+    static bool RunThenExit(CQuorvaneDlg& dialog, int ms) {
+        QTimer::singleShot(ms, &dialog, [&dialog] { dialog.OnCommand(ids::kExitButton); });
+        return dialog.RunModal();
+    }
+
+    QTemporaryDir dir;
+    QString keyFile = dir.filePath("Brisquel.reg");
+    platform::RegistryStore registry{keyFile};
+    std::unique_ptr<ResourceLibrary> resources;
+    StationStatistics statistics;
+    StationContext context;
+};
+
+}  // namespace ovistra::testing
