@@ -48,8 +48,7 @@ public:
     // to end the loop.
     using SleepFunction = std::function<bool(uint32_t ms)>;
 
-    CameraSwitcher(SwitchState& state, Timings timings, Hooks hooks,
-                   SleepFunction sleep = nullptr);
+    CameraSwitcher(SwitchState& state, Timings timings, Hooks hooks, SleepFunction sleep = nullptr);
     ~CameraSwitcher();  // stops
 
     // UI thread.

@@ -88,8 +88,8 @@ void FrameGrabber::Store(const uint8_t* frame, size_t bytes) {
 }
 
 void FrameGrabber::SetFrameCallback(std::function<void()> callback) {
-    auto shared = callback ? std::make_shared<const std::function<void()>>(std::move(callback))
-                           : nullptr;
+    auto shared =
+        callback ? std::make_shared<const std::function<void()>>(std::move(callback)) : nullptr;
     std::lock_guard guard(lock_);
     frameCallback_ = std::move(shared);
 }

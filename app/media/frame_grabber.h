@@ -41,8 +41,8 @@ public:
     // Any thread; a lease must end before the grabber does.
     Lease GetBuffer();
 
-    // The streaming thread (one writer at a time): takes a copy of the frame (bytes must be kFrameBytes; others are
-    // dropped) and then tells the frame callback.
+    // The streaming thread (one writer at a time): takes a copy of the frame (bytes must be
+    // kFrameBytes; others are dropped) and then tells the frame callback.
     void Store(const uint8_t* frame, size_t bytes);
 
     // Called on the streaming thread after each stored frame; must only hand work over. Any

@@ -33,7 +33,7 @@ struct SimDeviceConfig {
     std::string name = "USB 2.0 A/V Converter";
     std::vector<SimMotionSpan> motions;
     std::array<std::shared_ptr<SimFileInput>, 4> files;  // null: the synthetic scene
-    int settleMs = 120;  // unsettled pictures after an input change
+    int settleMs = 120;                                  // unsettled pictures after an input change
     uint32_t seed = 2820;
 };
 

@@ -89,8 +89,7 @@ bool CQuorvaneDlg::RunModal() {
 
 bool CQuorvaneDlg::FailStartup(int textId, int captionId) {
     startupFailed_ = true;
-    platform::MessageBoxes::Instance().Show(textId, captionId,
-                                            platform::MessageIcon::Error,
+    platform::MessageBoxes::Instance().Show(textId, captionId, platform::MessageIcon::Error,
                                             platform::MessageButtons::Ok, this);
     PostMessage(ids::kWmClose, 0, 0);
     return false;

@@ -95,7 +95,7 @@ protected:
     SwitchState switchState_;
     std::unique_ptr<CameraSwitcher> switcher_;
     bool allCamerasActive_ = false;  // button 1015 drawn in its active state
-    QDateTime clockMoment_;  // the clock's last moment, for the schedule check
+    QDateTime clockMoment_;          // the clock's last moment, for the schedule check
 
 private:
     bool OnInitDialog();

@@ -82,7 +82,8 @@ int CQuorvaneDlg::StartCapture() {
         QMetaObject::invokeMethod(
             this, [this, camera] { ShowCyclingCamera(camera); }, Qt::QueuedConnection);
     };
-    switcher_ = std::make_unique<CameraSwitcher>(switchState_, std::move(timings), std::move(hooks));
+    switcher_ =
+        std::make_unique<CameraSwitcher>(switchState_, std::move(timings), std::move(hooks));
     captureGraph_->SetDeviceLostHandler([this] { OnDeviceLost(); });
     switcher_->Start();
     captureGraph_->Run();

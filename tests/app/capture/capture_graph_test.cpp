@@ -13,7 +13,9 @@ using namespace ovistra;
 using media::ProcAmpProperty;
 
 // A device with a live test picture in the capture format and optional interfaces.
-class FakeDevice final : public media::CaptureDevice, public media::VideoProcAmp, public media::Crossbar {
+class FakeDevice final : public media::CaptureDevice,
+                         public media::VideoProcAmp,
+                         public media::Crossbar {
 public:
     FakeDevice(std::string name, bool crossbar = true, bool procAmp = true)
         : name_(std::move(name)), hasCrossbar_(crossbar), hasProcAmp_(procAmp) {}
@@ -29,7 +31,9 @@ public:
     media::VideoProcAmp* ProcAmp() override { return hasProcAmp_ ? this : nullptr; }
     media::Crossbar* CrossbarControl() override { return hasCrossbar_ ? this : nullptr; }
 
-    media::HRESULT GetRange(ProcAmpProperty, media::ProcAmpRange*) override { return media::E_NOTIMPL; }
+    media::HRESULT GetRange(ProcAmpProperty, media::ProcAmpRange*) override {
+        return media::E_NOTIMPL;
+    }
     media::HRESULT Get(ProcAmpProperty p, long* value, long* flags) override {
         *value = set[p];
         *flags = 0;
@@ -73,9 +77,15 @@ TEST_F(CaptureGraphTest, TakesTheDeviceUnderTheFirstNameItFinds) {
         bool alternate;
     };
     const Case cases[] = {
-        {{"USB 2.0 A/V Converter #2"}, CaptureGraph::BuildResult::Built, "USB 2.0 A/V Converter #2", false},
+        {{"USB 2.0 A/V Converter #2"},
+         CaptureGraph::BuildResult::Built,
+         "USB 2.0 A/V Converter #2",
+         false},
         {{"USB 2820 Video"}, CaptureGraph::BuildResult::Built, "USB 2820 Video", true},
-        {{"USB 2820 Video", "USB 2820 Device"}, CaptureGraph::BuildResult::Built, "USB 2820 Device", true},
+        {{"USB 2820 Video", "USB 2820 Device"},
+         CaptureGraph::BuildResult::Built,
+         "USB 2820 Device",
+         true},
         {{"Other", "My USB 2.0 A/V Converter"}, CaptureGraph::BuildResult::NoDevice, "", true},
         {{}, CaptureGraph::BuildResult::NoDevice, "", true},
     };
@@ -124,7 +134,8 @@ TEST_F(CaptureGraphTest, FramesReachOnlyTheSelectedGrabber) {
     ASSERT_EQ(graph.Build(100), CaptureGraph::BuildResult::Built);
     graph.router().SelectOutput(2);
     ASSERT_TRUE(graph.Run());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return graph.router().grabber(2).framesReceived() >= 3; }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return graph.router().grabber(2).framesReceived() >= 3; }, 10000));
     graph.Stop();
     for (int i : {0, 1, 3}) {
         EXPECT_EQ(graph.router().grabber(i).framesReceived(), 0u) << i;
@@ -141,10 +152,12 @@ TEST_F(CaptureGraphTest, ASourceFailingWhileRunningIsReportedOnceOnTheUiThread) 
     graph.SetDeviceLostHandler([&] { ++lost; });
     graph.router().SelectOutput(0);
     ASSERT_TRUE(graph.Run());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return graph.router().grabber(0).framesReceived() > 0; }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return graph.router().grabber(0).framesReceived() > 0; }, 10000));
     for (int i = 0; i < 2; ++i) {
         GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "gone");
-        gst_element_post_message(device->source, gst_message_new_error(GST_OBJECT(device->source), error, "unplugged"));
+        gst_element_post_message(
+            device->source, gst_message_new_error(GST_OBJECT(device->source), error, "unplugged"));
         g_error_free(error);
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return lost > 0; }, 5000));

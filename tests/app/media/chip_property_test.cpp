@@ -35,7 +35,8 @@ TEST_F(ChipProperty, CommandWordThenDataWritesTheCountedBytes) {
     EXPECT_EQ(Data({3, 9, 9}), S_OK);
     ASSERT_EQ(Command(0x01200703), S_OK);
     EXPECT_EQ(Data({1, 2, 3, 4}), S_OK);
-    EXPECT_EQ(bus.writes(), (std::vector<RecordingBus::Write>{{0x4A, 2, {3}}, {0x20, 7, {1, 2, 3}}}));
+    EXPECT_EQ(bus.writes(),
+              (std::vector<RecordingBus::Write>{{0x4A, 2, {3}}, {0x20, 7, {1, 2, 3}}}));
 }
 
 TEST_F(ChipProperty, DataWithoutAnOpenTransferWritesNothing) {

@@ -116,7 +116,8 @@ TEST(FrameRouter, OnlyTheSelectedGrabberReceivesAndMinusOneDrops) {
         std::array<uint64_t, 4> expected;
     };
     const Case cases[] = {
-        {0, {1, 0, 0, 0}}, {3, {0, 0, 0, 1}}, {-1, {0, 0, 0, 0}}, {4, {0, 0, 0, 0}}, {-7, {0, 0, 0, 0}},
+        {0, {1, 0, 0, 0}}, {3, {0, 0, 0, 1}},  {-1, {0, 0, 0, 0}},
+        {4, {0, 0, 0, 0}}, {-7, {0, 0, 0, 0}},
     };
     const auto frame = FrameOf(5);
     for (const Case& c : cases) {

@@ -195,8 +195,9 @@ TEST(RunOptions, HelpListsEveryOptionOnceAndOnlyOptionsTheParserKnows) {
             EXPECT_FALSE(Parse({option}).error.contains("unknown")) << option.toStdString();
         }
     }
-    for (const char* option : {"--headless", "--duration", "--events", "--device", "--sim-input",
-                               "--sim-motion", "--sim-name", "--sim-settle", "--set", "-h", "--version"}) {
+    for (const char* option :
+         {"--headless", "--duration", "--events", "--device", "--sim-input", "--sim-motion",
+          "--sim-name", "--sim-settle", "--set", "-h", "--version"}) {
         EXPECT_EQ(listed.count(option), 1) << option;
     }
 }

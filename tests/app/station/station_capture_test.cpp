@@ -55,7 +55,9 @@ protected:
 class DeviceWithoutChipProperty final : public media::CaptureDevice {
 public:
     std::string FriendlyName() const override { return "USB 2820 Video"; }
-    GstElement* MakeSourceElement() override { return gst_element_factory_make("videotestsrc", nullptr); }
+    GstElement* MakeSourceElement() override {
+        return gst_element_factory_make("videotestsrc", nullptr);
+    }
     media::IChipProperty* ChipProperty() override { return nullptr; }
     media::I2cBus* Bus() override { return nullptr; }
     media::VideoProcAmp* ProcAmp() override { return sim_->ProcAmp(); }
