@@ -1,0 +1,16 @@
+// The video view's conversion: a whole capture frame scaled and converted in one pass, so a
+// picture is never converted at full size only to be scaled again.
+#pragma once
+
+#include <cstdint>
+
+namespace ovistra {
+
+// Scales a 640x480 YUY2 frame (1280 bytes per line, top to bottom) by nearest pixel to
+// dstWidth x dstHeight 0xFFRRGGBB pixels, each with the colour Yuy2ToRgb24 gives its source pixel.
+// Destination pixel (dx, dy) shows source pixel ((dx * 640) / dstWidth, (dy * 480) / dstHeight).
+// Does nothing for a null pointer, a non-positive size or a stride narrower than the width.
+void Yuy2ToRgb32Scaled(uint32_t* dst, int dstStridePixels, int dstWidth, int dstHeight,
+                       const uint8_t* frame);
+
+}  // namespace ovistra
