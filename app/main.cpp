@@ -110,8 +110,11 @@ int main(int argc, char** argv) {
     // A script that stops reading the event lines must not kill a station mid-recording.
     signal(SIGPIPE, SIG_IGN);
 
-    // Nobody can answer a box on a machine without a display, so such a run is headless.
-    const bool headless = options.headless || !HasDisplay();
+    // Nobody can answer a box on a machine without a display, so such a run answers its boxes
+    // itself; it shows its window only when asked to (painted into memory).
+    const bool display = HasDisplay();
+    const bool headless = options.headless || !display;
+    const bool showWindow = !options.headless && (display || options.window);
     if (headless) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
@@ -132,6 +135,7 @@ int main(int argc, char** argv) {
 
     ovistra::CQuorvaneApp station(registry, headless);
     station.UseCaptureDevices(devices.list.get(), devices.simulated);
+    station.ShowWindow(showWindow);
     ovistra::platform::TerminationSignals termination([&station] { station.RequestExit(); });
     if (options.durationSeconds) {
         station.ExitAfter(*options.durationSeconds);

@@ -89,6 +89,7 @@ int CQuorvaneApp::Run() {
     context.statistics = &statistics_;
     context.devices = devices_;
     context.simulatedDevice = simulatedDevice_;
+    context.showWindow = showWindow_;
     bool started = false;
     {
         CQuorvaneDlg dialog(context);

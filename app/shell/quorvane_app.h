@@ -36,6 +36,9 @@ public:
 
     const QString& programFolder() const { return programFolder_; }
 
+    // False: the window is never shown (nothing is painted).
+    void ShowWindow(bool show) { showWindow_ = show; }
+
     // The capture devices the run offers; they outlive Run.
     void UseCaptureDevices(const media::DeviceList* devices, bool simulated) {
         devices_ = devices;
@@ -53,6 +56,7 @@ private:
     StationStatistics statistics_;
     const media::DeviceList* devices_ = nullptr;
     bool simulatedDevice_ = true;
+    bool showWindow_ = true;
     CQuorvaneDlg* dialog_ = nullptr;
     bool exitRequested_ = false;
 };

@@ -1,6 +1,7 @@
 #include "quorvane_dlg.h"
 
 #include <QContextMenuEvent>
+#include <QEventLoop>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
@@ -63,6 +64,7 @@ CQuorvaneDlg::CQuorvaneDlg(const StationContext& context, QWidget* parent)
             connect(button, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
         }
     }
+    SetUpLiveView();
 }
 
 CQuorvaneDlg::~CQuorvaneDlg() {
@@ -82,7 +84,14 @@ bool CQuorvaneDlg::RunModal() {
     if (OnInitDialog()) {
         EventLog::Instance().Print("started", {{"version", QStringLiteral(OVISTRA_VERSION)}});
     }
-    exec();
+    if (context_.showWindow) {
+        exec();
+    } else {
+        // Never shown, so nothing is ever painted; the loop runs until the window is closed.
+        QEventLoop loop;
+        connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
     DestroyWindow();
     return !startupFailed_;
 }
@@ -123,9 +132,11 @@ bool CQuorvaneDlg::OnInitDialog() {
         }
     }
     store_.LoadAll(settings_);
+    SetCameraNames(settings_.cameraOsd);
     CreateCameraFolders();
     LoadRecordingList();
     setWindowTitle(kWindowTitle);
+    ApplyLayout();
     return true;
 }
 
@@ -165,7 +176,15 @@ void CQuorvaneDlg::OnTimer(uintptr_t id) {
             KillTimer(ids::kStartCaptureTimer);
             StartCapture();
             break;
+        case ids::kLayoutTimer:
+            KillTimer(ids::kLayoutTimer);
+            OnLayoutTimer();
+            break;
         default:
+            if (id >= ids::kFirstClickTimer && id < ids::kFirstClickTimer + 4) {
+                KillTimer(id);
+                OnClickTimer(static_cast<int>(id - ids::kFirstClickTimer));
+            }
             break;
     }
 }
@@ -173,7 +192,8 @@ void CQuorvaneDlg::OnTimer(uintptr_t id) {
 platform::LResult CQuorvaneDlg::OnMessage(uint32_t msg, platform::WParam w, platform::LParam l) {
     switch (msg) {
         case ids::kWmClose:
-            close();
+            // Ends the window's loop whether it is shown or not.
+            done(QDialog::Rejected);
             break;
         case ids::kCameraIntervalTime:
             // A settling time is a few hundred milliseconds; anything past a minute is no
@@ -186,6 +206,12 @@ platform::LResult CQuorvaneDlg::OnMessage(uint32_t msg, platform::WParam w, plat
         case ids::kColoursReset:
             CurrentColourScheme() = CustomSettings(settingsFile_).LoadColourScheme();
             ApplyColours();
+            ApplyLayout();
+            if (switchState_.cyclingView.load()) {
+                // The large picture is built anew in the new colours.
+                SetCyclingView(false);
+                SetCyclingView(true);
+            }
             OnFeatureMessage(msg, w, l);
             break;
         default:
@@ -202,6 +228,21 @@ void CQuorvaneDlg::OnCommand(int id) {
             break;
         case ids::kAboutCommand:
             ShowAbout();
+            break;
+        case ids::kFirstCameraButton:
+        case ids::kFirstCameraButton + 1:
+        case ids::kFirstCameraButton + 2:
+        case ids::kFirstCameraButton + 3:
+            OnCameraButton(id - ids::kFirstCameraButton);
+            break;
+        case ids::kAllCamerasButton:
+            EnableAllCameras();
+            break;
+        case ids::kCyclingButton:
+            SetCyclingView(!switchState_.cyclingView.load());
+            break;
+        case ids::kFullScreenButton:
+            ToggleFullScreen();
             break;
         default:
             OnFeatureCommand(id);

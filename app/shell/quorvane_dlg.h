@@ -5,7 +5,9 @@
 
 #include <QDateTime>
 #include <QDialog>
+#include <QRect>
 #include <QString>
+#include <array>
 #include <memory>
 
 #include "camera_switcher.h"
@@ -13,6 +15,7 @@
 #include "device_control.h"
 #include "display_mode.h"
 #include "keyboard_lock.h"
+#include "live_view_layout.h"
 #include "message_window.h"
 #include "registry_key.h"
 #include "registry_settings.h"
@@ -22,6 +25,9 @@ namespace ovistra {
 
 class CaptureGraph;
 class ResourceLibrary;
+namespace media {
+class VideoView;
+}
 struct StationStatistics;
 
 // What the application object hands the main window.
@@ -32,6 +38,7 @@ struct StationContext {
     StationStatistics* statistics = nullptr;
     const media::DeviceList* devices = nullptr;  // the capture devices this run may use
     bool simulatedDevice = true;                 // the list holds the simulated device
+    bool showWindow = true;  // false: the station runs without ever showing its window
 };
 
 class CQuorvaneDlg : public QDialog, public platform::MessageWindow {
@@ -77,9 +84,15 @@ protected:
     virtual void OnFeatureMessage(uint32_t msg, platform::WParam w, platform::LParam l);
     virtual QStringList MissingMediaElements();
     // The switching thread moved the cycling view to this camera (0..3); UI thread.
-    virtual void ShowCyclingCamera(int camera);
+    void ShowCyclingCamera(int camera);
+    // A single click on camera `camera`'s (0..3) picture, once no double click followed.
+    virtual void OnSingleClick(int camera);
 
     void OnTimer(uintptr_t id) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     platform::LResult OnMessage(uint32_t msg, platform::WParam w, platform::LParam l) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -87,6 +100,42 @@ protected:
     // Counts the enabled cameras and sets the view modes; after every camera on/off change.
     void ApplyCameraEnableSet();
 
+    // --- live view (quorvane_dlg_live_view.cpp)
+    void SetUpLiveView();
+    // Places every moved element for the window and view state, then the video views.
+    void ApplyLayout();
+    void PlaceVideoViews();
+    void UpdateCaptions();
+    void SetCameraNames(const std::array<QString, 4>& names);
+    void OnCameraButton(int camera);  // 0..3
+    void EnableAllCameras();
+    void AfterCameraChange();
+    void SetCyclingView(bool on);
+    void ToggleFullScreen();
+    void ToggleZoom(int camera);  // 1..4
+    void OnPictureClicked(int camera);
+    void OnPictureDoubleClicked(int camera);
+    void OnClickTimer(int camera);
+    void OnLayoutTimer();
+    void PaintButtonStates(QWidget* panel);
+    void AttachVideoViews();
+    void DetachVideoViews();
+    WindowMode CurrentWindowMode() const;
+    int PictureIndexOf(QObject* object) const;
+
+    int zoomedCamera_ = 0;  // 1..4, 0: four pictures
+    bool fullScreen_ = false;
+    bool minimisedBefore_ = false;
+    Qt::WindowStates stateBeforeFullScreen_ = Qt::WindowMaximized;
+    std::array<bool, 4> doubleClicked_{};
+    std::array<QString, 4> cameraNames_;
+    std::array<QString, 4> decoratedNames_;
+    std::array<QString, 4> baseCaptions_;
+    std::array<bool, 4> scheduledRecording_{};  // set by the recording control
+    std::array<media::VideoView*, 4> views_{};  // children of their picture (or of 1004)
+    int cyclingShown_ = -1;                     // the camera the large picture shows
+    QWidget* sidePanel_ = nullptr;
+    LiveViewLayout layout_;
     RegistrySettings settings_;
     OpenedDialogs openedDialogs_;
     // --- capture (quorvane_dlg_capture.cpp)

@@ -85,6 +85,7 @@ int CQuorvaneDlg::StartCapture() {
     switcher_ =
         std::make_unique<CameraSwitcher>(switchState_, std::move(timings), std::move(hooks));
     captureGraph_->SetDeviceLostHandler([this] { OnDeviceLost(); });
+    AttachVideoViews();
     switcher_->Start();
     captureGraph_->Run();
     if (QWidget* status = Control(ids::kStatusText)) {
@@ -120,13 +121,6 @@ void CQuorvaneDlg::ApplyCameraEnableSet() {
     update();
 }
 
-void CQuorvaneDlg::ShowCyclingCamera(int camera) {
-    if (auto* caption = qobject_cast<QLabel*>(Control(ids::kLargeCaption))) {
-        caption->setText(context_.resources->Text(ids::kTextCyclingCaption) +
-                         QStringLiteral(" %1").arg(camera + 1));
-    }
-}
-
 void CQuorvaneDlg::OnDeviceLost() {
     EventLog::Instance().Print("capture-failed", {{"reason", QStringLiteral("device-lost")}});
 }
@@ -152,6 +146,8 @@ void CQuorvaneDlg::TearDownCaptureGraph() {
         return;
     }
     RecordCaptureStatistics();
+    // The views outlive the graph as children of the window; they let go of its grabbers now.
+    DetachVideoViews();
     captureGraph_->TearDown();
 }
 

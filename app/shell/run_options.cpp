@@ -9,6 +9,7 @@ enum class Option {
     Headless,
     Duration,
     Events,
+    Window,
     Device,
     SimInput,
     SimMotion,
@@ -34,6 +35,8 @@ constexpr OptionInfo kOptions[] = {
     {"--duration", Option::Duration, true, "SECONDS",
      "Shut down in order after SECONDS (decimals allowed)"},
     {"--events", Option::Events, false, "", "Print one line per event on standard output"},
+    {"--window", Option::Window, false, "",
+     "Show the window even without a display (offscreen)"},
     {"--device", Option::Device, true, "real|sim|PATH",
      "A real device, the simulated one, or /dev/videoN"},
     {"--sim-input", Option::SimInput, true, "N=FILE",
@@ -198,6 +201,7 @@ QString ApplyValue(Option option, const QString& value, RunOptions& o) {
         }
         case Option::Headless:
         case Option::Events:
+        case Option::Window:
         case Option::Help:
         case Option::Version:
             break;
@@ -212,6 +216,9 @@ void ApplyFlag(Option option, RunOptions& o) {
             break;
         case Option::Events:
             o.events = true;
+            break;
+        case Option::Window:
+            o.window = true;
             break;
         case Option::Help:
             o.help = true;

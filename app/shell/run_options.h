@@ -23,6 +23,7 @@ struct RunOptions {
     bool headless = false;
     std::optional<double> durationSeconds;  // finite and > 0 when set
     bool events = false;
+    bool window = false;  // show the window even where no display is found
     enum class Device { Auto, Real, Sim, Path } device = Device::Auto;
     QString devicePath;                 // Device::Path: a device node under /dev/
     std::map<int, QString> simInputs;   // camera 1..4 -> file; a repeated camera keeps the last

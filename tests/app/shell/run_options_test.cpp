@@ -196,7 +196,7 @@ TEST(RunOptions, HelpListsEveryOptionOnceAndOnlyOptionsTheParserKnows) {
         }
     }
     for (const char* option :
-         {"--headless", "--duration", "--events", "--device", "--sim-input", "--sim-motion",
+         {"--headless", "--duration", "--events", "--window", "--device", "--sim-input", "--sim-motion",
           "--sim-name", "--sim-settle", "--set", "-h", "--version"}) {
         EXPECT_EQ(listed.count(option), 1) << option;
     }

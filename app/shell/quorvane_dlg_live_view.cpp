@@ -1,0 +1,364 @@
+// The main window's live view: where the pictures stand in each window and view state, the
+// video views inside them, the captions, the camera and view buttons with their state, clicks
+// on the pictures, the cycling view and full screen.
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QWindowStateChangeEvent>
+
+#include "camera_captions.h"
+#include "capture_graph.h"
+#include "colour_scheme.h"
+#include "quorvane_dlg.h"
+#include "resource_library.h"
+#include "video_view.h"
+#include "window_ids.h"
+
+namespace ovistra {
+namespace {
+
+constexpr int kCameras = RegistrySettings::kCameras;
+constexpr int kAlarmIds[kCameras] = {1050, 1121, 1123, 1122};
+constexpr uint32_t kLayoutRefreshMs = 300;
+const QString kWindowTitle = QStringLiteral("Quorvane ");
+
+void Place(QWidget* control, const QRect& area, bool shown) {
+    if (!control) {
+        return;
+    }
+    control->setGeometry(area);
+    control->setVisible(shown);
+}
+
+void SetElidedText(QWidget* control, const QString& text) {
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+        // A long name is cut, never widening the caption over its neighbours.
+        label->setText(label->fontMetrics().elidedText(text, Qt::ElideRight, label->width()));
+        label->setToolTip(text);
+    }
+}
+
+}  // namespace
+
+void CQuorvaneDlg::SetUpLiveView() {
+    if (!form_) {
+        return;
+    }
+    sidePanel_ = form_->findChild<QWidget*>(QStringLiteral("sidePanel"));
+    if (sidePanel_) {
+        sidePanel_->installEventFilter(this);
+    }
+    for (int camera = 0; camera < kCameras; ++camera) {
+        baseCaptions_[camera] = context_.resources->Text(ids::kFirstBaseCaption + camera);
+        if (QWidget* picture = Control(ids::kFirstPicture + camera)) {
+            picture->installEventFilter(this);
+            views_[camera] = new media::VideoView(picture);
+            views_[camera]->installEventFilter(this);
+        }
+    }
+    // A window smaller than this cannot hold the restored layout beside the buttons.
+    setMinimumSize(LiveViewLayout::kSmallestClient);
+}
+
+WindowMode CQuorvaneDlg::CurrentWindowMode() const {
+    if (fullScreen_) {
+        return WindowMode::FullScreen;
+    }
+    return windowState() & Qt::WindowMaximized ? WindowMode::Maximised : WindowMode::Restored;
+}
+
+void CQuorvaneDlg::ApplyLayout() {
+    if (!form_) {
+        return;
+    }
+    const bool cycling = switchState_.cyclingView.load();
+    layout_ = LayOutLiveView({size(), CurrentWindowMode(), zoomedCamera_, cycling});
+    for (int camera = 0; camera < kCameras; ++camera) {
+        Place(Control(ids::kFirstPicture + camera), layout_.pictures[camera],
+              layout_.picturesShown[camera]);
+        Place(Control(ids::kFirstStrip + camera), layout_.strips[camera], layout_.stripsShown);
+        Place(Control(ids::kFirstCaption + camera), layout_.captions[camera],
+              layout_.captionsShown);
+        Place(Control(kAlarmIds[camera]), layout_.alarms[camera], layout_.alarmsShown);
+    }
+    Place(Control(ids::kLargePicture), layout_.large, layout_.largeShown);
+    Place(Control(ids::kLargeStrip), layout_.largeStrip, layout_.largeShown && !fullScreen_);
+    Place(Control(ids::kLargeCaption), layout_.largeCaption, layout_.largeShown && !fullScreen_);
+    Place(sidePanel_, layout_.panel, layout_.panelShown);
+    UpdateCaptions();
+    PlaceVideoViews();
+    update();
+}
+
+void CQuorvaneDlg::PlaceVideoViews() {
+    QWidget* hidden = Control(ids::kHiddenHolder);
+    QWidget* large = Control(ids::kLargePicture);
+    for (int camera = 0; camera < kCameras; ++camera) {
+        media::VideoView* view = views_[camera];
+        if (!view) {
+            continue;
+        }
+        QWidget* owner = Control(ids::kFirstPicture + camera);
+        if (switchState_.cyclingView.load() && camera == cyclingShown_ && large) {
+            owner = large;
+        } else if (switchState_.cameraEnabled[camera].load() == 0 && hidden) {
+            owner = hidden;
+        }
+        if (view->parentWidget() != owner) {
+            view->setParent(owner);
+        }
+        // Every layout change sizes the view to its owner anew (the large picture included).
+        view->setGeometry(owner->rect());
+        view->show();
+    }
+}
+
+void CQuorvaneDlg::SetCameraNames(const std::array<QString, 4>& names) {
+    for (int camera = 0; camera < kCameras; ++camera) {
+        if (names[camera] != cameraNames_[camera]) {
+            cameraNames_[camera] = names[camera];
+            decoratedNames_[camera] = DecoratedName(names[camera]);
+        }
+    }
+    UpdateCaptions();
+}
+
+void CQuorvaneDlg::UpdateCaptions() {
+    for (int camera = 0; camera < kCameras; ++camera) {
+        CameraCaptionState state;
+        state.enabled = switchState_.cameraEnabled[camera].load() != 0;
+        state.recording = switchState_.recording[camera].load();
+        state.recordingBySchedule = scheduledRecording_[camera];
+        baseCaptions_[camera] = context_.resources->Text(BaseCaptionId(camera, state));
+        // The name goes into the four-picture view and the zoomed camera's caption only.
+        const bool named = zoomedCamera_ == 0 || zoomedCamera_ == camera + 1;
+        const QString text = named ? InsertName(baseCaptions_[camera], decoratedNames_[camera],
+                                                NamePosition(camera))
+                                   : baseCaptions_[camera];
+        SetElidedText(Control(ids::kFirstCaption + camera), text);
+    }
+}
+
+void CQuorvaneDlg::ShowCyclingCamera(int camera) {
+    if (!switchState_.cyclingView.load() || camera < 0 || camera >= kCameras) {
+        return;
+    }
+    SetElidedText(Control(ids::kLargeCaption),
+                  context_.resources->Text(ids::kTextCyclingCaption) +
+                      QStringLiteral(" %1").arg(camera + 1) + decoratedNames_[camera]);
+    cyclingShown_ = camera;
+    PlaceVideoViews();
+}
+
+// --- buttons
+
+void CQuorvaneDlg::OnCameraButton(int camera) {
+    auto& enabled = switchState_.cameraEnabled[camera];
+    enabled.store(enabled.load() != 0 ? 0 : 1);
+    AfterCameraChange();
+}
+
+void CQuorvaneDlg::EnableAllCameras() {
+    for (auto& enabled : switchState_.cameraEnabled) {
+        enabled.store(1);
+    }
+    AfterCameraChange();
+}
+
+void CQuorvaneDlg::AfterCameraChange() {
+    ApplyCameraEnableSet();
+    UpdateCaptions();
+    SetTimer(ids::kLayoutTimer, kLayoutRefreshMs);
+}
+
+void CQuorvaneDlg::OnLayoutTimer() {
+    PlaceVideoViews();
+    if (sidePanel_) {
+        sidePanel_->update();
+    }
+}
+
+void CQuorvaneDlg::PaintButtonStates(QWidget* panel) {
+    if (fullScreen_) {
+        return;
+    }
+    const ColourScheme& scheme = CurrentColourScheme();
+    const QColor text(scheme.textRed, scheme.textGreen, scheme.textBlue);
+    QPainter painter(panel);
+    auto draw = [&](int id, bool active) {
+        auto* button = qobject_cast<QPushButton*>(Control(id));
+        if (!button || !button->isVisible()) {
+            return;
+        }
+        const QColor colour = active ? QColor(255, 0, 0) : QColor(0, 0, 255);
+        QPalette palette = button->palette();
+        const QColor wanted = active ? colour : text;
+        if (palette.color(QPalette::ButtonText) != wanted) {
+            palette.setColor(QPalette::ButtonText, wanted);
+            button->setPalette(palette);
+        }
+        const QRect area(button->mapTo(panel, QPoint(0, 0)), button->size());
+        painter.setPen(colour);
+        painter.drawRect(area.adjusted(-1, -1, 0, 0));
+    };
+    for (int camera = 0; camera < kCameras; ++camera) {
+        draw(ids::kFirstCameraButton + camera, switchState_.cameraEnabled[camera].load() != 0);
+    }
+    draw(ids::kAllCamerasButton, allCamerasActive_);
+    draw(ids::kCyclingButton, switchState_.cyclingView.load());
+}
+
+// --- views
+
+void CQuorvaneDlg::SetCyclingView(bool on) {
+    if (on == switchState_.cyclingView.load()) {
+        return;
+    }
+    switchState_.cyclingView.store(on);
+    if (on) {
+        cyclingShown_ = -1;
+    } else if (QWidget* caption = Control(ids::kLargeCaption)) {
+        caption->hide();
+    }
+    ApplyCameraEnableSet();
+    ApplyLayout();
+}
+
+void CQuorvaneDlg::ToggleZoom(int camera) {
+    zoomedCamera_ = zoomedCamera_ == camera ? 0 : camera;
+    ApplyLayout();
+}
+
+void CQuorvaneDlg::ToggleFullScreen() {
+    // The cycling view is taken down around the change and put up again in the new window.
+    const bool cycling = switchState_.cyclingView.load();
+    SetCyclingView(false);
+    if (fullScreen_) {
+        fullScreen_ = false;
+        setWindowState(stateBeforeFullScreen_);
+        setWindowTitle(kWindowTitle);
+    } else {
+        stateBeforeFullScreen_ = windowState() & ~Qt::WindowFullScreen;
+        fullScreen_ = true;
+        setWindowState(Qt::WindowFullScreen);
+    }
+    ApplyLayout();
+    SetCyclingView(cycling);
+}
+
+// --- clicks and window events
+
+int CQuorvaneDlg::PictureIndexOf(QObject* object) const {
+    for (int camera = 0; camera < kCameras; ++camera) {
+        if (object == views_[camera] || object == Control(ids::kFirstPicture + camera)) {
+            return camera;
+        }
+    }
+    return -1;
+}
+
+void CQuorvaneDlg::OnPictureClicked(int camera) {
+    SetTimer(ids::kFirstClickTimer + camera, QApplication::doubleClickInterval());
+}
+
+void CQuorvaneDlg::OnPictureDoubleClicked(int camera) {
+    doubleClicked_[camera] = true;
+    if (fullScreen_) {
+        ToggleFullScreen();
+    } else {
+        ToggleZoom(camera + 1);
+    }
+}
+
+void CQuorvaneDlg::OnClickTimer(int camera) {
+    if (doubleClicked_[camera]) {
+        doubleClicked_[camera] = false;
+        return;
+    }
+    OnSingleClick(camera);
+}
+
+// The stills feature fills this in.
+void CQuorvaneDlg::OnSingleClick(int) {}
+
+bool CQuorvaneDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == sidePanel_ && event->type() == QEvent::Paint) {
+        PaintButtonStates(sidePanel_);
+        return false;
+    }
+    const int camera = PictureIndexOf(watched);
+    if (camera < 0) {
+        return QDialog::eventFilter(watched, event);
+    }
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            if (mouse->button() == Qt::LeftButton) {
+                OnPictureClicked(camera);
+                return true;
+            }
+            break;
+        case QEvent::MouseButtonDblClick:
+            if (mouse->button() == Qt::LeftButton) {
+                OnPictureDoubleClicked(camera);
+                return true;
+            }
+            break;
+        default:
+            break;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CQuorvaneDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    ApplyLayout();
+}
+
+void CQuorvaneDlg::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) {
+        return;
+    }
+    if (windowState() & Qt::WindowMinimized) {
+        minimisedBefore_ = true;
+        return;
+    }
+    if (windowState() & Qt::WindowMaximized) {
+        minimisedBefore_ = false;
+    }
+    ApplyLayout();
+}
+
+void CQuorvaneDlg::mouseDoubleClickEvent(QMouseEvent* event) {
+    // A double click on the background switches between the maximised and restored window.
+    if (fullScreen_ || event->button() != Qt::LeftButton) {
+        QDialog::mouseDoubleClickEvent(event);
+        return;
+    }
+    if (windowState() & Qt::WindowMaximized) {
+        showNormal();
+    } else {
+        showMaximized();
+    }
+}
+
+void CQuorvaneDlg::AttachVideoViews() {
+    for (int camera = 0; camera < kCameras; ++camera) {
+        if (views_[camera]) {
+            views_[camera]->SetGrabber(&captureGraph_->router().grabber(camera));
+        }
+    }
+}
+
+void CQuorvaneDlg::DetachVideoViews() {
+    for (media::VideoView* view : views_) {
+        if (view) {
+            view->SetGrabber(nullptr);
+        }
+    }
+}
+
+}  // namespace ovistra
