@@ -12,7 +12,7 @@ else
 fi
 dir=$OVISTRA_ROOT/build
 build_tree "$dir"
-for program in vigimot_bench conversion_bench grey_plane_bench deinterlace_bench; do
+for program in vigimot_bench conversion_bench grey_plane_bench deinterlace_bench video_view_bench; do
     if [ -x "$dir/bench/$program" ]; then
         "$dir/bench/$program" "$@"
     fi

@@ -1,8 +1,11 @@
 #include "yuy2_to_rgb32_scaled.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstring>
+
+#include "yuy2_to_rgb24.h"
 
 namespace ovistra {
 namespace {
@@ -10,45 +13,36 @@ namespace {
 constexpr int kSrcWidth = 640;
 constexpr int kSrcHeight = 480;
 constexpr int kSrcStrideBytes = 1280;
+// Columns mapped at a time; wider pictures are made in stripes of this width.
+constexpr int kStripeColumns = 4096;
 
-uint32_t Clamp255(int v) {
-    return static_cast<uint32_t>(std::clamp(v, 0, 255));
-}
+// Each pixel is read as four bytes, blue first, with the fourth then replaced by 0xFF.
+static_assert(std::endian::native == std::endian::little);
 
-// The integer formula of Yuy2ToRgb24, packed as 0xFFRRGGBB.
-uint32_t PixelOf(int y, int u, int v) {
-    const int c = 74 * (y - 16) + 32;
-    const int d = u - 128;
-    const int e = v - 128;
-    const uint32_t blue = Clamp255((c + 129 * d) >> 6);
-    const uint32_t green = Clamp255((c - 25 * d - 52 * e) >> 6);
-    const uint32_t red = Clamp255((c + 102 * e) >> 6);
-    return 0xFF000000u | red << 16 | green << 8 | blue;
-}
-
-void ScaleRow(uint32_t* dst, int dstWidth, const uint8_t* line) {
-    // Source column (dx * 640) / dstWidth stepped without a division per pixel: quotient and
-    // remainder advance by those of 640 / dstWidth.
+// The byte offset in a converted line of each column of the stripe from firstColumn on: of
+// source column (dx * 640) / dstWidth, stepped without a division per column.
+void MapColumns(uint16_t* map, int firstColumn, int columns, int dstWidth) {
+    const int64_t start = int64_t{firstColumn} * kSrcWidth;
+    int column = static_cast<int>(start / dstWidth);
+    int rest = static_cast<int>(start % dstWidth);
     const int stepWhole = kSrcWidth / dstWidth;
     const int stepRest = kSrcWidth % dstWidth;
-    int column = 0;
-    int rest = 0;
-    int shownColumn = -1;
-    uint32_t pixel = 0;
-    for (int dx = 0; dx < dstWidth; ++dx) {
-        // Enlarged pictures repeat a source pixel; it is converted once.
-        if (column != shownColumn) {
-            const uint8_t* pair = line + (column >> 1) * 4;
-            pixel = PixelOf(pair[(column & 1) * 2], pair[1], pair[3]);
-            shownColumn = column;
-        }
-        dst[dx] = pixel;
+    for (int i = 0; i < columns; ++i) {
+        map[i] = static_cast<uint16_t>(column * 3);
         column += stepWhole;
         rest += stepRest;
         if (rest >= dstWidth) {
             rest -= dstWidth;
             ++column;
         }
+    }
+}
+
+void PickColumns(uint32_t* dst, const uint8_t* bgrLine, const uint16_t* map, int columns) {
+    for (int i = 0; i < columns; ++i) {
+        uint32_t bgrx;
+        std::memcpy(&bgrx, bgrLine + map[i], sizeof bgrx);
+        dst[i] = 0xFF000000u | bgrx;
     }
 }
 
@@ -60,15 +54,26 @@ void Yuy2ToRgb32Scaled(uint32_t* dst, int dstStridePixels, int dstWidth, int dst
         dstStridePixels < dstWidth) {
         return;
     }
-    const size_t rowBytes = static_cast<size_t>(dstWidth) * sizeof(uint32_t);
-    int previousLine = -1;
-    for (int dy = 0; dy < dstHeight; ++dy) {
-        const int line = static_cast<int>(int64_t{dy} * kSrcHeight / dstHeight);
-        uint32_t* row = dst + static_cast<ptrdiff_t>(dy) * dstStridePixels;
-        if (line == previousLine) {
-            std::memcpy(row, row - dstStridePixels, rowBytes);
-        } else {
-            ScaleRow(row, dstWidth, frame + static_cast<ptrdiff_t>(line) * kSrcStrideBytes);
+    // Whole source lines go through the station's own conversion and its SIMD rows, which is
+    // cheaper than the formula per picked pixel even when every other column is skipped.
+    uint8_t bgrLine[kSrcWidth * 3 + 1];
+    bgrLine[kSrcWidth * 3] = 0;  // the fourth byte read with the last pixel
+    uint16_t map[kStripeColumns];
+    for (int firstColumn = 0; firstColumn < dstWidth; firstColumn += kStripeColumns) {
+        const int columns = std::min(kStripeColumns, dstWidth - firstColumn);
+        MapColumns(map, firstColumn, columns, dstWidth);
+        const size_t stripeBytes = static_cast<size_t>(columns) * sizeof(uint32_t);
+        int previousLine = -1;
+        for (int dy = 0; dy < dstHeight; ++dy) {
+            const int line = static_cast<int>(int64_t{dy} * kSrcHeight / dstHeight);
+            uint32_t* out = dst + static_cast<ptrdiff_t>(dy) * dstStridePixels + firstColumn;
+            if (line == previousLine) {
+                std::memcpy(out, out - dstStridePixels, stripeBytes);
+                continue;
+            }
+            Yuy2ToRgb24(bgrLine, frame + static_cast<ptrdiff_t>(line) * kSrcStrideBytes,
+                        kSrcWidth / 2, 1, 0, 0);
+            PickColumns(out, bgrLine, map, columns);
             previousLine = line;
         }
     }

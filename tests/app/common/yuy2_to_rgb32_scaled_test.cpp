@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "guarded_buffer.h"
+#include "variant_runner.h"
 #include "yuy2_to_rgb24.h"
 
 namespace {
@@ -25,10 +26,14 @@ std::vector<uint8_t> RandomFrame(uint32_t seed) {
     return frame;
 }
 
-// The frame through the 24-bit conversion, top-down, as the colours the scaled pixels must have.
+// The frame through the reference row of the 24-bit conversion, top-down: the colours the scaled
+// pixels must have.
 std::vector<uint8_t> Rgb24Of(const std::vector<uint8_t>& frame) {
     std::vector<uint8_t> bgr(static_cast<size_t>(kSrcWidth) * kSrcHeight * 3);
-    ovistra::Yuy2ToRgb24(bgr.data(), frame.data(), kSrcWidth / 2, kSrcHeight, 0, 0);
+    for (int line = 0; line < kSrcHeight; ++line) {
+        ovistra::Yuy2ToRgb24Row_C(&frame[static_cast<size_t>(line) * kSrcWidth * 2],
+                                  &bgr[static_cast<size_t>(line) * kSrcWidth * 3], kSrcWidth / 2);
+    }
     return bgr;
 }
 
@@ -37,31 +42,38 @@ uint32_t ExpectedPixel(const std::vector<uint8_t>& bgr, int sx, int sy) {
     return 0xFF000000u | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
 }
 
-TEST(Yuy2ToRgb32Scaled, EveryPixelIsTheNearestSourcePixelsColour) {
+// Every pixel checked; wider than 4096 columns the picture is made in stripes.
+TEST(Yuy2ToRgb32Scaled, EveryPixelIsTheNearestSourcePixelsColourInEachVariant) {
     const std::vector<uint8_t> frame = RandomFrame(11);
     const std::vector<uint8_t> bgr = Rgb24Of(frame);
     struct Size {
         int width, height;
     };
     const Size sizes[] = {{1, 1},     {2, 1},     {1, 480},   {320, 240},  {333, 201},
-                          {640, 480}, {641, 479}, {960, 540}, {1280, 960}, {1919, 1081}};
-    for (const Size size : sizes) {
-        // The last pixel lies against a guard page, so a write past the picture crashes.
-        GuardedBuffer dst(static_cast<size_t>(size.width) * size.height * 4);
-        auto* pixels = reinterpret_cast<uint32_t*>(dst.data());
-        ovistra::Yuy2ToRgb32Scaled(pixels, size.width, size.width, size.height, frame.data());
-        int wrong = 0;
-        for (int dy = 0; dy < size.height; ++dy) {
-            const int sy = dy * kSrcHeight / size.height;
-            for (int dx = 0; dx < size.width; ++dx) {
-                const int sx = dx * kSrcWidth / size.width;
-                if (pixels[dy * size.width + dx] != ExpectedPixel(bgr, sx, sy) && ++wrong <= 3) {
-                    ADD_FAILURE() << size.width << "x" << size.height << " at " << dx << "," << dy;
+                          {640, 480}, {641, 479}, {960, 540}, {1280, 960}, {1919, 1081},
+                          {4096, 3},  {4097, 2},  {9000, 5}};
+    variant_test::ForEachVariant([&] {
+        for (const Size size : sizes) {
+            // The last pixel lies against a guard page, so a write past the picture crashes.
+            GuardedBuffer dst(static_cast<size_t>(size.width) * size.height * 4);
+            auto* pixels = reinterpret_cast<uint32_t*>(dst.data());
+            ovistra::Yuy2ToRgb32Scaled(pixels, size.width, size.width, size.height, frame.data());
+            int wrong = 0;
+            for (int dy = 0; dy < size.height; ++dy) {
+                const int sy = dy * kSrcHeight / size.height;
+                for (int dx = 0; dx < size.width; ++dx) {
+                    const int sx = dx * kSrcWidth / size.width;
+                    if (pixels[static_cast<size_t>(dy) * size.width + dx] !=
+                            ExpectedPixel(bgr, sx, sy) &&
+                        ++wrong <= 3) {
+                        ADD_FAILURE()
+                            << size.width << "x" << size.height << " at " << dx << "," << dy;
+                    }
                 }
             }
+            EXPECT_EQ(wrong, 0) << size.width << "x" << size.height;
         }
-        EXPECT_EQ(wrong, 0) << size.width << "x" << size.height;
-    }
+    });
 }
 
 TEST(Yuy2ToRgb32Scaled, PixelsPastTheWidthOfAWiderStrideStayUntouched) {
