@@ -1,5 +1,5 @@
-// The video view's conversion: a whole capture frame scaled and converted in one pass, so a
-// picture is never converted at full size only to be scaled again.
+// The video view's conversion: a capture frame straight to 32-bit pixels at the size it is
+// shown, with no full-size picture in between.
 #pragma once
 
 #include <cstdint>

@@ -103,7 +103,7 @@ TEST(VideoView, FramesArrivingWhileTheUiThreadIsBusyArePaintedOnce) {
     EXPECT_EQ(counter.count, 1);
     EXPECT_EQ(view.conversions(), before + 1);
     EXPECT_EQ(Painted(view), Expected(frames.back(), view.size()));
-    EXPECT_EQ(view.conversions(), before + 1) << "a repaint without a new frame converts again";
+    EXPECT_EQ(view.conversions(), before + 1) << "a repaint without a new frame converted again";
 }
 
 TEST(VideoView, AHiddenViewConvertsNothingAndAsksForOneUpdate) {
@@ -184,19 +184,11 @@ TEST(VideoView, CurrentImageIsABottomUpBitmapOfTheShownFrame) {
 
     const QByteArray dib = view.GetCurrentImage();
     ASSERT_EQ(dib.size(), 40 + 921600);
-    const uint8_t header[40] = {
-        40, 0, 0, 0, 0x80, 2,    0,    0, 0xE0, 1, 0, 0, 1, 0, 24, 0,
-        0,  0, 0, 0, 0,    0x10, 0x0E, 0,  // 921600
-        0,  0, 0, 0, 0,    0,    0,    0, 0,    0, 0, 0, 0, 0, 0,  0,
-    };
+    // Size, width, height, planes and bits per pixel, compression, image bytes, then zeros; the
+    // host is little-endian like the format.
+    const uint32_t header[10] = {40, 640, 480, 1 | 24 << 16, 0, 921600, 0, 0, 0, 0};
     EXPECT_EQ(std::memcmp(dib.constData(), header, sizeof header), 0);
-    // The last line of the frame comes first.
-    std::vector<uint8_t> lastLine(640 * 3), firstLine(640 * 3);
-    ovistra::Yuy2ToRgb24(lastLine.data(), shown.data() + 1280 * 479, 320, 1, 0, 0);
-    ovistra::Yuy2ToRgb24(firstLine.data(), shown.data(), 320, 1, 0, 0);
-    EXPECT_EQ(std::memcmp(dib.constData() + 40, lastLine.data(), lastLine.size()), 0);
-    EXPECT_EQ(std::memcmp(dib.constData() + 40 + 479 * 1920, firstLine.data(), firstLine.size()),
-              0);
+    // The frame's last line first.
     std::vector<uint8_t> pixels(921600);
     ovistra::Yuy2ToRgb24(pixels.data(), shown.data() + 1280 * 479, 320, 480, 0, -2560);
     EXPECT_EQ(std::memcmp(dib.constData() + 40, pixels.data(), pixels.size()), 0);
