@@ -1,0 +1,244 @@
+// The live view in a real window (offscreen) on the simulated device: captions, clicks, the
+// cycling view, full screen and what the pictures show.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTest>
+#include <set>
+
+#include "camera_captions.h"
+#include "settings_store.h"
+#include "sim_device.h"
+#include "station_fixture.h"
+#include "video_view.h"
+
+namespace {
+
+using namespace ovistra;
+
+class LiveDialog : public CQuorvaneDlg {
+public:
+    using CQuorvaneDlg::CQuorvaneDlg;
+    ~LiveDialog() override { CloseMailbox(); }
+
+    using CQuorvaneDlg::switchState_;
+    using CQuorvaneDlg::views_;
+    int zoomed() const { return zoomedCamera_; }
+    bool fullScreen() const { return fullScreen_; }
+
+    std::vector<int> singleClicks;
+
+protected:
+    void OnSingleClick(int camera) override { singleClicks.push_back(camera); }
+};
+
+// The camera (1..4) whose marker colour the picture shows at `area` of `image`, 0 for none.
+int CameraIn(const QImage& image, const QRect& area) {
+    const QColor c = image.pixelColor(area.left() + 48 * area.width() / 640,
+                                      area.top() + 40 * area.height() / 480);
+    const bool r = c.red() > 170, g = c.green() > 170, b = c.blue() > 170;
+    const bool rl = c.red() < 90, gl = c.green() < 90, bl = c.blue() < 90;
+    if (r && gl && bl) return 1;
+    if (rl && g && bl) return 2;
+    if (rl && gl && b) return 3;
+    if (r && g && bl) return 4;
+    return 0;
+}
+
+class StationLiveView : public ovistra::testing::StationFixture {
+protected:
+    void SetUp() override {
+        gst_init(nullptr, nullptr);
+        StationFixture::SetUp();
+        devices.Add(media::DeviceCategory::VideoInput,
+                    std::make_shared<media::SimulatedDevice>(media::SimDeviceConfig{}));
+        context.devices = &devices;
+    }
+    // Runs the window, does `steps` one after the other `gapMs` apart, then exits.
+    void Run(LiveDialog& dialog, std::vector<std::function<void()>> steps, int gapMs = 400) {
+        int at = 300;
+        for (auto& step : steps) {
+            QTimer::singleShot(at, &dialog, std::move(step));
+            at += gapMs;
+        }
+        EXPECT_TRUE(RunThenExit(dialog, at));
+    }
+    QRect AreaOf(LiveDialog& dialog, int id) {
+        QWidget* control = dialog.Control(id);
+        return QRect(control->mapTo(&dialog, QPoint(0, 0)), control->size());
+    }
+    media::StaticDeviceList devices;
+};
+
+TEST_F(StationLiveView, CaptionsCarryTheCameraNameRightAfterItsLabel) {
+    struct Case {
+        int textId;
+        QString expected;  // with the name "Gate"
+    };
+    const Case cases[] = {
+        {146, "Camera I (Gate)"},   {147, "Camera II (Gate)"},  {148, "Camera III (Gate)"},
+        {149, "Camera IV (Gate)"},  {150, "Camera I (Gate) - off"},
+        {153, "Camera IV (Gate) - off"}, {155, "Camera II (Gate) - scheduled recording"},
+        {160, "Camera III (Gate) - recording"},
+    };
+    for (const Case& c : cases) {
+        const int camera = (c.textId - 146) % 4;
+        EXPECT_EQ(InsertName(resources->Text(c.textId), DecoratedName("Gate"), NamePosition(camera)),
+                  c.expected);
+    }
+    EXPECT_EQ(InsertName("Camera I", DecoratedName(""), 8), "Camera I");
+    EXPECT_EQ(InsertName("Cam", DecoratedName("Gate"), 8), "Cam (Gate)");
+    EXPECT_EQ(DecoratedName("a\nb\tc"), " (a b c)");
+    const CameraCaptionState scheduled{true, true, true};
+    EXPECT_EQ(BaseCaptionId(2, scheduled), 156);
+    EXPECT_EQ(BaseCaptionId(3, CameraCaptionState{false, false, false}), 153);
+}
+
+TEST_F(StationLiveView, LongNamesAreCutWithinTheirCaption) {
+    ASSERT_TRUE(AddRunOverride(registry, "Camera1OSD", QString(259, QChar(0x05D0)), nullptr));  // right-to-left letters
+    LiveDialog dialog(context);
+    QRect before;
+    Run(dialog, {[&] {
+        auto* caption = qobject_cast<QLabel*>(dialog.Control(ids::kFirstCaption));
+        before = AreaOf(dialog, ids::kFirstCaption);
+        EXPECT_LT(caption->text().size(), 259);
+        EXPECT_LE(caption->fontMetrics().horizontalAdvance(caption->text()), caption->width());
+        EXPECT_EQ(before.width(), AreaOf(dialog, ids::kFirstPicture).width());
+        EXPECT_FALSE(before.intersects(AreaOf(dialog, ids::kFirstPicture + 1)));
+    }});
+}
+
+TEST_F(StationLiveView, ASingleClickRunsTheHookOnceAfterTheDoubleClickTime) {
+    LiveDialog dialog(context);
+    Run(dialog,
+        {[&] { QTest::mouseClick(dialog.views_[2], Qt::LeftButton); },
+         [&] {
+             EXPECT_EQ(dialog.singleClicks, std::vector<int>{2});
+             QTest::mouseDClick(dialog.views_[1], Qt::LeftButton);
+         },
+         [&] {
+             EXPECT_EQ(dialog.singleClicks, std::vector<int>{2}) << "a double click is no click";
+             EXPECT_EQ(dialog.zoomed(), 2);
+             QTest::mouseDClick(dialog.views_[1], Qt::LeftButton);
+         },
+         [&] { EXPECT_EQ(dialog.zoomed(), 0); }},
+        QApplication::doubleClickInterval() + 300);
+}
+
+TEST_F(StationLiveView, ZoomingTwiceAndCyclingOffRestoreTheViewExactly) {
+    LiveDialog dialog(context);
+    std::vector<QRect> four;
+    std::vector<QString> captions;
+    auto snapshot = [&](std::vector<QRect>& areas, std::vector<QString>& texts) {
+        areas.clear();
+        texts.clear();
+        for (int i = 0; i < 4; ++i) {
+            areas.push_back(AreaOf(dialog, ids::kFirstPicture + i));
+            areas.push_back(AreaOf(dialog, ids::kFirstCaption + i));
+            texts.push_back(qobject_cast<QLabel*>(dialog.Control(ids::kFirstCaption + i))->text());
+        }
+    };
+    std::vector<QRect> zoomed;
+    std::vector<QString> zoomedCaptions;
+    Run(dialog, {[&] {
+                     snapshot(four, captions);
+                     QTest::mouseDClick(dialog.views_[3], Qt::LeftButton);
+                     snapshot(zoomed, zoomedCaptions);
+                     EXPECT_NE(zoomed, four);
+                     dialog.OnCommand(ids::kCyclingButton);
+                     EXPECT_TRUE(dialog.Control(ids::kLargePicture)->isVisible());
+                     EXPECT_FALSE(dialog.Control(ids::kFirstPicture)->isVisible());
+                 },
+                 [&] {
+                     dialog.OnCommand(ids::kCyclingButton);
+                     std::vector<QRect> after;
+                     std::vector<QString> afterCaptions;
+                     snapshot(after, afterCaptions);
+                     EXPECT_EQ(after, zoomed);
+                     EXPECT_EQ(afterCaptions, zoomedCaptions);
+                     QTest::mouseDClick(dialog.views_[3], Qt::LeftButton);
+                     snapshot(after, afterCaptions);
+                     EXPECT_EQ(after, four);
+                     EXPECT_EQ(afterCaptions, captions);
+                 }});
+}
+
+TEST_F(StationLiveView, AllCamerasOffShowNoCameraAndParkTheViewsUnderTheHiddenHolder) {
+    LiveDialog dialog(context);
+    Run(dialog, {[&] {
+                     for (int i = 0; i < 4; ++i) {
+                         dialog.OnCommand(ids::kFirstCameraButton + i);
+                     }
+                 },
+                 [&] {
+                     auto* caption = qobject_cast<QLabel*>(dialog.Control(ids::kLargeCaption));
+                     EXPECT_EQ(caption->text(), "No Camera");
+                     EXPECT_FALSE(dialog.Control(ids::kCyclingButton)->isEnabled());
+                     for (auto* view : dialog.views_) {
+                         EXPECT_EQ(view->parentWidget(), dialog.Control(ids::kHiddenHolder));
+                     }
+                     dialog.OnCommand(ids::kAllCamerasButton);
+                 },
+                 [&] {
+                     for (int i = 0; i < 4; ++i) {
+                         EXPECT_EQ(dialog.views_[i]->parentWidget(),
+                                   dialog.Control(ids::kFirstPicture + i));
+                     }
+                     EXPECT_TRUE(dialog.Control(ids::kCyclingButton)->isEnabled());
+                 }});
+}
+
+TEST_F(StationLiveView, EachPictureShowsItsOwnCamera) {
+    ASSERT_TRUE(AddRunOverride(registry, "Intervaltime", "150", nullptr));
+    LiveDialog dialog(context);
+    std::set<int> cycled;
+    std::vector<std::function<void()>> steps;
+    steps.push_back([] {});  // every camera has had its turn
+    steps.push_back([] {});
+    steps.push_back([&] {
+        const QImage shot = dialog.grab().toImage();
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(CameraIn(shot, AreaOf(dialog, ids::kFirstPicture + i)), i + 1) << i;
+        }
+        dialog.OnCommand(ids::kFullScreenButton);
+    });
+    steps.push_back([&] {
+        EXPECT_TRUE(dialog.fullScreen());
+        const QImage shot = dialog.grab().toImage();
+        for (int i = 0; i < 4; ++i) {
+            const QRect area = AreaOf(dialog, ids::kFirstPicture + i);
+            EXPECT_EQ(area.size(), dialog.size() / 2) << i;
+            EXPECT_EQ(CameraIn(shot, area), i + 1) << i;
+        }
+        QTest::mouseDClick(dialog.views_[0], Qt::LeftButton);  // leaves full screen
+    });
+    steps.push_back([&] {
+        EXPECT_FALSE(dialog.fullScreen());
+        EXPECT_EQ(dialog.windowTitle(), "Quorvane ");
+        dialog.OnCommand(ids::kCyclingButton);
+    });
+    for (int i = 0; i < 12; ++i) {
+        steps.push_back([&] {
+            const int seen = CameraIn(dialog.grab().toImage(), AreaOf(dialog, ids::kLargePicture));
+            if (seen) {
+                cycled.insert(seen);
+            }
+        });
+    }
+    ASSERT_TRUE(AddRunOverride(registry, "EachTime", "400", nullptr));
+    Run(dialog, std::move(steps), 700);
+    EXPECT_EQ(cycled, (std::set<int>{1, 2, 3, 4}));
+}
+
+TEST_F(StationLiveView, AStationThatNeverShowsItsWindowConvertsNothing) {
+    context.showWindow = false;
+    LiveDialog dialog(context);
+    Run(dialog, {[] {}, [] {}, [] {}, [] {}, [] {}}, 500);
+    EXPECT_GT(statistics.frames[0].load(), 0u);
+    for (auto* view : dialog.views_) {
+        EXPECT_EQ(view->conversions(), 0u);
+    }
+}
+
+}  // namespace
