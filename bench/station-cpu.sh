@@ -6,7 +6,9 @@
 # whole `--headless --duration 20` run, start-up included, timed by the shell.
 #
 #   bench/station-cpu.sh [OPTIONS]     OPTIONS go to the station (for example
-#                                      --set Distime=40 --set Intervaltime=0)
+#                                      --set Distime=40 --set Intervaltime=0); with --window
+#                                      the station paints its window offscreen instead of
+#                                      running headless
 #   OVISTRA_PROGRAM=path/to/ovistra    another program than build/out/ovistra
 set -euo pipefail
 
@@ -19,6 +21,13 @@ if [ ! -x "$program" ]; then
     echo "No station at $program: build it first (./scripts/test.sh or cmake --build build)." >&2
     exit 1
 fi
+
+mode=--headless
+for option in "$@"; do
+    [ "$option" = --window ] && mode=
+done
+# Never a real display: the window, if any, is painted into memory.
+unset DISPLAY WAYLAND_DISPLAY
 
 scratch=$(mktemp -d)
 station=
@@ -47,7 +56,7 @@ cpu_ticks() {
 events=$scratch/steady.events
 : >"$events"
 # shellcheck disable=SC2046
-env $(fresh_env steady) "$program" --headless "$@" >"$events" 2>"$scratch/steady.err" &
+env $(fresh_env steady) "$program" $mode "$@" >"$events" 2>"$scratch/steady.err" &
 station=$!
 for _ in $(seq 1 300); do
     grep -q ' capture-started' "$events" && break
@@ -74,7 +83,7 @@ grep ' statistics' "$events" | cut -d' ' -f2-
 
 # The whole run, start-up and shutdown included.
 TIMEFORMAT='%R %U %S'
-times=$( { time env $(fresh_env whole) "$program" --headless --duration "$measure_s" "$@" \
+times=$( { time env $(fresh_env whole) "$program" $mode --duration "$measure_s" "$@" \
     >"$scratch/whole.events" 2>"$scratch/whole.err"; } 2>&1 )
 read -r real user sys <<<"$times"
 awk -v r="$real" -v u="$user" -v s="$sys" \
