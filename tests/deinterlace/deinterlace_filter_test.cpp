@@ -5,13 +5,13 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "cpu_features.h"
 #include "deinterlace_kernels.h"
 #include "guarded_buffer.h"
+#include "random_bytes.h"
 
 namespace {
 
@@ -53,12 +53,7 @@ void Start(CDeinterlaceFilter& filter, const MediaType& in, const MediaType& out
 }
 
 std::vector<uint8_t> Noise(size_t bytes, unsigned seed) {
-    std::mt19937 random(seed);
-    std::vector<uint8_t> data(bytes);
-    for (auto& byte : data) {
-        byte = static_cast<uint8_t>(random());
-    }
-    return data;
+    return ovistra::testing::RandomBytes(bytes, seed);
 }
 
 // The scalar kernels, as the reference for what the filter writes.

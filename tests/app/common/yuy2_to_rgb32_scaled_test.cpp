@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <vector>
 
 #include "guarded_buffer.h"
+#include "random_bytes.h"
 #include "variant_runner.h"
 #include "yuy2_to_rgb24.h"
 
@@ -18,12 +18,7 @@ constexpr int kSrcHeight = 480;
 constexpr size_t kFrameBytes = 614400;
 
 std::vector<uint8_t> RandomFrame(uint32_t seed) {
-    std::mt19937 random(seed);
-    std::vector<uint8_t> frame(kFrameBytes);
-    for (uint8_t& byte : frame) {
-        byte = static_cast<uint8_t>(random());
-    }
-    return frame;
+    return ovistra::testing::RandomBytes(kFrameBytes, seed);
 }
 
 // The frame through the reference row of the 24-bit conversion, top-down: the colours the scaled

@@ -14,12 +14,12 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
-#include <random>
 #include <thread>
 #include <vector>
 
 #include "capture_device.h"
 #include "frame_grabber.h"
+#include "random_bytes.h"
 #include "yuy2_to_rgb24.h"
 #include "yuy2_to_rgb32_scaled.h"
 
@@ -30,12 +30,7 @@ using ovistra::media::kFrameBytes;
 using ovistra::media::VideoView;
 
 std::vector<uint8_t> RandomFrame(uint32_t seed) {
-    std::mt19937 random(seed);
-    std::vector<uint8_t> frame(kFrameBytes);
-    for (uint8_t& byte : frame) {
-        byte = static_cast<uint8_t>(random());
-    }
-    return frame;
+    return ovistra::testing::RandomBytes(kFrameBytes, seed);
 }
 
 void Store(FrameGrabber& grabber, const std::vector<uint8_t>& frame) {
