@@ -160,6 +160,7 @@ void CQuorvaneDlg::ApplyColours() {
         red.setColor(QPalette::WindowText, Qt::red);
         status->setPalette(red);
     }
+    UpdateButtonStates();
     update();
 }
 

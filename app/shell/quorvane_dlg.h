@@ -9,6 +9,8 @@
 #include <QString>
 #include <array>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "camera_switcher.h"
 #include "capture_device.h"
@@ -20,6 +22,8 @@
 #include "registry_key.h"
 #include "registry_settings.h"
 #include "settings_store.h"
+
+class QPushButton;
 
 namespace ovistra {
 
@@ -117,6 +121,9 @@ protected:
     void OnPictureDoubleClicked(int camera);
     void OnClickTimer(int camera);
     void OnLayoutTimer();
+    // The camera, all-cameras and cycling buttons with whether each is active.
+    std::vector<std::pair<QPushButton*, bool>> StateButtons() const;
+    void UpdateButtonStates();
     void PaintButtonStates(QWidget* panel);
     void AttachVideoViews();
     void DetachVideoViews();

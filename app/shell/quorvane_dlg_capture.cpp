@@ -118,6 +118,7 @@ void CQuorvaneDlg::ApplyCameraEnableSet() {
     if (QWidget* cyclingButton = Control(ids::kCyclingButton)) {
         cyclingButton->setEnabled(enabled > 0 || cycling);
     }
+    UpdateButtonStates();
     update();
 }
 

@@ -23,6 +23,8 @@ constexpr int kCameras = RegistrySettings::kCameras;
 constexpr int kAlarmIds[kCameras] = {1050, 1121, 1123, 1122};
 constexpr uint32_t kLayoutRefreshMs = 300;
 const QString kWindowTitle = QStringLiteral("Quorvane ");
+const QColor kActiveColour(255, 0, 0);
+const QColor kNormalFrameColour(0, 0, 255);
 
 void Place(QWidget* control, const QRect& area, bool shown) {
     if (!control) {
@@ -175,6 +177,31 @@ void CQuorvaneDlg::AfterCameraChange() {
 
 void CQuorvaneDlg::OnLayoutTimer() {
     PlaceVideoViews();
+}
+
+std::vector<std::pair<QPushButton*, bool>> CQuorvaneDlg::StateButtons() const {
+    std::vector<std::pair<QPushButton*, bool>> buttons;
+    auto add = [&](int id, bool active) {
+        if (auto* button = qobject_cast<QPushButton*>(Control(id))) {
+            buttons.emplace_back(button, active);
+        }
+    };
+    for (int camera = 0; camera < kCameras; ++camera) {
+        add(ids::kFirstCameraButton + camera, switchState_.cameraEnabled[camera].load() != 0);
+    }
+    add(ids::kAllCamerasButton, allCamerasActive_);
+    add(ids::kCyclingButton, switchState_.cyclingView.load());
+    return buttons;
+}
+
+void CQuorvaneDlg::UpdateButtonStates() {
+    const ColourScheme& scheme = CurrentColourScheme();
+    const QColor text(scheme.textRed, scheme.textGreen, scheme.textBlue);
+    for (const auto& [button, active] : StateButtons()) {
+        QPalette palette = button->palette();
+        palette.setColor(QPalette::ButtonText, active ? kActiveColour : text);
+        button->setPalette(palette);
+    }
     if (sidePanel_) {
         sidePanel_->update();
     }
@@ -184,30 +211,14 @@ void CQuorvaneDlg::PaintButtonStates(QWidget* panel) {
     if (fullScreen_) {
         return;
     }
-    const ColourScheme& scheme = CurrentColourScheme();
-    const QColor text(scheme.textRed, scheme.textGreen, scheme.textBlue);
     QPainter painter(panel);
-    auto draw = [&](int id, bool active) {
-        auto* button = qobject_cast<QPushButton*>(Control(id));
-        if (!button || !button->isVisible()) {
-            return;
+    for (const auto& [button, active] : StateButtons()) {
+        if (button->isVisible()) {
+            painter.setPen(active ? kActiveColour : kNormalFrameColour);
+            painter.drawRect(
+                QRect(button->mapTo(panel, QPoint(0, 0)), button->size()).adjusted(-1, -1, 0, 0));
         }
-        const QColor colour = active ? QColor(255, 0, 0) : QColor(0, 0, 255);
-        QPalette palette = button->palette();
-        const QColor wanted = active ? colour : text;
-        if (palette.color(QPalette::ButtonText) != wanted) {
-            palette.setColor(QPalette::ButtonText, wanted);
-            button->setPalette(palette);
-        }
-        const QRect area(button->mapTo(panel, QPoint(0, 0)), button->size());
-        painter.setPen(colour);
-        painter.drawRect(area.adjusted(-1, -1, 0, 0));
-    };
-    for (int camera = 0; camera < kCameras; ++camera) {
-        draw(ids::kFirstCameraButton + camera, switchState_.cameraEnabled[camera].load() != 0);
     }
-    draw(ids::kAllCamerasButton, allCamerasActive_);
-    draw(ids::kCyclingButton, switchState_.cyclingView.load());
 }
 
 // --- views

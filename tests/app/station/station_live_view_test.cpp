@@ -166,10 +166,19 @@ TEST_F(StationLiveView, ZoomingTwiceAndCyclingOffRestoreTheViewExactly) {
 
 TEST_F(StationLiveView, AllCamerasOffShowNoCameraAndParkTheViewsUnderTheHiddenHolder) {
     LiveDialog dialog(context);
+    auto textOf = [&](int id) {
+        return dialog.Control(id)->palette().color(QPalette::ButtonText);
+    };
+    const QColor red(255, 0, 0);
     Run(dialog, {[&] {
+                     EXPECT_EQ(textOf(ids::kFirstCameraButton), red);
+                     EXPECT_EQ(textOf(ids::kAllCamerasButton), red);
+                     EXPECT_NE(textOf(ids::kCyclingButton), red);
                      for (int i = 0; i < 4; ++i) {
                          dialog.OnCommand(ids::kFirstCameraButton + i);
                      }
+                     EXPECT_NE(textOf(ids::kFirstCameraButton), red);
+                     EXPECT_NE(textOf(ids::kAllCamerasButton), red);
                  },
                  [&] {
                      auto* caption = qobject_cast<QLabel*>(dialog.Control(ids::kLargeCaption));
