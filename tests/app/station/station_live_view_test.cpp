@@ -164,6 +164,38 @@ TEST_F(StationLiveView, ZoomingTwiceAndCyclingOffRestoreTheViewExactly) {
                  }});
 }
 
+TEST_F(StationLiveView, TheCyclingViewsPictureFollowsTheLargePictureThroughEveryResize) {
+    ASSERT_TRUE(AddRunOverride(registry, "EachTime", "200", nullptr));
+    LiveDialog dialog(context);
+    QSize restoredLarge;
+    auto expectViewFillsLarge = [&] {
+        QWidget* large = dialog.Control(ids::kLargePicture);
+        int inside = 0;
+        for (auto* view : dialog.views_) {
+            if (view->parentWidget() == large) {
+                EXPECT_EQ(view->geometry(), large->rect());
+                ++inside;
+            }
+        }
+        EXPECT_EQ(inside, 1);
+    };
+    Run(dialog, {[&] {
+                     dialog.showNormal();
+                     dialog.resize(900, 620);
+                     dialog.OnCommand(ids::kCyclingButton);
+                 },
+                 [&] {
+                     expectViewFillsLarge();
+                     restoredLarge = dialog.Control(ids::kLargePicture)->size();
+                     dialog.setWindowState(Qt::WindowMaximized);
+                     dialog.resize(1100, 760);
+                 },
+                 [&] {
+                     EXPECT_NE(dialog.Control(ids::kLargePicture)->size(), restoredLarge);
+                     expectViewFillsLarge();
+                 }});
+}
+
 TEST_F(StationLiveView, AllCamerasOffShowNoCameraAndParkTheViewsUnderTheHiddenHolder) {
     LiveDialog dialog(context);
     auto textOf = [&](int id) {
