@@ -259,8 +259,9 @@ void CQuorvaneDlg::OnExitButton() {
     closing_ = true;
     StopSwitching();
     switchingStopped_ = true;
-    KillTimer(ids::kScheduleTimer);
-    KillTimer(ids::kClockTimer);
+    // Every timer, not only the clock and the schedule check: a capture start still due must
+    // not build a graph while the station closes.
+    KillAllTimers();
     CloseSecondaryWindows();
     SendMessage(ids::kWmClose, 0, 0);
 }

@@ -303,22 +303,15 @@ bool CQuorvaneDlg::eventFilter(QObject* watched, QEvent* event) {
     if (camera < 0) {
         return QDialog::eventFilter(watched, event);
     }
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    switch (event->type()) {
-        case QEvent::MouseButtonPress:
-            if (mouse->button() == Qt::LeftButton) {
-                OnPictureClicked(camera);
-                return true;
-            }
-            break;
-        case QEvent::MouseButtonDblClick:
-            if (mouse->button() == Qt::LeftButton) {
-                OnPictureDoubleClicked(camera);
-                return true;
-            }
-            break;
-        default:
-            break;
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    const bool doubleClick = event->type() == QEvent::MouseButtonDblClick;
+    if ((press || doubleClick) && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (press) {
+            OnPictureClicked(camera);
+        } else {
+            OnPictureDoubleClicked(camera);
+        }
+        return true;
     }
     return QDialog::eventFilter(watched, event);
 }

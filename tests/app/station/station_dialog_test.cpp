@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include "station_fixture.h"
@@ -85,6 +86,16 @@ TEST_F(StationDialog, ClosingTheWindowStopsTheSwitchingThreadFirstToo) {
     EXPECT_EQ(*(stop + 1), "stop recordings");
     EXPECT_EQ(std::count(dialog.steps.begin(), dialog.steps.end(), "stop switching"), 1);
     EXPECT_EQ(std::count(dialog.steps.begin(), dialog.steps.end(), "close secondary windows"), 0);
+}
+
+TEST_F(StationDialog, AnExitBeforeTheCaptureStartedNeverStartsIt) {
+    RecordingDialog dialog(context);
+    // A busy start: the exit button and the capture start fall due in the same pass of the
+    // window's loop, the exit first.
+    QTimer::singleShot(1, &dialog, [&dialog] { dialog.OnCommand(ids::kExitButton); });
+    QTimer::singleShot(0, &dialog, [] { QThread::msleep(50); });
+    EXPECT_TRUE(dialog.RunModal());
+    EXPECT_EQ(std::count(dialog.steps.begin(), dialog.steps.end(), "start capture"), 0);
 }
 
 TEST_F(StationDialog, EscapeDoesNotEndTheStation) {
