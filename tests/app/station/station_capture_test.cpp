@@ -183,7 +183,7 @@ TEST_F(StationCapture, TheExitPathRunsOnceAndNoTimerFiresWhileItWaits) {
         QTimer::singleShot(2500, &wait, &QEventLoop::quit);
         wait.exec();
     };
-    QTimer::singleShot(1200, &dialog, [&dialog] { dialog.PostMessage(ids::kWmClose, 0, 0); });
+    AfterLoopStarts(dialog, 1200, [&dialog] { dialog.PostMessage(ids::kWmClose, 0, 0); });
     EXPECT_TRUE(dialog.RunModal());
     EXPECT_GE(checksBefore, 1);
     EXPECT_EQ(dialog.scheduleChecks, checksBefore);

@@ -59,7 +59,7 @@ protected:
     void Run(LiveDialog& dialog, std::vector<std::function<void()>> steps, int gapMs = 400) {
         int at = 300;
         for (auto& step : steps) {
-            QTimer::singleShot(at, &dialog, std::move(step));
+            AfterLoopStarts(dialog, at, std::move(step));
             at += gapMs;
         }
         EXPECT_TRUE(RunThenExit(dialog, at));
@@ -141,7 +141,8 @@ TEST_F(StationLiveView, ZoomingTwiceAndCyclingOffRestoreTheViewExactly) {
     };
     std::vector<QRect> zoomed;
     std::vector<QString> zoomedCaptions;
-    Run(dialog, {[&] {
+    Run(dialog, {[] {},  // the window has its final size
+                 [&] {
                      snapshot(four, captions);
                      QTest::mouseDClick(dialog.views_[3], Qt::LeftButton);
                      snapshot(zoomed, zoomedCaptions);
