@@ -38,9 +38,9 @@ int Bottom(const QRect& r) {
 
 void PlaceAlarms(LiveViewLayout& layout, QPoint topLeft) {
     for (int camera = 0; camera < 4; ++camera) {
-        layout.alarms[camera] = QRect(topLeft.x() + (camera % 2) * kAlarmSide,
-                                      topLeft.y() + (camera / 2) * kAlarmSide, kAlarmSide,
-                                      kAlarmSide);
+        layout.alarms[camera] =
+            QRect(topLeft.x() + (camera % 2) * kAlarmSide, topLeft.y() + (camera / 2) * kAlarmSide,
+                  kAlarmSide, kAlarmSide);
     }
 }
 
@@ -51,10 +51,10 @@ void LayOutFullScreen(const LiveViewState& state, LiveViewLayout& layout) {
     for (int camera = 0; camera < 4; ++camera) {
         const int x = (camera % 2) * (w / 2);
         const int y = (camera / 2) * (h / 2);
-        layout.pictures[camera] = state.cycling || state.zoomedCamera == camera + 1
-                                      ? whole
-                                      : QRect(x, y, (camera % 2) ? w - w / 2 : w / 2,
-                                              (camera / 2) ? h - h / 2 : h / 2);
+        layout.pictures[camera] =
+            state.cycling || state.zoomedCamera == camera + 1
+                ? whole
+                : QRect(x, y, (camera % 2) ? w - w / 2 : w / 2, (camera / 2) ? h - h / 2 : h / 2);
     }
     layout.large = whole;
     layout.largeShown = state.cycling;
@@ -83,10 +83,9 @@ LiveViewLayout LayOutLiveView(const LiveViewState& state) {
     const Metrics& m = layout.maximisedCoordinates ? kMaximised : kRestored;
     const int lowerY = (client.height() - m.lowerRowReserve) / 2;
     const QRect first(kMargin, kMargin, m.picture.width(), m.picture.height());
-    const std::array<QPoint, 4> quarters = {QPoint(kMargin, kMargin),
-                                            QPoint(m.secondColumnX, kMargin),
-                                            QPoint(kMargin, lowerY),
-                                            QPoint(m.secondColumnX, lowerY)};
+    const std::array<QPoint, 4> quarters = {
+        QPoint(kMargin, kMargin), QPoint(m.secondColumnX, kMargin), QPoint(kMargin, lowerY),
+        QPoint(m.secondColumnX, lowerY)};
     int thumbnail = 0;
     for (int camera = 0; camera < 4; ++camera) {
         QRect& picture = layout.pictures[camera];
@@ -103,8 +102,8 @@ LiveViewLayout LayOutLiveView(const LiveViewState& state) {
                             kZoomedCaptionHeight);
         } else {
             const int step = first.width() - 60;
-            picture = QRect(QPoint(first.left() + thumbnail * step, 2 * first.height() + 60),
-                            kThumbnail);
+            picture =
+                QRect(QPoint(first.left() + thumbnail * step, 2 * first.height() + 60), kThumbnail);
             layout.strips[camera] = StripUnder(picture);
             caption = QRect(picture.left(), picture.top() + kThumbnailCaptionOffset,
                             kThumbnailCaptionWidth, kStripHeight);
@@ -113,8 +112,8 @@ LiveViewLayout LayOutLiveView(const LiveViewState& state) {
     }
     layout.large = QRect(first.topLeft(), m.large);
     layout.largeStrip = StripUnder(layout.large);
-    layout.largeCaption = QRect(layout.large.left(), Bottom(layout.large) + 20,
-                                layout.large.width(), 40);
+    layout.largeCaption =
+        QRect(layout.large.left(), Bottom(layout.large) + 20, layout.large.width(), 40);
     layout.largeShown = state.cycling;
     layout.picturesShown.fill(!state.cycling);
     layout.stripsShown = !state.cycling;

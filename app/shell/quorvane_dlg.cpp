@@ -1,8 +1,8 @@
 #include "quorvane_dlg.h"
 
 #include <QContextMenuEvent>
-#include <QEventLoop>
 #include <QDir>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>

@@ -136,9 +136,9 @@ void CQuorvaneDlg::UpdateCaptions() {
         baseCaptions_[camera] = context_.resources->Text(BaseCaptionId(camera, state));
         // The name goes into the four-picture view and the zoomed camera's caption only.
         const bool named = zoomedCamera_ == 0 || zoomedCamera_ == camera + 1;
-        const QString text = named ? InsertName(baseCaptions_[camera], decoratedNames_[camera],
-                                                NamePosition(camera))
-                                   : baseCaptions_[camera];
+        const QString text =
+            named ? InsertName(baseCaptions_[camera], decoratedNames_[camera], NamePosition(camera))
+                  : baseCaptions_[camera];
         SetElidedText(Control(ids::kFirstCaption + camera), text);
     }
 }
@@ -147,9 +147,9 @@ void CQuorvaneDlg::ShowCyclingCamera(int camera) {
     if (!switchState_.cyclingView.load() || camera < 0 || camera >= kCameras) {
         return;
     }
-    SetElidedText(Control(ids::kLargeCaption),
-                  context_.resources->Text(ids::kTextCyclingCaption) +
-                      QStringLiteral(" %1").arg(camera + 1) + decoratedNames_[camera]);
+    SetElidedText(Control(ids::kLargeCaption), context_.resources->Text(ids::kTextCyclingCaption) +
+                                                   QStringLiteral(" %1").arg(camera + 1) +
+                                                   decoratedNames_[camera]);
     cyclingShown_ = camera;
     PlaceVideoViews();
 }

@@ -114,7 +114,8 @@ TEST(LiveViewLayout, TheRestoredAndMaximisedCoordinates) {
     EXPECT_EQ(maximised.alarms[0], QRect(345, 510, 20, 20));
     EXPECT_EQ(maximised.large, QRect(10, 10, 640, 480));
     EXPECT_EQ(maximised.largeCaption, QRect(10, 510, 640, 40));
-    EXPECT_FALSE(LayOutLiveView({{800, 600}, WindowMode::Maximised, 0, false}).maximisedCoordinates);
+    EXPECT_FALSE(
+        LayOutLiveView({{800, 600}, WindowMode::Maximised, 0, false}).maximisedCoordinates);
 }
 
 TEST(LiveViewLayout, AZoomedCameraTakesTwicePictureOneWithThumbnailsInARow) {

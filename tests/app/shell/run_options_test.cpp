@@ -196,8 +196,8 @@ TEST(RunOptions, HelpListsEveryOptionOnceAndOnlyOptionsTheParserKnows) {
         }
     }
     for (const char* option :
-         {"--headless", "--duration", "--events", "--window", "--device", "--sim-input", "--sim-motion",
-          "--sim-name", "--sim-settle", "--set", "-h", "--version"}) {
+         {"--headless", "--duration", "--events", "--window", "--device", "--sim-input",
+          "--sim-motion", "--sim-name", "--sim-settle", "--set", "-h", "--version"}) {
         EXPECT_EQ(listed.count(option), 1) << option;
     }
 }

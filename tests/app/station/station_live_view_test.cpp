@@ -39,10 +39,14 @@ int CameraIn(const QImage& image, const QRect& area) {
                                       area.top() + 40 * area.height() / 480);
     const bool r = c.red() > 170, g = c.green() > 170, b = c.blue() > 170;
     const bool rl = c.red() < 90, gl = c.green() < 90, bl = c.blue() < 90;
-    if (r && gl && bl) return 1;
-    if (rl && g && bl) return 2;
-    if (rl && gl && b) return 3;
-    if (r && g && bl) return 4;
+    if (r && gl && bl)
+        return 1;
+    if (rl && g && bl)
+        return 2;
+    if (rl && gl && b)
+        return 3;
+    if (r && g && bl)
+        return 4;
     return 0;
 }
 
@@ -77,15 +81,20 @@ TEST_F(StationLiveView, CaptionsCarryTheCameraNameRightAfterItsLabel) {
         QString expected;  // with the name "Gate"
     };
     const Case cases[] = {
-        {146, "Camera I (Gate)"},   {147, "Camera II (Gate)"},  {148, "Camera III (Gate)"},
-        {149, "Camera IV (Gate)"},  {150, "Camera I (Gate) - off"},
-        {153, "Camera IV (Gate) - off"}, {155, "Camera II (Gate) - scheduled recording"},
+        {146, "Camera I (Gate)"},
+        {147, "Camera II (Gate)"},
+        {148, "Camera III (Gate)"},
+        {149, "Camera IV (Gate)"},
+        {150, "Camera I (Gate) - off"},
+        {153, "Camera IV (Gate) - off"},
+        {155, "Camera II (Gate) - scheduled recording"},
         {160, "Camera III (Gate) - recording"},
     };
     for (const Case& c : cases) {
         const int camera = (c.textId - 146) % 4;
-        EXPECT_EQ(InsertName(resources->Text(c.textId), DecoratedName("Gate"), NamePosition(camera)),
-                  c.expected);
+        EXPECT_EQ(
+            InsertName(resources->Text(c.textId), DecoratedName("Gate"), NamePosition(camera)),
+            c.expected);
     }
     EXPECT_EQ(InsertName("Camera I", DecoratedName(""), 8), "Camera I");
     EXPECT_EQ(InsertName("Cam", DecoratedName("Gate"), 8), "Cam (Gate)");
@@ -96,17 +105,18 @@ TEST_F(StationLiveView, CaptionsCarryTheCameraNameRightAfterItsLabel) {
 }
 
 TEST_F(StationLiveView, LongNamesAreCutWithinTheirCaption) {
-    ASSERT_TRUE(AddRunOverride(registry, "Camera1OSD", QString(259, QChar(0x05D0)), nullptr));  // right-to-left letters
+    ASSERT_TRUE(AddRunOverride(registry, "Camera1OSD", QString(259, QChar(0x05D0)),
+                               nullptr));  // right-to-left letters
     LiveDialog dialog(context);
     QRect before;
     Run(dialog, {[&] {
-        auto* caption = qobject_cast<QLabel*>(dialog.Control(ids::kFirstCaption));
-        before = AreaOf(dialog, ids::kFirstCaption);
-        EXPECT_LT(caption->text().size(), 259);
-        EXPECT_LE(caption->fontMetrics().horizontalAdvance(caption->text()), caption->width());
-        EXPECT_EQ(before.width(), AreaOf(dialog, ids::kFirstPicture).width());
-        EXPECT_FALSE(before.intersects(AreaOf(dialog, ids::kFirstPicture + 1)));
-    }});
+            auto* caption = qobject_cast<QLabel*>(dialog.Control(ids::kFirstCaption));
+            before = AreaOf(dialog, ids::kFirstCaption);
+            EXPECT_LT(caption->text().size(), 259);
+            EXPECT_LE(caption->fontMetrics().horizontalAdvance(caption->text()), caption->width());
+            EXPECT_EQ(before.width(), AreaOf(dialog, ids::kFirstPicture).width());
+            EXPECT_FALSE(before.intersects(AreaOf(dialog, ids::kFirstPicture + 1)));
+        }});
 }
 
 TEST_F(StationLiveView, ASingleClickRunsTheHookOnceAfterTheDoubleClickTime) {
@@ -199,9 +209,7 @@ TEST_F(StationLiveView, TheCyclingViewsPictureFollowsTheLargePictureThroughEvery
 
 TEST_F(StationLiveView, AllCamerasOffShowNoCameraAndParkTheViewsUnderTheHiddenHolder) {
     LiveDialog dialog(context);
-    auto textOf = [&](int id) {
-        return dialog.Control(id)->palette().color(QPalette::ButtonText);
-    };
+    auto textOf = [&](int id) { return dialog.Control(id)->palette().color(QPalette::ButtonText); };
     const QColor red(255, 0, 0);
     Run(dialog, {[&] {
                      EXPECT_EQ(textOf(ids::kFirstCameraButton), red);
