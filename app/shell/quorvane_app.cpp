@@ -90,6 +90,8 @@ int CQuorvaneApp::Run() {
     context.devices = devices_;
     context.simulatedDevice = simulatedDevice_;
     context.showWindow = showWindow_;
+    recordings_ = std::make_unique<RecordingList>(programFolder_);
+    context.recordings = recordings_.get();
     bool started = false;
     {
         CQuorvaneDlg dialog(context);

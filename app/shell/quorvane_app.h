@@ -5,6 +5,7 @@
 #include <QString>
 #include <memory>
 
+#include "recording_list.h"
 #include "registry_key.h"
 #include "single_instance_lock.h"
 #include "station_statistics.h"
@@ -52,6 +53,7 @@ private:
     const bool headless_;
     QString programFolder_;
     std::unique_ptr<ResourceLibrary> resources_;
+    std::unique_ptr<RecordingList> recordings_;
     platform::SingleInstanceLock instanceLock_;
     StationStatistics statistics_;
     const media::DeviceList* devices_ = nullptr;

@@ -328,7 +328,6 @@ bool CQuorvaneDlg::CanMakeVideoView() {
 }
 void CQuorvaneDlg::NotifySiblingStarted() {}
 void CQuorvaneDlg::CheckSchedules() {}
-void CQuorvaneDlg::LoadRecordingList() {}
 void CQuorvaneDlg::CloseSecondaryWindows() {}
 void CQuorvaneDlg::StopAllRecordings() {}
 void CQuorvaneDlg::NotifySiblingStopped() {}

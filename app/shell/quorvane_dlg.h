@@ -28,6 +28,7 @@ class QPushButton;
 namespace ovistra {
 
 class CaptureGraph;
+class RecordingList;
 class ResourceLibrary;
 namespace media {
 class VideoView;
@@ -42,7 +43,8 @@ struct StationContext {
     StationStatistics* statistics = nullptr;
     const media::DeviceList* devices = nullptr;  // the capture devices this run may use
     bool simulatedDevice = true;                 // the list holds the simulated device
-    bool showWindow = true;  // false: the station runs without ever showing its window
+    bool showWindow = true;               // false: the station runs without ever showing its window
+    RecordingList* recordings = nullptr;  // the application object's recording list
 };
 
 class CQuorvaneDlg : public QDialog, public platform::MessageWindow {

@@ -167,6 +167,27 @@ TEST_F(StationProcess, AnInputFileOrDeviceThatCannotServeIsAUsageError) {
     }
 }
 
+TEST_F(StationProcess, ADamagedRecordingListIsKeptAsideAndReported) {
+    QProcess first;
+    Start(first, {"--headless", "--duration", "0.3"});
+    ASSERT_EQ(Finish(first), 0);
+    const QString list = home.filePath("data/Halvorn/Brisquel/fileinfo.dat");
+    const QByteArray damaged("\x05\x00\x03/a", 5);  // five entries promised, one string cut
+    QFile file(list);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(damaged);
+    file.close();
+    QProcess station;
+    Start(station, {"--headless", "--duration", "0.5"});
+    EXPECT_EQ(Finish(station), 0);
+    const QByteArray out = station.readAllStandardOutput();
+    EXPECT_TRUE(out.contains("list-damaged kept=" + list.toUtf8() + ".bad entries=0"))
+        << out.toStdString();
+    QFile kept(list + ".bad");
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), damaged);
+}
+
 TEST_F(StationProcess, TerminationSignalTakesTheOrderlyPath) {
     QProcess station;
     Start(station, {"--headless"});

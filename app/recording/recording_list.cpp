@@ -1,0 +1,82 @@
+#include "recording_list.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "recording_list_format.h"
+
+namespace ovistra {
+namespace {
+
+const QString kFileName = QStringLiteral("fileinfo.dat");
+
+bool SyncPath(const QString& path, int flags) {
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+// "fileinfo.dat.bad", else "fileinfo.dat.bad.2", ".3", ...: never one that exists.
+QString FreeBadName(const QString& path) {
+    QString candidate = path + QStringLiteral(".bad");
+    for (int n = 2; QFileInfo::exists(candidate); ++n) {
+        candidate = path + QStringLiteral(".bad.%1").arg(n);
+    }
+    return candidate;
+}
+
+}  // namespace
+
+RecordingList::RecordingList(QString programFolder) : programFolder_(std::move(programFolder)) {}
+
+QString RecordingList::filePath() const {
+    return programFolder_ + kFileName;
+}
+
+RecordingList::LoadResult RecordingList::Load() {
+    LoadResult result;
+    entries_.clear();
+    QFile file(filePath());
+    if (!file.open(QIODevice::ReadOnly)) {
+        return result;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    ParsedRecordingList parsed = ParseRecordingList(bytes);
+    entries_ = std::move(parsed.entries);
+    if (parsed.damaged) {
+        result.damaged = true;
+        result.keptAside = FreeBadName(filePath());
+        QFile::copy(filePath(), result.keptAside);
+    }
+    return result;
+}
+
+bool RecordingList::Save() const {
+    const QByteArray bytes = SerializeRecordingList(entries_);
+    const QString target = filePath();
+    const QString temporary = target + QStringLiteral(".new");
+    QFile file(temporary);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        return false;
+    }
+    const bool written =
+        file.write(bytes) == bytes.size() && file.flush() && ::fsync(file.handle()) == 0;
+    file.close();
+    if (!written || ::rename(QFile::encodeName(temporary).constData(),
+                             QFile::encodeName(target).constData()) != 0) {
+        QFile::remove(temporary);
+        return false;
+    }
+    SyncPath(programFolder_, O_RDONLY | O_DIRECTORY);
+    return true;
+}
+
+}  // namespace ovistra

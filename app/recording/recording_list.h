@@ -1,0 +1,40 @@
+// The recording list and its file "fileinfo.dat" in the program folder: loaded at start,
+// rewritten whole after every change, never left half written.
+#pragma once
+
+#include <QString>
+#include <vector>
+
+#include "record_info.h"
+
+namespace ovistra {
+
+class RecordingList {
+public:
+    struct LoadResult {
+        bool damaged = false;  // the file was damaged; its whole entries were kept
+        QString keptAside;     // where the damaged file's bytes were kept
+    };
+
+    // `programFolder` ends with "/".
+    explicit RecordingList(QString programFolder);
+
+    // Reads the list; a missing file is an empty list. A damaged file's bytes are kept aside
+    // ("fileinfo.dat.bad", numbered when that exists) before anything rewrites it.
+    LoadResult Load();
+
+    // Writes the whole list to a temporary file, syncs it, renames it over the list and syncs
+    // the folder, so a crash leaves either the old list or the new one. False when it failed;
+    // the old file is then untouched.
+    bool Save() const;
+
+    std::vector<RecordInfo>& entries() { return entries_; }
+    const std::vector<RecordInfo>& entries() const { return entries_; }
+    QString filePath() const;
+
+private:
+    QString programFolder_;
+    std::vector<RecordInfo> entries_;
+};
+
+}  // namespace ovistra
