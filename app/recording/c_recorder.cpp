@@ -1,0 +1,167 @@
+#include "c_recorder.h"
+
+#include <gst/app/gstappsrc.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "yuy2_to_rgb24.h"
+
+namespace ovistra {
+namespace {
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+constexpr size_t kPictureBytes = size_t{kWidth} * kHeight * 3;
+constexpr size_t kQueueBytes = kPictureBytes * 8;
+constexpr const char* kFallbackEncoders[] = {"avenc_mpeg4", "jpegenc"};
+
+bool HasFactory(const std::string& name) {
+    GstElementFactory* factory = gst_element_factory_find(name.c_str());
+    if (factory) {
+        gst_object_unref(factory);
+    }
+    return factory != nullptr;
+}
+
+}  // namespace
+
+CRecorder::CRecorder() : picture_(kPictureBytes, 0) {}
+
+CRecorder::~CRecorder() {
+    Teardown();
+}
+
+void CRecorder::SetFrameInterval(uint32_t intervalMs) {
+    intervalMs_ = intervalMs == 0 ? 40 : intervalMs;
+}
+
+void CRecorder::SetVideoCompressor(std::string factoryName) {
+    requestedEncoder_ = std::move(factoryName);
+}
+
+void CRecorder::SetFileName(const QString& path) {
+    fileName_ = path;
+}
+
+bool CRecorder::BuildGraph() {
+    Teardown();
+    encoderInUse_.clear();
+    if (!requestedEncoder_.empty() && HasFactory(requestedEncoder_)) {
+        encoderInUse_ = requestedEncoder_;
+    } else {
+        for (const char* fallback : kFallbackEncoders) {
+            if (HasFactory(fallback)) {
+                encoderInUse_ = fallback;
+                break;
+            }
+        }
+    }
+    pipeline_ = media::AdoptGst(gst_pipeline_new("recorder"));
+    source_ = gst_element_factory_make("appsrc", "Video Capture");
+    GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
+    GstElement* encode = encoderInUse_.empty()
+                             ? gst_element_factory_make("identity", "Encode")
+                             : gst_element_factory_make(encoderInUse_.c_str(), "Encode");
+    GstElement* mux = gst_element_factory_make("avimux", nullptr);
+    sink_ = gst_element_factory_make("filesink", nullptr);
+    if (!source_ || !convert || !encode || !mux || !sink_) {
+        for (GstElement* e : {source_, convert, encode, mux, sink_}) {
+            if (e) {
+                gst_object_unref(gst_object_ref_sink(e));
+            }
+        }
+        source_ = sink_ = nullptr;
+        pipeline_.reset();
+        return false;
+    }
+    GstCaps* caps =
+        gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT,
+                            kWidth, "height", G_TYPE_INT, kHeight, "framerate", GST_TYPE_FRACTION,
+                            1000, static_cast<int>(intervalMs_), nullptr);
+    g_object_set(source_, "caps", caps, "format", GST_FORMAT_TIME, "is-live", FALSE, "block", FALSE,
+                 "max-bytes", static_cast<guint64>(kPictureBytes * 8), nullptr);
+    gst_caps_unref(caps);
+    g_object_set(sink_, "location", fileName_.toUtf8().constData(), "async", FALSE, nullptr);
+    gst_bin_add_many(GST_BIN(pipeline_.get()), source_, convert, encode, mux, sink_, nullptr);
+    if (!gst_element_link_many(source_, convert, encode, mux, sink_, nullptr)) {
+        Teardown();
+        return false;
+    }
+    return true;
+}
+
+bool CRecorder::Run() {
+    if (!pipeline_) {
+        return false;
+    }
+    samples_ = 0;
+    return gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+}
+
+void CRecorder::Stop() {
+    if (!pipeline_) {
+        return;
+    }
+    // avimux writes its index and header sizes at the end of the stream.
+    gst_app_src_end_of_stream(GST_APP_SRC(source_));
+    media::GstPtr<GstBus> bus = media::AdoptGst(gst_element_get_bus(pipeline_.get()));
+    GstMessage* message = gst_bus_timed_pop_filtered(
+        bus.get(), static_cast<GstClockTime>(kStopWaitMs) * GST_MSECOND,
+        static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    if (message) {
+        gst_message_unref(message);
+    }
+    gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+}
+
+bool CRecorder::ChangeOutputFile(const QString& path) {
+    if (!pipeline_) {
+        return false;
+    }
+    GstState state = GST_STATE_NULL;
+    gst_element_get_state(pipeline_.get(), &state, nullptr, 0);
+    if (state > GST_STATE_READY) {
+        return false;
+    }
+    fileName_ = path;
+    g_object_set(sink_, "location", fileName_.toUtf8().constData(), nullptr);
+    return true;
+}
+
+void CRecorder::Teardown() {
+    if (pipeline_) {
+        gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+    }
+    pipeline_.reset();
+    source_ = nullptr;
+    sink_ = nullptr;
+}
+
+void CRecorder::PushFrame(const uint8_t* frame, bool isNew) {
+    if (frame == nullptr || !pipeline_) {
+        return;
+    }
+    // Room for the picture is waited for one frame interval at most: a pipeline that stays
+    // full (a stalled disk) costs this tick, never the station's loop.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(intervalMs_);
+    while (gst_app_src_get_current_level_bytes(GST_APP_SRC(source_)) >= kQueueBytes) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (isNew) {
+        // Top-down, as the pipeline's BGR is: the source's first line first.
+        Yuy2ToRgb24(picture_.data(), frame, kWidth / 2, kHeight, 0, 0);
+    }
+    GstBuffer* buffer = gst_buffer_new_memdup(picture_.data(), picture_.size());
+    const GstClockTime interval = static_cast<GstClockTime>(intervalMs_) * GST_MSECOND;
+    GST_BUFFER_PTS(buffer) = samples_ * interval;
+    GST_BUFFER_DURATION(buffer) = interval;
+    ++samples_;
+    gst_app_src_push_buffer(GST_APP_SRC(source_), buffer);
+}
+
+}  // namespace ovistra
