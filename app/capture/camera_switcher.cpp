@@ -64,6 +64,12 @@ int CameraSwitcher::FirstEnabledFrom(int from) const {
     return -1;
 }
 
+void CameraSwitcher::MarkFrameReady(int camera) {
+    if (state_.recording[camera].load()) {
+        state_.frameReady[camera].store(1);
+    }
+}
+
 void CameraSwitcher::IdleWithoutCameras() {
     hooks_.selectOutput(-1);
     state_.noCameraActive.store(true);
@@ -100,9 +106,7 @@ void CameraSwitcher::Loop() {
                 hooks_.cyclingCameraShown(camera);
             }
             hooks_.selectOutput(camera);
-            if (state_.recording[camera].load()) {
-                state_.frameReady[camera].store(1);
-            }
+            MarkFrameReady(camera);
             const uint32_t dwellMs = timings_.eachTimeMs();
             if (!Sleep(dwellMs)) {
                 return;
@@ -119,9 +123,7 @@ void CameraSwitcher::Loop() {
                 return;
             }
             sleptMs += feedMs;
-            if (state_.recording[camera].load()) {
-                state_.frameReady[camera].store(1);
-            }
+            MarkFrameReady(camera);
             if (handOver) {
                 hooks_.handOver(camera);
             }

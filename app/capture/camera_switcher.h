@@ -62,6 +62,8 @@ private:
     bool Sleep(uint32_t ms);
     // The first enabled camera at or after `from`, wrapping; -1 when none is.
     int FirstEnabledFrom(int from) const;
+    // A recording camera's recorder takes the frame at its next tick.
+    void MarkFrameReady(int camera);
     // Routes nowhere and idles until a camera is enabled again.
     void IdleWithoutCameras();
 

@@ -28,8 +28,6 @@ constexpr int kClearedCaptions[] = {ids::kFirstCaption,     ids::kFirstCaption +
                                     ids::kFirstCaption + 2, ids::kFirstCaption + 3,
                                     ids::kLargeCaption,     ids::kClockCaption};
 
-const QString kWindowTitle = QStringLiteral("Quorvane ");
-
 void SetText(QWidget* control, const QString& text) {
     if (auto* label = qobject_cast<QLabel*>(control)) {
         label->setText(text);
@@ -39,6 +37,8 @@ void SetText(QWidget* control, const QString& text) {
 }
 
 }  // namespace
+
+const QString CQuorvaneDlg::kWindowTitle = QStringLiteral("Quorvane ");
 
 CQuorvaneDlg::CQuorvaneDlg(const StationContext& context, QWidget* parent)
     : QDialog(parent),

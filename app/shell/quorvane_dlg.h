@@ -69,6 +69,9 @@ public:
     const QString& programFolder() const { return context_.programFolder; }
     QString settingsFilePath() const { return settingsFile_; }
 
+    // The main window's title, which companion programs look the station up by.
+    static const QString kWindowTitle;
+
     // The clock caption's text for a moment: "%Y-%m-%d  %H:%M:%S".
     static QString ClockText(const QDateTime& when);
 
@@ -139,7 +142,6 @@ protected:
     std::array<bool, 4> doubleClicked_{};
     std::array<QString, 4> cameraNames_;
     std::array<QString, 4> decoratedNames_;
-    std::array<QString, 4> baseCaptions_;
     std::array<bool, 4> scheduledRecording_{};  // set by the recording control
     std::array<media::VideoView*, 4> views_{};  // children of their picture (or of 1004)
     int cyclingShown_ = -1;                     // the camera the large picture shows

@@ -22,7 +22,6 @@ namespace {
 constexpr int kCameras = RegistrySettings::kCameras;
 constexpr int kAlarmIds[kCameras] = {1050, 1121, 1123, 1122};
 constexpr uint32_t kLayoutRefreshMs = 300;
-const QString kWindowTitle = QStringLiteral("Quorvane ");
 const QColor kActiveColour(255, 0, 0);
 const QColor kNormalFrameColour(0, 0, 255);
 
@@ -53,7 +52,6 @@ void CQuorvaneDlg::SetUpLiveView() {
         sidePanel_->installEventFilter(this);
     }
     for (int camera = 0; camera < kCameras; ++camera) {
-        baseCaptions_[camera] = context_.resources->Text(ids::kFirstBaseCaption + camera);
         if (QWidget* picture = Control(ids::kFirstPicture + camera)) {
             picture->installEventFilter(this);
             views_[camera] = new media::VideoView(picture);
@@ -133,12 +131,11 @@ void CQuorvaneDlg::UpdateCaptions() {
         state.enabled = switchState_.cameraEnabled[camera].load() != 0;
         state.recording = switchState_.recording[camera].load();
         state.recordingBySchedule = scheduledRecording_[camera];
-        baseCaptions_[camera] = context_.resources->Text(BaseCaptionId(camera, state));
+        const QString base = context_.resources->Text(BaseCaptionId(camera, state));
         // The name goes into the four-picture view and the zoomed camera's caption only.
         const bool named = zoomedCamera_ == 0 || zoomedCamera_ == camera + 1;
         const QString text =
-            named ? InsertName(baseCaptions_[camera], decoratedNames_[camera], NamePosition(camera))
-                  : baseCaptions_[camera];
+            named ? InsertName(base, decoratedNames_[camera], NamePosition(camera)) : base;
         SetElidedText(Control(ids::kFirstCaption + camera), text);
     }
 }
