@@ -136,6 +136,7 @@ int main(int argc, char** argv) {
     ovistra::CQuorvaneApp station(registry, headless);
     station.UseCaptureDevices(devices.list.get(), devices.simulated);
     station.ShowWindow(showWindow);
+    station.RecordAtStart(options.recordCameras, options.recordAll);
     ovistra::platform::TerminationSignals termination([&station] { station.RequestExit(); });
     if (options.durationSeconds) {
         station.ExitAfter(*options.durationSeconds);

@@ -68,6 +68,9 @@ constexpr int kStillAllButton = 1106;
 constexpr int kMotionSetButton = 1116;
 constexpr int kCyclingButton = 1127;
 constexpr int kLargePicture = 1143;
+constexpr int kFirstRecordButton = 1200;  // 1200..1203: camera 1..4
+constexpr int kRecordingIndicator = 1204;
+constexpr int kDiskLabel = 1205;
 
 // --- resources
 constexpr int kMainTemplate = 102;
@@ -76,10 +79,20 @@ constexpr int kTextAbout = 101;
 constexpr int kTextNoMediaFramework = 114;
 constexpr int kTextNoVideoView = 115;
 constexpr int kTextNoCaptureDevice = 116;
+constexpr int kTextRecordingNotSetUp = 117;
+constexpr int kTextNoDiskSpace = 118;
 constexpr int kCaptionGeneral = 119;
 constexpr int kCaptionWarning = 124;
 constexpr int kFirstBaseCaption = 146;  // 146..149: camera 1..4 enabled
+constexpr int kTextDrive = 179;
+constexpr int kTextFree = 180;
+constexpr int kTextKindAlarm = 194;
+constexpr int kTextKindSchedule = 195;
 constexpr int kTextCyclingCaption = 203;
+constexpr int kTextStamped = 210;
+constexpr int kTextPlain = 211;
+constexpr int kTextKindHand = 217;
+constexpr int kCaptionRecording = 218;
 constexpr int kTextAlreadyRunning = 228;
 
 }  // namespace ovistra::ids

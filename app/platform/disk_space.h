@@ -11,4 +11,8 @@ namespace ovistra::platform {
 // nearest existing parent when path does not exist yet; none when nothing can be asked.
 std::optional<uint64_t> FreeBytes(const QString& path);
 
+// The folder the file system holding path (or its nearest existing parent) is mounted on, the
+// name a user knows the disk by; empty when nothing can be asked.
+QString MountPointOf(const QString& path);
+
 }  // namespace ovistra::platform

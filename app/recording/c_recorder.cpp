@@ -6,6 +6,7 @@
 #include <cstring>
 #include <thread>
 
+#include "local_clock.h"
 #include "yuy2_to_rgb24.h"
 
 namespace ovistra {
@@ -13,7 +14,9 @@ namespace {
 
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
-constexpr size_t kPictureBytes = size_t{kWidth} * kHeight * 3;
+constexpr int kBitsPerPixel = 24;
+constexpr int kStride = kWidth * kBitsPerPixel / 8;
+constexpr size_t kPictureBytes = size_t{kStride} * kHeight;
 constexpr size_t kQueueBytes = kPictureBytes * 8;
 constexpr const char* kFallbackEncoders[] = {"avenc_mpeg4", "jpegenc"};
 
@@ -27,7 +30,7 @@ bool HasFactory(const std::string& name) {
 
 }  // namespace
 
-CRecorder::CRecorder() : picture_(kPictureBytes, 0) {}
+CRecorder::CRecorder() = default;
 
 CRecorder::~CRecorder() {
     Teardown();
@@ -35,6 +38,10 @@ CRecorder::~CRecorder() {
 
 void CRecorder::SetFrameInterval(uint32_t intervalMs) {
     intervalMs_ = intervalMs == 0 ? 40 : intervalMs;
+}
+
+void CRecorder::EnableTimeStamp() {
+    stampOn_ = stamp_.SetBitsPerPixel(kBitsPerPixel);
 }
 
 void CRecorder::SetVideoCompressor(std::string factoryName) {
@@ -48,6 +55,7 @@ void CRecorder::SetFileName(const QString& path) {
 bool CRecorder::BuildGraph() {
     Teardown();
     encoderInUse_.clear();
+    soundAdded_ = false;
     if (!requestedEncoder_.empty() && HasFactory(requestedEncoder_)) {
         encoderInUse_ = requestedEncoder_;
     } else {
@@ -65,7 +73,7 @@ bool CRecorder::BuildGraph() {
                              ? gst_element_factory_make("identity", "Encode")
                              : gst_element_factory_make(encoderInUse_.c_str(), "Encode");
     GstElement* mux = gst_element_factory_make("avimux", nullptr);
-    sink_ = gst_element_factory_make("filesink", nullptr);
+    sink_ = gst_element_factory_make(writerFactory_.c_str(), nullptr);
     if (!source_ || !convert || !encode || !mux || !sink_) {
         for (GstElement* e : {source_, convert, encode, mux, sink_}) {
             if (e) {
@@ -83,11 +91,20 @@ bool CRecorder::BuildGraph() {
     g_object_set(source_, "caps", caps, "format", GST_FORMAT_TIME, "is-live", FALSE, "block", FALSE,
                  "max-bytes", static_cast<guint64>(kPictureBytes * 8), nullptr);
     gst_caps_unref(caps);
-    g_object_set(sink_, "location", fileName_.toUtf8().constData(), "async", FALSE, nullptr);
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink_), "location")) {
+        g_object_set(sink_, "location", fileName_.toUtf8().constData(), nullptr);
+    }
+    g_object_set(sink_, "async", FALSE, nullptr);
     gst_bin_add_many(GST_BIN(pipeline_.get()), source_, convert, encode, mux, sink_, nullptr);
     if (!gst_element_link_many(source_, convert, encode, mux, sink_, nullptr)) {
         Teardown();
         return false;
+    }
+    if (audioOn_) {
+        if (!audioInputs_) {
+            audioInputs_ = std::make_shared<SystemAudioInputList>();
+        }
+        soundAdded_ = AddAudioBranch(GST_BIN(pipeline_.get()), mux, *audioInputs_);
     }
     return true;
 }
@@ -102,6 +119,13 @@ bool CRecorder::Run() {
 
 void CRecorder::Stop() {
     if (!pipeline_) {
+        return;
+    }
+    GstState state = GST_STATE_NULL;
+    gst_element_get_state(pipeline_.get(), &state, nullptr, 0);
+    if (state != GST_STATE_PLAYING && state != GST_STATE_PAUSED) {
+        // Nothing flows, so no end of stream would ever arrive.
+        gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
         return;
     }
     // avimux writes its index and header sizes at the end of the stream.
@@ -139,29 +163,61 @@ void CRecorder::Teardown() {
     sink_ = nullptr;
 }
 
-void CRecorder::PushFrame(const uint8_t* frame, bool isNew) {
-    if (frame == nullptr || !pipeline_) {
-        return;
-    }
-    // Room for the picture is waited for one frame interval at most: a pipeline that stays
-    // full (a stalled disk) costs this tick, never the station's loop.
+bool CRecorder::WaitForRoom() const {
+    // One frame interval at most: a pipeline that stays full (a stalled disk) costs this
+    // tick, never the station's loop.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(intervalMs_);
     while (gst_app_src_get_current_level_bytes(GST_APP_SRC(source_)) >= kQueueBytes) {
         if (std::chrono::steady_clock::now() >= deadline) {
-            return;
+            return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    if (isNew) {
-        // Top-down, as the pipeline's BGR is: the source's first line first.
-        Yuy2ToRgb24(picture_.data(), frame, kWidth / 2, kHeight, 0, 0);
+    return true;
+}
+
+GstBuffer* CRecorder::NewPicture(const uint8_t* frame) {
+    GstBuffer* buffer = gst_buffer_new_allocate(nullptr, kPictureBytes, nullptr);
+    GstMapInfo map;
+    if (!buffer || !gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
+        if (buffer) {
+            gst_buffer_unref(buffer);
+        }
+        return nullptr;
     }
-    GstBuffer* buffer = gst_buffer_new_memdup(picture_.data(), picture_.size());
+    if (frame) {
+        // Top-down, as the pipeline's BGR is: the source's first line first.
+        Yuy2ToRgb24(map.data, frame, kWidth / 2, kHeight, 0, 0);
+        if (stampOn_) {
+            stamp_.Update(platform::LocalNow());
+            stamp_.Draw(map.data, kWidth, kHeight, kStride, false);
+        }
+    } else {
+        std::memset(map.data, 0, kPictureBytes);
+    }
+    gst_buffer_unmap(buffer, &map);
+    return buffer;
+}
+
+void CRecorder::PushFrame(const uint8_t* frame, bool isNew) {
+    if (!pipeline_ || !WaitForRoom()) {
+        return;
+    }
+    // The latest picture counts as new for the first sample: it is the camera's, if older.
+    if (!picture_ || (isNew && frame)) {
+        GstBuffer* picture = NewPicture(frame);
+        if (!picture) {
+            return;
+        }
+        picture_.reset(picture);
+    }
+    // A repeat shares the picture's memory; only its times are its own.
+    GstBuffer* sample = gst_buffer_copy(picture_.get());
     const GstClockTime interval = static_cast<GstClockTime>(intervalMs_) * GST_MSECOND;
-    GST_BUFFER_PTS(buffer) = samples_ * interval;
-    GST_BUFFER_DURATION(buffer) = interval;
+    GST_BUFFER_PTS(sample) = samples_ * interval;
+    GST_BUFFER_DURATION(sample) = interval;
     ++samples_;
-    gst_app_src_push_buffer(GST_APP_SRC(source_), buffer);
+    gst_app_src_push_buffer(GST_APP_SRC(source_), sample);
 }
 
 }  // namespace ovistra

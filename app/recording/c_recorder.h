@@ -7,10 +7,12 @@
 
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
+#include "audio_input.h"
 #include "gst_ptr.h"
+#include "time_stamp.h"
 
 namespace ovistra {
 
@@ -25,10 +27,19 @@ public:
     CRecorder& operator=(const CRecorder&) = delete;
 
     void SetFrameInterval(uint32_t intervalMs);  // 1000 / frame rate; 0 counts as 40
+    // Every new picture carries the local date and time in its top-left corner.
+    void EnableTimeStamp();
+    // Sound from the line input of `inputs` (none: the machine's), when one is there.
+    void EnableAudio(bool on) { audioOn_ = on; }
+    void SetAudioInputs(std::shared_ptr<const AudioInputList> inputs) {
+        audioInputs_ = std::move(inputs);
+    }
     // The encoder factory to use; empty, or one the machine lacks, takes the fallbacks
     // (avenc_mpeg4, then jpegenc, then raw frames).
     void SetVideoCompressor(std::string factoryName);
     void SetFileName(const QString& path);
+    // The element the file is written by; measurements put "fakesink" here.
+    void SetWriterFactory(std::string factoryName) { writerFactory_ = std::move(factoryName); }
 
     // False, with nothing left running, when the pipeline cannot be made.
     bool BuildGraph();
@@ -39,24 +50,40 @@ public:
     bool ChangeOutputFile(const QString& path);
     void Teardown();
 
-    // One sample per call: a new frame (640x480 YUY2) is converted upright; without one the
-    // last picture goes out again (black before the first). Sample times are n x interval
-    // from 0 in each file. A null frame does nothing.
+    // One sample per call, so the file keeps the timer's pace: a new frame (640x480 YUY2) is
+    // converted upright and stamped; without one (or with a null frame) the last picture goes
+    // out again, black before the first. Sample times are n x interval from 0 in each file.
+    // Waits one frame interval at most for room in the pipeline, else skips the tick.
     void PushFrame(const uint8_t* frame, bool isNew);
 
     // The encoder factory the pipeline uses ("" for raw frames).
     const std::string& encoder() const { return encoderInUse_; }
+    bool hasSound() const { return soundAdded_; }
 
 private:
+    struct BufferUnref {
+        void operator()(GstBuffer* buffer) const { gst_buffer_unref(buffer); }
+    };
+
+    bool WaitForRoom() const;
+    GstBuffer* NewPicture(const uint8_t* frame);
+
     uint32_t intervalMs_ = 40;
+    bool stampOn_ = false;
+    bool audioOn_ = false;
+    bool soundAdded_ = false;
+    std::shared_ptr<const AudioInputList> audioInputs_;
     std::string requestedEncoder_;
     std::string encoderInUse_;
+    std::string writerFactory_ = "filesink";
     QString fileName_;
+    TimeStamp stamp_;
     media::GstPtr<GstElement> pipeline_;
     GstElement* source_ = nullptr;  // owned by the pipeline
     GstElement* sink_ = nullptr;    // owned by the pipeline
-    std::vector<uint8_t> picture_;  // the last picture pushed, BGR top-down
-    uint64_t samples_ = 0;          // sample number in the current file
+    // The last picture pushed (BGR top-down), shared by its repeats; null before the first.
+    std::unique_ptr<GstBuffer, BufferUnref> picture_;
+    uint64_t samples_ = 0;  // sample number in the current file
 };
 
 }  // namespace ovistra

@@ -92,6 +92,8 @@ int CQuorvaneApp::Run() {
     context.showWindow = showWindow_;
     recordings_ = std::make_unique<RecordingList>(programFolder_);
     context.recordings = recordings_.get();
+    context.recordAtStart = recordAtStart_;
+    context.recordAllAtStart = recordAllAtStart_;
     bool started = false;
     {
         CQuorvaneDlg dialog(context);

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <memory>
+#include <vector>
 
 #include "recording_list.h"
 #include "registry_key.h"
@@ -40,6 +41,12 @@ public:
     // False: the window is never shown (nothing is painted).
     void ShowWindow(bool show) { showWindow_ = show; }
 
+    // Cameras to record once capture runs; `all` takes the all-cameras record button.
+    void RecordAtStart(std::vector<int> cameras, bool all) {
+        recordAtStart_ = std::move(cameras);
+        recordAllAtStart_ = all;
+    }
+
     // The capture devices the run offers; they outlive Run.
     void UseCaptureDevices(const media::DeviceList* devices, bool simulated) {
         devices_ = devices;
@@ -59,6 +66,8 @@ private:
     const media::DeviceList* devices_ = nullptr;
     bool simulatedDevice_ = true;
     bool showWindow_ = true;
+    std::vector<int> recordAtStart_;
+    bool recordAllAtStart_ = false;
     CQuorvaneDlg* dialog_ = nullptr;
     bool exitRequested_ = false;
 };

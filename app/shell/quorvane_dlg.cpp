@@ -15,6 +15,7 @@
 #include "custom_settings.h"
 #include "event_log.h"
 #include "folders.h"
+#include "local_clock.h"
 #include "media_requirements.h"
 #include "message_box.h"
 #include "resource_library.h"
@@ -45,6 +46,8 @@ CQuorvaneDlg::CQuorvaneDlg(const StationContext& context, QWidget* parent)
       context_(context),
       store_(*context.registry),
       keyboardLock_(this, Handle(), ids::kUnlockRequest) {
+    RecordingHost& recordingHost = *this;
+    recording_ = std::make_unique<RecordingControl>(recordingHost, context_.recordings);
     // Defaults are in force (RegistrySettings); the colours come from the settings file now,
     // before the window exists.
     displayMode_.SwitchForStation();
@@ -68,6 +71,8 @@ CQuorvaneDlg::CQuorvaneDlg(const StationContext& context, QWidget* parent)
 }
 
 CQuorvaneDlg::~CQuorvaneDlg() {
+    // A window destroyed without its shutdown still closes its files while it can answer.
+    recording_->StopAll();
     OnDestroy();
     CloseMailbox();
 }
@@ -132,6 +137,7 @@ bool CQuorvaneDlg::OnInitDialog() {
         }
     }
     store_.LoadAll(settings_);
+    recording_->SetSetup(CurrentRecordingSetup());
     SetCameraNames(settings_.cameraOsd);
     CreateCameraFolders();
     LoadRecordingList();
@@ -167,7 +173,7 @@ void CQuorvaneDlg::ApplyColours() {
 void CQuorvaneDlg::OnTimer(uintptr_t id) {
     switch (id) {
         case ids::kClockTimer:
-            clockMoment_ = QDateTime::currentDateTime();
+            clockMoment_ = platform::LocalNow();
             SetText(Control(ids::kClockCaption), ClockText(clockMoment_));
             break;
         case ids::kScheduleTimer:
@@ -182,6 +188,9 @@ void CQuorvaneDlg::OnTimer(uintptr_t id) {
             OnLayoutTimer();
             break;
         default:
+            if (OnRecordingTimer(id)) {
+                break;
+            }
             if (id >= ids::kFirstClickTimer && id < ids::kFirstClickTimer + 4) {
                 KillTimer(id);
                 OnClickTimer(static_cast<int>(id - ids::kFirstClickTimer));
@@ -244,6 +253,15 @@ void CQuorvaneDlg::OnCommand(int id) {
             break;
         case ids::kFullScreenButton:
             ToggleFullScreen();
+            break;
+        case ids::kFirstRecordButton:
+        case ids::kFirstRecordButton + 1:
+        case ids::kFirstRecordButton + 2:
+        case ids::kFirstRecordButton + 3:
+            OnRecordButton(id - ids::kFirstRecordButton + 1);
+            break;
+        case ids::kRecordAllButton:
+            OnRecordAllButton();
             break;
         default:
             OnFeatureCommand(id);
@@ -329,7 +347,6 @@ bool CQuorvaneDlg::CanMakeVideoView() {
 void CQuorvaneDlg::NotifySiblingStarted() {}
 void CQuorvaneDlg::CheckSchedules() {}
 void CQuorvaneDlg::CloseSecondaryWindows() {}
-void CQuorvaneDlg::StopAllRecordings() {}
 void CQuorvaneDlg::NotifySiblingStopped() {}
 void CQuorvaneDlg::OnFeatureCommand(int) {}
 void CQuorvaneDlg::OnFeatureMessage(uint32_t, platform::WParam, platform::LParam) {}

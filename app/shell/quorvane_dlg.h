@@ -19,6 +19,7 @@
 #include "keyboard_lock.h"
 #include "live_view_layout.h"
 #include "message_window.h"
+#include "recording_control.h"
 #include "registry_key.h"
 #include "registry_settings.h"
 #include "settings_store.h"
@@ -45,9 +46,12 @@ struct StationContext {
     bool simulatedDevice = true;                 // the list holds the simulated device
     bool showWindow = true;               // false: the station runs without ever showing its window
     RecordingList* recordings = nullptr;  // the application object's recording list
+    std::vector<int> recordAtStart;       // cameras recorded once capture runs
+    bool recordAllAtStart = false;        // the all-cameras record button once capture runs
+    std::shared_ptr<const AudioInputList> audioInputs;  // null: the machine's sound inputs
 };
 
-class CQuorvaneDlg : public QDialog, public platform::MessageWindow {
+class CQuorvaneDlg : public QDialog, public platform::MessageWindow, protected RecordingHost {
     Q_OBJECT
 
 public:
@@ -142,7 +146,6 @@ protected:
     std::array<bool, 4> doubleClicked_{};
     std::array<QString, 4> cameraNames_;
     std::array<QString, 4> decoratedNames_;
-    std::array<bool, 4> scheduledRecording_{};  // set by the recording control
     std::array<media::VideoView*, 4> views_{};  // children of their picture (or of 1004)
     int cyclingShown_ = -1;                     // the camera the large picture shows
     QWidget* sidePanel_ = nullptr;
@@ -156,6 +159,31 @@ protected:
     std::unique_ptr<CameraSwitcher> switcher_;
     bool allCamerasActive_ = false;  // button 1015 drawn in its active state
     QDateTime clockMoment_;          // the clock's last moment, for the schedule check
+
+    // --- recording (quorvane_dlg_recording.cpp)
+    RecordingSetup CurrentRecordingSetup() const;
+    void OnRecordButton(int camera);  // 1..4
+    void OnRecordAllButton();
+    // The recording timers (881, 884..887, 911..914); false for any other timer.
+    bool OnRecordingTimer(uintptr_t id);
+    void StartRecordingsAsked();  // the run's --record, once capture runs
+    bool RecordingBySchedule(int camera) const;  // 0..3
+    QDateTime LocalNow() const override;
+    std::optional<DiskSpace> FreeSpace(const QString& folder) const override;
+    bool CanRecord(int camera) const override;
+    void StartTimer(uintptr_t id, uint32_t periodMs) override;
+    void StopTimer(uintptr_t id) override;
+    void ShowMessage(int textId, int captionId) override;
+    QString Text(int id) const override;
+    void ShowDiskLabel(const QString& text) override;
+    void ShowRecordingIndicator(bool shown) override;
+    void RecordingsChanged() override;
+    void RecordingStarted(int camera, RecordReason reason, const QString& file) override;
+    void RecordingStopped(int camera, const QString& file, qint64 seconds) override;
+    void RecordingFailed(int camera, int textId) override;
+    void DiskLow(const QString& folder, uint64_t freeMb) override;
+
+    std::unique_ptr<RecordingControl> recording_;
 
 private:
     bool OnInitDialog();
@@ -177,6 +205,7 @@ private:
     platform::KeyboardLock keyboardLock_;
     bool startupFailed_ = false;
     bool switchingStopped_ = false;
+    bool captureRunning_ = false;  // the capture pipeline runs: cameras can be recorded
     bool closing_ = false;    // the exit button was taken
     bool destroyed_ = false;  // DestroyWindow ran
 };

@@ -87,7 +87,7 @@ int CQuorvaneDlg::StartCapture() {
     captureGraph_->SetDeviceLostHandler([this] { OnDeviceLost(); });
     AttachVideoViews();
     switcher_->Start();
-    captureGraph_->Run();
+    captureRunning_ = captureGraph_->Run();
     if (QWidget* status = Control(ids::kStatusText)) {
         status->hide();
     }
@@ -95,6 +95,8 @@ int CQuorvaneDlg::StartCapture() {
         "capture-started",
         {{"device", context_.simulatedDevice ? QStringLiteral("sim") : QStringLiteral("real")},
          {"name", QString::fromStdString(captureGraph_->device()->FriendlyName())}});
+    recording_->SetSetup(CurrentRecordingSetup());
+    StartRecordingsAsked();
     return 0;
 }
 
@@ -124,6 +126,9 @@ void CQuorvaneDlg::ApplyCameraEnableSet() {
 
 void CQuorvaneDlg::OnDeviceLost() {
     EventLog::Instance().Print("capture-failed", {{"reason", QStringLiteral("device-lost")}});
+    // No more pictures will come: every file is closed and listed now, not at exit.
+    captureRunning_ = false;
+    recording_->StopAll();
 }
 
 void CQuorvaneDlg::StopSwitching() {
@@ -133,6 +138,7 @@ void CQuorvaneDlg::StopSwitching() {
 }
 
 void CQuorvaneDlg::StopCaptureGraph() {
+    captureRunning_ = false;
     if (captureGraph_) {
         captureGraph_->Stop();
     }

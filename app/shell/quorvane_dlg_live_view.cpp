@@ -130,7 +130,7 @@ void CQuorvaneDlg::UpdateCaptions() {
         CameraCaptionState state;
         state.enabled = switchState_.cameraEnabled[camera].load() != 0;
         state.recording = switchState_.recording[camera].load();
-        state.recordingBySchedule = scheduledRecording_[camera];
+        state.recordingBySchedule = RecordingBySchedule(camera);
         const QString base = context_.resources->Text(BaseCaptionId(camera, state));
         // The name goes into the four-picture view and the zoomed camera's caption only.
         const bool named = zoomedCamera_ == 0 || zoomedCamera_ == camera + 1;
@@ -188,6 +188,10 @@ std::vector<std::pair<QPushButton*, bool>> CQuorvaneDlg::StateButtons() const {
     }
     add(ids::kAllCamerasButton, allCamerasActive_);
     add(ids::kCyclingButton, switchState_.cyclingView.load());
+    for (int camera = 1; camera <= kCameras; ++camera) {
+        add(ids::kFirstRecordButton + camera - 1, recording_->IsRecording(camera));
+    }
+    add(ids::kRecordAllButton, recording_->allRecording());
     return buttons;
 }
 

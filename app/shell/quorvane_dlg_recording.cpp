@@ -1,9 +1,38 @@
-// The main window's recording steps: the recording list at start.
+// The main window's recording steps: the recording list at start, the record buttons and
+// timers handed to the recording control, and what the control asks of the window.
+#include <QLabel>
+
+#include "capture_graph.h"
+#include "disk_space.h"
 #include "event_log.h"
+#include "frame_grabber.h"
+#include "local_clock.h"
+#include "message_box.h"
 #include "quorvane_dlg.h"
 #include "recording_list.h"
+#include "resource_library.h"
+#include "window_ids.h"
 
 namespace ovistra {
+namespace {
+
+constexpr int kCameras = RecordingControl::kCameras;
+
+QString ReasonName(RecordReason reason) {
+    switch (reason) {
+        case RecordReason::Schedule:
+            return QStringLiteral("schedule");
+        case RecordReason::Alarm:
+            return QStringLiteral("alarm");
+        case RecordReason::Link:
+            return QStringLiteral("link");
+        case RecordReason::Hand:
+            break;
+    }
+    return QStringLiteral("hand");
+}
+
+}  // namespace
 
 void CQuorvaneDlg::LoadRecordingList() {
     if (!context_.recordings) {
@@ -15,6 +44,158 @@ void CQuorvaneDlg::LoadRecordingList() {
             "list-damaged", {{"kept", loaded.keptAside},
                              {"entries", QString::number(context_.recordings->entries().size())}});
     }
+}
+
+RecordingSetup CQuorvaneDlg::CurrentRecordingSetup() const {
+    RecordingSetup setup;
+    setup.recordFolder = settings_.RecordFolder();
+    setup.circular = settings_.recordMode;
+    setup.frameRate = settings_.frameRate;
+    setup.timeStampMask = settings_.timeStamp;
+    setup.audioCamera = settings_.cameraAudio;
+    if (captureGraph_) {
+        setup.compressors = captureGraph_->compressors();
+    }
+    setup.audioInputs = context_.audioInputs;
+    return setup;
+}
+
+void CQuorvaneDlg::OnRecordButton(int camera) {
+    recording_->SetSetup(CurrentRecordingSetup());
+    recording_->ToggleRecording(camera);
+}
+
+void CQuorvaneDlg::OnRecordAllButton() {
+    // All four at once only while all four are shown.
+    if (!allCamerasActive_) {
+        return;
+    }
+    recording_->SetSetup(CurrentRecordingSetup());
+    recording_->ToggleAllRecording();
+}
+
+void CQuorvaneDlg::StartRecordingsAsked() {
+    for (int camera : context_.recordAtStart) {
+        if (!recording_->IsRecording(camera)) {
+            OnRecordButton(camera);
+        }
+    }
+    if (context_.recordAllAtStart && !recording_->allRecording()) {
+        OnRecordAllButton();
+    }
+}
+
+bool CQuorvaneDlg::OnRecordingTimer(uintptr_t id) {
+    if (id == ids::kDiskWatchTimer) {
+        recording_->WatchRecordDisk();
+        return true;
+    }
+    if (id >= ids::kFirstFrameTimer && id < ids::kFirstFrameTimer + kCameras) {
+        const int index = static_cast<int>(id - ids::kFirstFrameTimer);
+        // The flag first: a frame that lands between the two reads is marked for next tick.
+        const bool fresh = switchState_.frameReady[index].exchange(0) != 0;
+        if (captureGraph_) {
+            const media::FrameGrabber::Lease lease =
+                captureGraph_->router().grabber(index).GetBuffer();
+            recording_->PushFrame(index + 1, lease.data(), fresh);
+        }
+        return true;
+    }
+    if (id >= ids::kFirstCircularTimer && id < ids::kFirstCircularTimer + kCameras) {
+        recording_->SetSetup(CurrentRecordingSetup());
+        recording_->RotateCircularFile(static_cast<int>(id - ids::kFirstCircularTimer) + 1);
+        return true;
+    }
+    return false;
+}
+
+void CQuorvaneDlg::StopAllRecordings() {
+    recording_->StopAll();
+}
+
+bool CQuorvaneDlg::RecordingBySchedule(int camera) const {
+    return recording_->IsRecording(camera + 1) &&
+           recording_->reason(camera + 1) == RecordReason::Schedule;
+}
+
+// --- what the recording control asks of the window
+
+QDateTime CQuorvaneDlg::LocalNow() const {
+    return platform::LocalNow();
+}
+
+std::optional<RecordingHost::DiskSpace> CQuorvaneDlg::FreeSpace(const QString& folder) const {
+    const std::optional<uint64_t> bytes = platform::FreeBytes(folder);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    return DiskSpace{*bytes, platform::MountPointOf(folder)};
+}
+
+bool CQuorvaneDlg::CanRecord(int camera) const {
+    return captureRunning_ && camera >= 1 && camera <= kCameras &&
+           switchState_.cameraEnabled[camera - 1].load() != 0;
+}
+
+void CQuorvaneDlg::StartTimer(uintptr_t id, uint32_t periodMs) {
+    SetTimer(id, periodMs);
+}
+
+void CQuorvaneDlg::StopTimer(uintptr_t id) {
+    KillTimer(id);
+}
+
+void CQuorvaneDlg::ShowMessage(int textId, int captionId) {
+    platform::MessageBoxes::Instance().Show(textId, captionId, platform::MessageIcon::Warning,
+                                            platform::MessageButtons::Ok, this);
+}
+
+QString CQuorvaneDlg::Text(int id) const {
+    return context_.resources->Text(id);
+}
+
+void CQuorvaneDlg::ShowDiskLabel(const QString& text) {
+    if (auto* label = qobject_cast<QLabel*>(Control(ids::kDiskLabel))) {
+        label->setText(text);
+    }
+}
+
+void CQuorvaneDlg::ShowRecordingIndicator(bool shown) {
+    // It sits in the side panel, which full screen hides with everything in it.
+    if (QWidget* indicator = Control(ids::kRecordingIndicator)) {
+        indicator->setVisible(shown);
+    }
+}
+
+void CQuorvaneDlg::RecordingsChanged() {
+    for (int camera = 0; camera < kCameras; ++camera) {
+        switchState_.recording[camera].store(recording_->IsRecording(camera + 1));
+    }
+    UpdateButtonStates();
+    UpdateCaptions();
+}
+
+void CQuorvaneDlg::RecordingStarted(int camera, RecordReason reason, const QString& file) {
+    EventLog::Instance().Print("recording-started", {{"camera", QString::number(camera)},
+                                                     {"reason", ReasonName(reason)},
+                                                     {"file", file}});
+}
+
+void CQuorvaneDlg::RecordingStopped(int camera, const QString& file, qint64 seconds) {
+    EventLog::Instance().Print("recording-stopped", {{"camera", QString::number(camera)},
+                                                     {"file", file},
+                                                     {"seconds", QString::number(seconds)}});
+}
+
+void CQuorvaneDlg::RecordingFailed(int camera, int textId) {
+    EventLog::Instance().Print("recording-failed",
+                               {{"camera", QString::number(camera)},
+                                {"text", QString::number(textId)}});
+}
+
+void CQuorvaneDlg::DiskLow(const QString& folder, uint64_t freeMb) {
+    EventLog::Instance().Print("disk-low",
+                               {{"path", folder}, {"free-mb", QString::number(freeMb)}});
 }
 
 }  // namespace ovistra

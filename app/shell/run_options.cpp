@@ -1,5 +1,6 @@
 #include "run_options.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace ovistra {
@@ -15,6 +16,7 @@ enum class Option {
     SimMotion,
     SimName,
     SimSettle,
+    Record,
     Set,
     Help,
     Version
@@ -45,6 +47,8 @@ constexpr OptionInfo kOptions[] = {
     {"--sim-name", Option::SimName, true, "TEXT", "Name the simulated device reports"},
     {"--sim-settle", Option::SimSettle, true, "MS",
      "Simulated pictures roll MS ms after an input change"},
+    {"--record", Option::Record, true, "CAMERAS|all",
+     "Record cameras (e.g. 1,3) or all four once capture runs"},
     {"--set", Option::Set, true, "NAME=VALUE", "Override setting NAME for this run (repeatable)"},
     {"--help", Option::Help, false, "", "Show this help and exit"},
     {"--version", Option::Version, false, "", "Show the version and exit"},
@@ -187,6 +191,28 @@ QString ApplyValue(Option option, const QString& value, RunOptions& o) {
                     .arg(Shown(value));
             }
             o.simSettleMs = ms;
+            return {};
+        }
+        case Option::Record: {
+            o.recordCameras.clear();
+            o.recordAll = value == QLatin1String("all");
+            if (o.recordAll) {
+                return {};
+            }
+            for (const QString& part : value.split(u',')) {
+                int camera = 0;
+                if (!ParseCamera(part, &camera)) {
+                    o.recordCameras.clear();
+                    return QStringLiteral(
+                               "--record needs camera numbers from 1 to 4 separated by commas, "
+                               "or all, not %1")
+                        .arg(Shown(value));
+                }
+                if (std::find(o.recordCameras.begin(), o.recordCameras.end(), camera) ==
+                    o.recordCameras.end()) {
+                    o.recordCameras.push_back(camera);
+                }
+            }
             return {};
         }
         case Option::Set: {

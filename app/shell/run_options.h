@@ -30,6 +30,8 @@ struct RunOptions {
     std::vector<SimMotion> simMotions;  // in command-line order
     std::optional<QString> simName;     // never empty when set
     std::optional<int> simSettleMs;     // 0..60000 when set
+    std::vector<int> recordCameras;     // 1..4, each once, in command-line order
+    bool recordAll = false;             // --record all: the all-cameras record button
     std::vector<std::pair<QString, QString>> sets;  // raw (name, value), in command-line order
     bool help = false;
     bool version = false;

@@ -112,4 +112,20 @@ TEST_F(Folders, FreeSpaceIsAskedOfTheNearestExistingFolder) {
     EXPECT_NEAR(static_cast<double>(*later), static_cast<double>(*here), 64.0 * 1024 * 1024);
 }
 
+TEST_F(Folders, DiskIsNamedByTheFolderItsFileSystemIsMountedOn) {
+    const struct {
+        const char* path;
+        const char* mountPoint;
+    } cases[] = {
+        {"/", "/"},
+        {"/proc/self/status", "/proc"},
+        {"/proc/not/yet/made", "/proc"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MountPointOf(QString::fromLatin1(c.path)), QString::fromLatin1(c.mountPoint))
+            << c.path;
+    }
+    EXPECT_EQ(MountPointOf(home.path() + "/not/yet"), MountPointOf(home.path()));
+}
+
 }  // namespace

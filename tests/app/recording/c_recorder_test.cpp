@@ -131,7 +131,7 @@ TEST(CRecorder, APictureBeforeTheFirstFrameIsBlackAndANewFileStartsAtZero) {
     ASSERT_TRUE(recorder.BuildGraph());
     ASSERT_TRUE(recorder.Run());
     const std::vector<uint8_t> frame = HalfWhiteFrame();
-    recorder.PushFrame(frame.data(), false);  // nothing new yet: black
+    recorder.PushFrame(nullptr, false);  // the camera has no picture yet: black
     recorder.PushFrame(frame.data(), true);
     recorder.Stop();
     EXPECT_LT(Inspect(dir.filePath("first.avi")).topLuma, 40);

@@ -49,6 +49,12 @@ TEST(RunOptions, ValuesAreReadAlikeAfterABlankOrAnEqualsSign) {
         {"--device", "sim", [](auto& o) { EXPECT_EQ(o.device, Device::Sim); }},
         {"--sim-settle", "0", [](auto& o) { EXPECT_EQ(o.simSettleMs, 0); }},
         {"--sim-settle", "250", [](auto& o) { EXPECT_EQ(o.simSettleMs, 250); }},
+        {"--record", "all", [](auto& o) { EXPECT_TRUE(o.recordAll && o.recordCameras.empty()); }},
+        {"--record", "3,1,3",
+         [](auto& o) {
+             EXPECT_FALSE(o.recordAll);
+             EXPECT_EQ(o.recordCameras, (std::vector<int>{3, 1}));
+         }},
         {"--device", "/dev/video2",
          [](auto& o) {
              EXPECT_EQ(o.device, Device::Path);
@@ -144,6 +150,10 @@ TEST(RunOptions, UnusableLinesGiveAOneLineReason) {
         {{"--sim-settle", "60001"}, "0 to 60000"},
         {{"--sim-settle", "+5"}, "0 to 60000"},
         {{"--sim-settle", "fast"}, "0 to 60000"},
+        {{"--record", "5"}, "1 to 4"},
+        {{"--record", "1,,2"}, "1 to 4"},
+        {{"--record", "ALL"}, "1 to 4"},
+        {{"--record="}, "1 to 4"},
         {{"--device", "video0"}, "real, sim or a /dev/ path"},
         {{"--sim-input", "0=a"}, "1 to 4"},
         {{"--sim-input", "5=a"}, "1 to 4"},
@@ -197,7 +207,7 @@ TEST(RunOptions, HelpListsEveryOptionOnceAndOnlyOptionsTheParserKnows) {
     }
     for (const char* option :
          {"--headless", "--duration", "--events", "--window", "--device", "--sim-input",
-          "--sim-motion", "--sim-name", "--sim-settle", "--set", "-h", "--version"}) {
+          "--sim-motion", "--sim-name", "--sim-settle", "--record", "--set", "-h", "--version"}) {
         EXPECT_EQ(listed.count(option), 1) << option;
     }
 }

@@ -1,0 +1,155 @@
+// The recording control: which cameras are being recorded, their recorders, the files and list
+// entries they write, circular sets and the free-space rules. The main window holds one and
+// drives it from its buttons and timers; everything runs on the UI thread.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "c_recorder.h"
+
+namespace ovistra {
+
+class RecordingList;
+
+enum class RecordReason { Hand, Schedule, Alarm, Link };
+
+// The settings a start reads; the owner hands over the ones in force.
+struct RecordingSetup {
+    static constexpr int kCameras = 4;
+
+    QString recordFolder;
+    bool circular = false;
+    std::array<uint32_t, kCameras> frameRate{25, 25, 25, 25};  // 0 reads as 25
+    uint32_t timeStampMask = 0;  // bit N-1: camera N's pictures carry the time
+    uint32_t audioCamera = 0;    // the camera whose recording has sound, 0 none
+    std::array<std::string, kCameras> compressors;  // encoder factory per camera, "" default
+    std::shared_ptr<const AudioInputList> audioInputs;  // null: the machine's sound inputs
+};
+
+// What the control asks of the window that holds it.
+class RecordingHost {
+public:
+    struct DiskSpace {
+        uint64_t freeBytes = 0;
+        QString mountPoint;
+    };
+
+    virtual ~RecordingHost() = default;
+    virtual QDateTime LocalNow() const = 0;
+    virtual std::optional<DiskSpace> FreeSpace(const QString& folder) const = 0;
+    // The capture pipeline runs and the camera (1..4) is there to be recorded.
+    virtual bool CanRecord(int camera) const = 0;
+    virtual void StartTimer(uintptr_t id, uint32_t periodMs) = 0;
+    virtual void StopTimer(uintptr_t id) = 0;
+    virtual void ShowMessage(int textId, int captionId) = 0;
+    virtual QString Text(int id) const = 0;
+    virtual void ShowDiskLabel(const QString& text) = 0;
+    virtual void ShowRecordingIndicator(bool shown) = 0;
+    // A camera started or stopped: buttons and captions follow.
+    virtual void RecordingsChanged() = 0;
+    virtual void RecordingStarted(int camera, RecordReason reason, const QString& file) = 0;
+    virtual void RecordingStopped(int camera, const QString& file, qint64 seconds) = 0;
+    virtual void RecordingFailed(int camera, int textId) = 0;
+    virtual void DiskLow(const QString& folder, uint64_t freeMb) = 0;
+};
+
+class RecordingControl {
+public:
+    static constexpr int kCameras = RecordingSetup::kCameras;
+    static constexpr uint32_t kStartThresholdMb = 30;
+    static constexpr uint32_t kWatchThresholdMb = 20;
+    static constexpr uint32_t kCircularThresholdMb = 50;
+    static constexpr uint32_t kWatchPeriodMs = 60000;
+    static constexpr uint32_t kRotationPeriodMs = 600000;
+    static constexpr int kTicksPerFile = 3;
+
+    // A camera's circular set.
+    struct CircularSet {
+        QString baseName;  // the set's first file
+        int ticks = 0;     // 10-minute ticks of the file being written
+        int fileIndex = 0;
+        bool wrapped = false;
+        int lastIndex = 0;
+        int lastFileLength = kTicksPerFile;
+    };
+
+    // `list` may be null (nothing is listed).
+    RecordingControl(RecordingHost& host, RecordingList* list);
+    ~RecordingControl();
+    RecordingControl(const RecordingControl&) = delete;
+    RecordingControl& operator=(const RecordingControl&) = delete;
+
+    void SetSetup(RecordingSetup setup) { setup_ = std::move(setup); }
+    const RecordingSetup& setup() const { return setup_; }
+
+    // Cameras are numbered 1..4. Starts the camera when it is not being recorded (`reason`
+    // labels the recording), stops it otherwise. True when the camera is being recorded after.
+    bool ToggleRecording(int camera, RecordReason reason = RecordReason::Hand);
+    // Stops every camera when all four are being recorded, else starts the others.
+    void ToggleAllRecording();
+    void RotateCircularFile(int camera);  // every 10 minutes, circular sets only
+    void WatchRecordDisk();               // every minute while circular mode is off
+    // The camera's frame timer: its latest frame (null before the first) and whether it is new.
+    void PushFrame(int camera, const uint8_t* frame, bool isNew);
+    // Shutdown and a lost device: every recording ends in order, files closed and listed.
+    void StopAll();
+
+    // Free space of the record folder's disk above `thresholdMb`; shows it in the disk label.
+    bool HasFreeSpace(uint32_t thresholdMb);
+
+    bool IsRecording(int camera) const { return Camera(camera).recorder != nullptr; }
+    RecordReason reason(int camera) const { return Camera(camera).reason; }
+    // All four cameras are being recorded (the all-cameras record button is active).
+    bool allRecording() const { return running_ == kCameras; }
+    int running() const { return running_; }
+    int lastCamera() const { return lastCamera_; }
+    QString fileName(int camera) const { return Camera(camera).file; }
+    const CircularSet& circularSet(int camera) const { return Camera(camera).circular; }
+    // The file number at which the camera's set wrapped; kept for the whole run.
+    int highestIndex(int camera) const { return highestIndex_[camera - 1]; }
+
+    // camera's folder: "<record folder>/CameraN".
+    QString CameraFolder(int camera) const;
+    // Later files of a circular set: the base name without ".avi", the index, ".avi".
+    static QString CircularFileName(const QString& baseName, int index);
+
+private:
+    struct CameraRecording {
+        std::unique_ptr<CRecorder> recorder;
+        RecordReason reason = RecordReason::Hand;
+        bool circularMode = false;  // the mode in force at the start
+        QString file;               // the first file
+        QDateTime started;
+        CircularSet circular;
+    };
+
+    CameraRecording& Camera(int camera) { return cameras_[camera - 1]; }
+    const CameraRecording& Camera(int camera) const { return cameras_[camera - 1]; }
+    bool Start(int camera, RecordReason reason);
+    void Stop(int camera);
+    std::unique_ptr<CRecorder> MakeRecorder(int camera, const QString& file) const;
+    // The first name from the start second on that no earlier recording of the camera took.
+    QString FreeFileName(int camera, const QDateTime& start) const;
+    void AddEntry(int camera, RecordReason reason, const QDateTime& start);
+    void CompleteEntry(int camera);
+    // Stop, point the writer at `file`, run again; a file that cannot be opened ends the
+    // recording.
+    void SwitchFile(int camera, const QString& file);
+    uint32_t FrameRate(int camera) const;
+
+    RecordingHost& host_;
+    RecordingList* list_;
+    RecordingSetup setup_;
+    std::array<CameraRecording, kCameras> cameras_;
+    std::array<int, kCameras> highestIndex_{};
+    int running_ = 0;
+    int lastCamera_ = 0;
+};
+
+}  // namespace ovistra

@@ -1,0 +1,161 @@
+// The audio camera's sound: which input is taken, and its sound in the file beside the pictures.
+#include "audio_input.h"
+
+#include <gst/app/gstappsrc.h>
+#include <gst/pbutils/pbutils.h>
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using ovistra::AudioInput;
+using ovistra::StaticAudioInputList;
+using namespace std::chrono_literals;
+
+AudioInput Named(const char* name, const char* factory) {
+    return {name, [factory] { return gst_element_factory_make(factory, nullptr); }};
+}
+
+// The recorder's pipeline, its mux and its source named "mux" and "src".
+GstElement* RecorderPipeline(const QString& path) {
+    const std::string line =
+        "appsrc name=src format=time caps=video/x-raw,format=BGR,width=640,height=480,"
+        "framerate=25/1 ! videoconvert ! avenc_mpeg4 ! avimux name=mux ! filesink async=false "
+        "location=\"" +
+        path.toStdString() + "\"";
+    return gst_parse_launch(line.c_str(), nullptr);
+}
+
+GstElement* Child(GstElement* pipeline, const char* name) {
+    GstElement* child = gst_bin_get_by_name(GST_BIN(pipeline), name);
+    gst_object_unref(child);  // the pipeline keeps it
+    return child;
+}
+
+struct FileFacts {
+    bool ended = false;  // the writer took the end of the stream
+    guint videoStreams = 0;
+    guint audioStreams = 0;
+    int width = 0;
+    double seconds = 0;
+};
+
+// 2 s of pictures at the frame timer's pace, n x 40 ms, then the end of the stream as the
+// recorder's Stop sends it: to the pictures only.
+FileFacts Record(const QString& path, const StaticAudioInputList& inputs, bool* withSound) {
+    FileFacts facts;
+    GstElement* pipeline = RecorderPipeline(path);
+    *withSound = ovistra::AddAudioBranch(GST_BIN(pipeline), Child(pipeline, "mux"), inputs);
+    GstAppSrc* source = GST_APP_SRC(Child(pipeline, "src"));
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    const std::vector<uint8_t> picture(640 * 480 * 3, 128);
+    const auto start = std::chrono::steady_clock::now();
+    for (int n = 0; n < 50; ++n) {
+        std::this_thread::sleep_until(start + n * 40ms);
+        GstBuffer* buffer = gst_buffer_new_memdup(picture.data(), picture.size());
+        GST_BUFFER_PTS(buffer) = n * 40 * GST_MSECOND;
+        GST_BUFFER_DURATION(buffer) = 40 * GST_MSECOND;
+        gst_app_src_push_buffer(source, buffer);
+    }
+    gst_app_src_end_of_stream(source);
+    GstBus* bus = gst_element_get_bus(pipeline);
+    GstMessage* message = gst_bus_timed_pop_filtered(
+        bus, 5 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    facts.ended = message != nullptr && GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS;
+    if (message) {
+        gst_message_unref(message);
+    }
+    gst_object_unref(bus);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+
+    GstDiscoverer* discoverer = gst_discoverer_new(10 * GST_SECOND, nullptr);
+    const std::string uri = "file://" + path.toStdString();
+    GstDiscovererInfo* info = gst_discoverer_discover_uri(discoverer, uri.c_str(), nullptr);
+    if (info) {
+        facts.seconds = gst_discoverer_info_get_duration(info) / double(GST_SECOND);
+        GList* videos = gst_discoverer_info_get_video_streams(info);
+        GList* audios = gst_discoverer_info_get_audio_streams(info);
+        facts.videoStreams = g_list_length(videos);
+        facts.audioStreams = g_list_length(audios);
+        if (videos) {
+            facts.width =
+                gst_discoverer_video_info_get_width(GST_DISCOVERER_VIDEO_INFO(videos->data));
+        }
+        gst_discoverer_stream_info_list_free(videos);
+        gst_discoverer_stream_info_list_free(audios);
+        gst_discoverer_info_unref(info);
+    }
+    g_object_unref(discoverer);
+    return facts;
+}
+
+TEST(AudioInput, TheFirstLineInputIsChosen) {
+    const std::pair<std::vector<std::string>, std::optional<size_t>> cases[] = {
+        {{"Mic", "Line in (USB Audio)"}, 1},
+        {{"LINE IN 2"}, 0},
+        {{"line input"}, 0},
+        {{"HDMI Output", "線性輸入 (Realtek High Definition Audio)"}, 1},
+        {{"Line in 1", "線性輸入", "Line in 2"}, 0},
+        {{"Line", "Lin in", " Line in", "Mic Line in", "線性", "線性輸出", ""}, std::nullopt},
+        {{}, std::nullopt},
+    };
+    for (const auto& [names, chosen] : cases) {
+        EXPECT_EQ(ovistra::ChooseAudioInput(names), chosen) << ::testing::PrintToString(names);
+    }
+}
+
+TEST(AudioInput, TheLineInputIsRecordedBesidePicturesOfUnchangedLength) {
+    gst_init(nullptr, nullptr);
+    QTemporaryDir dir;
+    for (const bool sound : {true, false}) {
+        SCOPED_TRACE(sound ? "with sound" : "silent");
+        StaticAudioInputList inputs;  // sources left as made: the branch makes them live
+        inputs.Add(Named(sound ? "Mic" : "HDMI Output", "audiotestsrc"));
+        inputs.Add(Named(sound ? "Line in" : "Mic", "audiotestsrc"));
+        bool withSound = false;
+        const FileFacts facts =
+            Record(dir.filePath(sound ? "sound.avi" : "silent.avi"), inputs, &withSound);
+        EXPECT_EQ(withSound, sound);
+        EXPECT_TRUE(facts.ended);
+        EXPECT_EQ(facts.videoStreams, 1u);
+        EXPECT_EQ(facts.audioStreams, sound ? 1u : 0u);
+        EXPECT_EQ(facts.width, 640);
+        EXPECT_NEAR(facts.seconds, 2.0, 0.1);
+    }
+}
+
+TEST(AudioInput, AnInputThatCannotBeRecordedLeavesThePipelineAsItWas) {
+    gst_init(nullptr, nullptr);
+    const struct {
+        const char* encoder;
+        std::function<GstElement*()> makeElement;
+    } cases[] = {
+        {"no-such-encoder", Named("", "audiotestsrc").makeElement},
+        {ovistra::kAudioEncoder, [] { return static_cast<GstElement*>(nullptr); }},
+        {ovistra::kAudioEncoder,  // a device that does not open
+         [] {
+             GstElement* source = gst_element_factory_make("filesrc", nullptr);
+             g_object_set(source, "location", "/nonexistent/line-in", nullptr);
+             return source;
+         }},
+        {ovistra::kAudioEncoder, Named("", "videotestsrc").makeElement},
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        StaticAudioInputList inputs;
+        inputs.Add({"Line in", c.makeElement});
+        GstElement* pipeline = RecorderPipeline(dir.filePath("unused.avi"));
+        GstElement* mux = Child(pipeline, "mux");
+        EXPECT_FALSE(ovistra::AddAudioBranch(GST_BIN(pipeline), mux, inputs, c.encoder));
+        EXPECT_EQ(GST_BIN(pipeline)->numchildren, 5);
+        EXPECT_EQ(mux->numsinkpads, 1);
+        gst_object_unref(pipeline);
+    }
+}
+
+}  // namespace

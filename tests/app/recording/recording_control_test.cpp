@@ -1,0 +1,270 @@
+// The recording control over real recorders, with a free-space source and a clock the tests
+// set: counts and flags, names, list entries, circular sets and the disk rules.
+#include "recording_control.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <map>
+#include <vector>
+
+#include "recording_list.h"
+#include "window_ids.h"
+
+namespace {
+
+using ovistra::RecordingControl;
+using ovistra::RecordingHost;
+using ovistra::RecordReason;
+namespace ids = ovistra::ids;
+
+constexpr uint64_t kMb = 1024 * 1024;
+
+class FakeHost : public RecordingHost {
+public:
+    QDateTime now = QDateTime(QDate(2007, 3, 25), QTime(14, 30, 5));
+    std::optional<uint64_t> freeBytes = 1000 * kMb;
+    std::map<uintptr_t, uint32_t> timers;
+    std::vector<std::pair<int, int>> messages;
+    std::vector<QString> events;
+    QString diskLabel;
+    bool indicator = false;
+
+    QDateTime LocalNow() const override { return now; }
+    std::optional<DiskSpace> FreeSpace(const QString&) const override {
+        if (!freeBytes) {
+            return std::nullopt;
+        }
+        return DiskSpace{*freeBytes, QStringLiteral("/rec")};
+    }
+    bool CanRecord(int) const override { return true; }
+    void StartTimer(uintptr_t id, uint32_t periodMs) override { timers[id] = periodMs; }
+    void StopTimer(uintptr_t id) override { timers.erase(id); }
+    void ShowMessage(int textId, int captionId) override {
+        messages.emplace_back(textId, captionId);
+    }
+    QString Text(int id) const override { return QStringLiteral("T%1").arg(id); }
+    void ShowDiskLabel(const QString& text) override { diskLabel = text; }
+    void ShowRecordingIndicator(bool shown) override { indicator = shown; }
+    void RecordingsChanged() override {}
+    void RecordingStarted(int camera, RecordReason, const QString&) override {
+        events.push_back(QStringLiteral("started %1").arg(camera));
+    }
+    void RecordingStopped(int camera, const QString&, qint64) override {
+        events.push_back(QStringLiteral("stopped %1").arg(camera));
+    }
+    void RecordingFailed(int camera, int textId) override {
+        events.push_back(QStringLiteral("failed %1 %2").arg(camera).arg(textId));
+    }
+    void DiskLow(const QString&, uint64_t freeMb) override {
+        events.push_back(QStringLiteral("disk-low %1").arg(freeMb));
+    }
+};
+
+class RecordingControlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        list = std::make_unique<ovistra::RecordingList>(folder.path() + "/");
+        control = std::make_unique<RecordingControl>(host, list.get());
+        ovistra::RecordingSetup setup;
+        setup.recordFolder = folder.path() + "/rec/";
+        setup.frameRate = {25, 0, 10, 25};
+        setup.timeStampMask = 0b0001;
+        setup.compressors = {"jpegenc", "jpegenc", "jpegenc", "jpegenc"};
+        control->SetSetup(setup);
+    }
+    void SetCircular(bool on) {
+        ovistra::RecordingSetup setup = control->setup();
+        setup.circular = on;
+        control->SetSetup(setup);
+    }
+
+    QTemporaryDir folder;
+    FakeHost host;
+    std::unique_ptr<ovistra::RecordingList> list;
+    std::unique_ptr<RecordingControl> control;
+};
+
+TEST_F(RecordingControlTest, StartsAreRefusedAtThirtyMegabytesOrLessOrWhenNothingAnswers) {
+    const struct {
+        std::optional<uint64_t> freeBytes;
+        bool starts;
+    } cases[] = {{30 * kMb, false}, {31 * kMb - 1, false}, {31 * kMb, true}, {std::nullopt, false}};
+    for (const auto& c : cases) {
+        host.freeBytes = c.freeBytes;
+        host.messages.clear();
+        EXPECT_EQ(control->ToggleRecording(1), c.starts);
+        EXPECT_EQ(control->IsRecording(1), c.starts);
+        if (c.starts) {
+            control->ToggleRecording(1);
+        } else {
+            EXPECT_EQ(host.messages, (std::vector<std::pair<int, int>>{{118, 119}}));
+        }
+    }
+    EXPECT_EQ(host.diskLabel, QStringLiteral("T179 /rec    T180 31MB"));
+}
+
+TEST_F(RecordingControlTest, CountsTimersAndTheAllCamerasFlagFollowStartsAndStops) {
+    for (int camera : {1, 2, 3}) {
+        ASSERT_TRUE(control->ToggleRecording(camera));
+        EXPECT_FALSE(control->allRecording());
+    }
+    EXPECT_TRUE(host.indicator);
+    EXPECT_EQ(host.timers.at(ids::kDiskWatchTimer), 60000u);
+    EXPECT_EQ(host.timers.at(ids::kFirstFrameTimer + 1), 40u);  // a stored 0 records at 25
+    EXPECT_EQ(host.timers.at(ids::kFirstFrameTimer + 2), 100u);
+    ASSERT_TRUE(control->ToggleRecording(4));
+    EXPECT_TRUE(control->allRecording());
+    EXPECT_EQ(control->running(), 4);
+
+    control->ToggleRecording(2);
+    EXPECT_FALSE(control->allRecording());
+    EXPECT_EQ(host.timers.count(ids::kFirstFrameTimer + 1), 0u);
+    control->ToggleAllRecording();  // starts camera 2 again
+    EXPECT_TRUE(control->allRecording());
+    control->ToggleAllRecording();  // stops all four, in order
+    EXPECT_EQ(control->running(), 0);
+    EXPECT_FALSE(host.indicator);
+    EXPECT_TRUE(host.timers.empty());
+    const std::vector<QString> tail(host.events.end() - 4, host.events.end());
+    EXPECT_EQ(tail, (std::vector<QString>{"stopped 1", "stopped 2", "stopped 3", "stopped 4"}));
+}
+
+TEST_F(RecordingControlTest, AStartThatCannotRunIsUndoneAndTheOthersStillStart) {
+    // Camera 3's folder is taken by a file: its writer cannot open anything there.
+    QDir().mkpath(folder.path() + "/rec");
+    QFile blocker(folder.path() + "/rec/Camera3");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    control->ToggleAllRecording();
+    EXPECT_TRUE(control->IsRecording(1) && control->IsRecording(2) && control->IsRecording(4));
+    EXPECT_FALSE(control->IsRecording(3));
+    EXPECT_EQ(control->running(), 3);
+    EXPECT_FALSE(control->allRecording());
+    EXPECT_EQ(host.messages, (std::vector<std::pair<int, int>>{{117, 218}}));
+    EXPECT_EQ(host.timers.count(ids::kFirstFrameTimer + 2), 0u);
+    EXPECT_EQ(list->entries().size(), 3u);
+    EXPECT_NE(std::find(host.events.begin(), host.events.end(), "failed 3 117"),
+              host.events.end());
+
+    // A failed alarm start leaves no alarm label behind.
+    control->ToggleRecording(3, RecordReason::Alarm);
+    EXPECT_EQ(control->reason(3), RecordReason::Hand);
+    control->StopAll();
+    EXPECT_EQ(control->running(), 0);
+}
+
+TEST_F(RecordingControlTest, EntriesNameTheFileCameraKindStampAndTimes) {
+    const struct {
+        int camera;
+        RecordReason reason;
+        const char* kind;
+        const char* stamp;
+    } cases[] = {
+        {1, RecordReason::Hand, "T217", "T210"},
+        {2, RecordReason::Schedule, "T195", "T211"},
+        {3, RecordReason::Alarm, "T194", "T211"},
+        {4, RecordReason::Link, "T217", "T211"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(control->ToggleRecording(c.camera, c.reason));
+    }
+    host.now = host.now.addSecs(3600 * 10);  // past midnight
+    control->StopAll();
+    ASSERT_EQ(list->entries().size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+        const ovistra::RecordInfo& e = list->entries()[i];
+        const auto& c = cases[i];
+        EXPECT_EQ(e.path, folder.path() + QStringLiteral("/rec/Camera%1/070325_143005.avi")
+                                              .arg(c.camera));
+        EXPECT_EQ(e.camera, QString::number(c.camera));
+        EXPECT_EQ(e.kind, c.kind);
+        EXPECT_EQ(e.stamp, c.stamp);
+        EXPECT_EQ(e.startDate + " " + e.startTime, "07/03/25 14:30:05");
+        EXPECT_EQ(e.endDate + " " + e.endTime, "07/03/26 00:30:05");
+        EXPECT_EQ(e.lastIndex, 0);
+        EXPECT_EQ(e.lastFileLength, 0);
+        EXPECT_TRUE(QFileInfo(e.path).size() > 0) << e.path.toStdString();
+    }
+    // The list on disk says the same.
+    ovistra::RecordingList reread(folder.path() + "/");
+    reread.Load();
+    EXPECT_EQ(reread.entries(), list->entries());
+}
+
+TEST_F(RecordingControlTest, ASecondRecordingInTheSameSecondTakesTheNextFreeName) {
+    control->ToggleRecording(1);
+    control->ToggleRecording(1);
+    control->ToggleRecording(1);
+    control->ToggleRecording(1);
+    ASSERT_EQ(list->entries().size(), 2u);
+    EXPECT_TRUE(list->entries()[0].path.endsWith("/Camera1/070325_143005.avi"));
+    EXPECT_TRUE(list->entries()[1].path.endsWith("/Camera1/070325_143006.avi"));
+    EXPECT_GT(QFileInfo(list->entries()[0].path).size(), 0);
+}
+
+TEST_F(RecordingControlTest, ACircularSetGrowsWrapsWhenTheDiskRunsLowAndReusesItsFiles) {
+    SetCircular(true);
+    ASSERT_TRUE(control->ToggleRecording(2));
+    EXPECT_EQ(host.timers.count(ids::kDiskWatchTimer), 0u);
+    EXPECT_EQ(host.timers.at(ids::kFirstCircularTimer + 1), 600000u);
+    // Files 1 to 4 every three ticks, then 20 minutes into file 4 the disk is low.
+    for (int tick = 0; tick < 13; ++tick) {
+        control->RotateCircularFile(2);
+    }
+    EXPECT_EQ(control->circularSet(2).fileIndex, 4);
+    host.freeBytes = 50 * kMb;
+    control->RotateCircularFile(2);
+    const RecordingControl::CircularSet& set = control->circularSet(2);
+    EXPECT_TRUE(set.wrapped);
+    EXPECT_EQ(set.fileIndex, 0);
+    EXPECT_EQ(set.lastIndex, 4);
+    EXPECT_EQ(set.lastFileLength, 2);
+    EXPECT_EQ(control->highestIndex(2), 4);
+    const QString base = control->fileName(2);
+    for (int index = 1; index <= 4; ++index) {
+        EXPECT_TRUE(QFile::exists(RecordingControl::CircularFileName(base, index))) << index;
+    }
+    EXPECT_FALSE(QFile::exists(RecordingControl::CircularFileName(base, 5)));
+    // Files 0 to 4 again, each in full; the set never grows.
+    for (int tick = 0; tick < 15; ++tick) {
+        control->RotateCircularFile(2);
+    }
+    EXPECT_EQ(set.fileIndex, 0);
+    EXPECT_EQ(set.lastFileLength, 3);
+    EXPECT_FALSE(QFile::exists(RecordingControl::CircularFileName(base, 5)));
+    control->ToggleRecording(2);
+    EXPECT_EQ(list->entries().back().lastIndex, 4);
+    EXPECT_EQ(list->entries().back().lastFileLength, 3);
+}
+
+TEST_F(RecordingControlTest, ARotationTickWithCircularModeTurnedOffStopsOnALowDisk) {
+    SetCircular(true);
+    ASSERT_TRUE(control->ToggleRecording(1));
+    SetCircular(false);
+    host.freeBytes = 40 * kMb;
+    control->RotateCircularFile(1);
+    EXPECT_FALSE(control->IsRecording(1));
+}
+
+TEST_F(RecordingControlTest, TheDiskWatchStopsEveryCameraInOrderAtTwentyMegabytes) {
+    for (int camera : {4, 2, 1}) {
+        ASSERT_TRUE(control->ToggleRecording(camera));
+    }
+    host.freeBytes = 21 * kMb;
+    control->WatchRecordDisk();
+    EXPECT_EQ(control->running(), 3);
+    host.events.clear();
+    host.freeBytes = 20 * kMb;
+    control->WatchRecordDisk();
+    EXPECT_EQ(control->running(), 0);
+    EXPECT_EQ(host.events,
+              (std::vector<QString>{"disk-low 20", "stopped 1", "stopped 2", "stopped 4"}));
+}
+
+}  // namespace
