@@ -2,12 +2,13 @@
 #include "audio_input.h"
 
 #include <gst/app/gstappsrc.h>
-#include <gst/pbutils/pbutils.h>
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 #include <chrono>
 #include <thread>
+
+#include "recorded_file.h"
 
 namespace {
 
@@ -15,8 +16,9 @@ using ovistra::AudioInput;
 using ovistra::StaticAudioInputList;
 using namespace std::chrono_literals;
 
-AudioInput Named(const char* name, const char* factory) {
-    return {name, [factory] { return gst_element_factory_make(factory, nullptr); }};
+// An input whose element is made from a gst-launch description.
+AudioInput Named(const char* name, const char* description) {
+    return {name, [description] { return gst_parse_launch(description, nullptr); }};
 }
 
 // The recorder's pipeline, its mux and its source named "mux" and "src".
@@ -35,18 +37,9 @@ GstElement* Child(GstElement* pipeline, const char* name) {
     return child;
 }
 
-struct FileFacts {
-    bool ended = false;  // the writer took the end of the stream
-    guint videoStreams = 0;
-    guint audioStreams = 0;
-    int width = 0;
-    double seconds = 0;
-};
-
 // 2 s of pictures at the frame timer's pace, n x 40 ms, then the end of the stream as the
-// recorder's Stop sends it: to the pictures only.
-FileFacts Record(const QString& path, const StaticAudioInputList& inputs, bool* withSound) {
-    FileFacts facts;
+// recorder's Stop sends it: to the pictures only. True when the writer took that end.
+bool Record(const QString& path, const StaticAudioInputList& inputs, bool* withSound) {
     GstElement* pipeline = RecorderPipeline(path);
     *withSound = ovistra::AddAudioBranch(GST_BIN(pipeline), Child(pipeline, "mux"), inputs);
     GstAppSrc* source = GST_APP_SRC(Child(pipeline, "src"));
@@ -62,35 +55,15 @@ FileFacts Record(const QString& path, const StaticAudioInputList& inputs, bool* 
     }
     gst_app_src_end_of_stream(source);
     GstBus* bus = gst_element_get_bus(pipeline);
-    GstMessage* message = gst_bus_timed_pop_filtered(
-        bus, 5 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    facts.ended = message != nullptr && GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS;
-    if (message) {
-        gst_message_unref(message);
+    GstMessage* eos = gst_bus_timed_pop_filtered(bus, 5 * GST_SECOND, GST_MESSAGE_EOS);
+    const bool ended = eos != nullptr;
+    if (eos) {
+        gst_message_unref(eos);
     }
     gst_object_unref(bus);
     gst_element_set_state(pipeline, GST_STATE_NULL);
     gst_object_unref(pipeline);
-
-    GstDiscoverer* discoverer = gst_discoverer_new(10 * GST_SECOND, nullptr);
-    const std::string uri = "file://" + path.toStdString();
-    GstDiscovererInfo* info = gst_discoverer_discover_uri(discoverer, uri.c_str(), nullptr);
-    if (info) {
-        facts.seconds = gst_discoverer_info_get_duration(info) / double(GST_SECOND);
-        GList* videos = gst_discoverer_info_get_video_streams(info);
-        GList* audios = gst_discoverer_info_get_audio_streams(info);
-        facts.videoStreams = g_list_length(videos);
-        facts.audioStreams = g_list_length(audios);
-        if (videos) {
-            facts.width =
-                gst_discoverer_video_info_get_width(GST_DISCOVERER_VIDEO_INFO(videos->data));
-        }
-        gst_discoverer_stream_info_list_free(videos);
-        gst_discoverer_stream_info_list_free(audios);
-        gst_discoverer_info_unref(info);
-    }
-    g_object_unref(discoverer);
-    return facts;
+    return ended;
 }
 
 TEST(AudioInput, TheFirstLineInputIsChosen) {
@@ -117,13 +90,14 @@ TEST(AudioInput, TheLineInputIsRecordedBesidePicturesOfUnchangedLength) {
         inputs.Add(Named(sound ? "Mic" : "HDMI Output", "audiotestsrc"));
         inputs.Add(Named(sound ? "Line in" : "Mic", "audiotestsrc"));
         bool withSound = false;
-        const FileFacts facts =
-            Record(dir.filePath(sound ? "sound.avi" : "silent.avi"), inputs, &withSound);
+        const QString path = dir.filePath(sound ? "sound.avi" : "silent.avi");
+        EXPECT_TRUE(Record(path, inputs, &withSound));
         EXPECT_EQ(withSound, sound);
-        EXPECT_TRUE(facts.ended);
-        EXPECT_EQ(facts.videoStreams, 1u);
-        EXPECT_EQ(facts.audioStreams, sound ? 1u : 0u);
+        const ovistra::testing::FileFacts facts = ovistra::testing::Inspect(path);
         EXPECT_EQ(facts.width, 640);
+        EXPECT_EQ(facts.height, 480);
+        EXPECT_DOUBLE_EQ(facts.fps, 25.0);
+        EXPECT_EQ(facts.audioStreams, sound ? 1 : 0);
         EXPECT_NEAR(facts.seconds, 2.0, 0.1);
     }
 }
@@ -136,12 +110,7 @@ TEST(AudioInput, AnInputThatCannotBeRecordedLeavesThePipelineAsItWas) {
     } cases[] = {
         {"no-such-encoder", Named("", "audiotestsrc").makeElement},
         {ovistra::kAudioEncoder, [] { return static_cast<GstElement*>(nullptr); }},
-        {ovistra::kAudioEncoder,  // a device that does not open
-         [] {
-             GstElement* source = gst_element_factory_make("filesrc", nullptr);
-             g_object_set(source, "location", "/nonexistent/line-in", nullptr);
-             return source;
-         }},
+        {ovistra::kAudioEncoder, Named("", "filesrc location=/nonexistent/line-in").makeElement},
         {ovistra::kAudioEncoder, Named("", "videotestsrc").makeElement},
     };
     QTemporaryDir dir;

@@ -1,8 +1,6 @@
 // The recorder writes AVI files that play: the right size, rate and length, pictures upright.
 #include "c_recorder.h"
 
-#include <gst/app/gstappsink.h>
-#include <gst/pbutils/pbutils.h>
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -10,9 +8,13 @@
 #include <thread>
 #include <vector>
 
+#include "recorded_file.h"
+
 namespace {
 
 using ovistra::CRecorder;
+using ovistra::testing::FileFacts;
+using ovistra::testing::Inspect;
 
 constexpr size_t kFrameBytes = 614400;
 
@@ -24,60 +26,6 @@ std::vector<uint8_t> HalfWhiteFrame() {
         frame[i + 1] = 128;
     }
     return frame;
-}
-
-struct FileFacts {
-    int width = 0;
-    int height = 0;
-    double fps = 0;
-    double seconds = 0;
-    int topLuma = -1;     // of the first picture, near its top
-    int bottomLuma = -1;  // and near its bottom
-};
-
-FileFacts Inspect(const QString& path) {
-    FileFacts facts;
-    GError* error = nullptr;
-    GstDiscoverer* discoverer = gst_discoverer_new(10 * GST_SECOND, &error);
-    const std::string uri = "file://" + path.toStdString();
-    GstDiscovererInfo* info = gst_discoverer_discover_uri(discoverer, uri.c_str(), &error);
-    if (info) {
-        facts.seconds = gst_discoverer_info_get_duration(info) / double(GST_SECOND);
-        GList* videos = gst_discoverer_info_get_video_streams(info);
-        if (videos) {
-            auto* video = GST_DISCOVERER_VIDEO_INFO(videos->data);
-            facts.width = gst_discoverer_video_info_get_width(video);
-            facts.height = gst_discoverer_video_info_get_height(video);
-            facts.fps = double(gst_discoverer_video_info_get_framerate_num(video)) /
-                        gst_discoverer_video_info_get_framerate_denom(video);
-        }
-        gst_discoverer_stream_info_list_free(videos);
-        gst_discoverer_info_unref(info);
-    }
-    g_clear_error(&error);
-    g_object_unref(discoverer);
-
-    const std::string line = "filesrc location=\"" + path.toStdString() +
-                             "\" ! decodebin ! videoconvert ! video/x-raw,format=GRAY8 ! "
-                             "appsink name=out sync=false";
-    GstElement* pipeline = gst_parse_launch(line.c_str(), nullptr);
-    GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "out");
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 10 * GST_SECOND);
-    if (sample) {
-        GstMapInfo map;
-        GstBuffer* buffer = gst_sample_get_buffer(sample);
-        if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-            facts.topLuma = map.data[20 * 640 + 320];
-            facts.bottomLuma = map.data[460 * 640 + 320];
-            gst_buffer_unmap(buffer, &map);
-        }
-        gst_sample_unref(sample);
-    }
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(sink);
-    gst_object_unref(pipeline);
-    return facts;
 }
 
 TEST(CRecorder, WritesPlayableUprightFilesWithEachEncoder) {

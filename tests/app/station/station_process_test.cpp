@@ -10,6 +10,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "recorded_file.h"
+#include "recording_list.h"
+
 namespace {
 
 // A fresh home with its own data, config and runtime folders for each station started.
@@ -105,6 +108,36 @@ TEST_F(StationProcess, HeadlessRunForADurationEndsInOrder) {
     EXPECT_TRUE(out.contains("capture-started device=sim name=\"USB 2.0 A/V Converter\""))
         << out.toStdString();
     ExpectFramesForAllFour(out);
+}
+
+TEST_F(StationProcess, RecordingAllFourLeavesFourPlayableListedFiles) {
+    QStringList arguments{"--headless", "--record", "all", "--duration", "20",
+                          "--set", "RecordPath=" + home.filePath("rec")};
+    for (int camera = 1; camera <= 4; ++camera) {
+        arguments << "--set" << QStringLiteral("FrameRate%1=25").arg(camera);
+    }
+    QProcess station;
+    Start(station, arguments);
+    EXPECT_EQ(Finish(station, 90000), 0) << station.readAllStandardError().toStdString();
+    const QByteArray out = station.readAllStandardOutput();
+    const QList<QByteArray> events = Events(out);
+    EXPECT_EQ(events.count("recording-started"), 4) << out.toStdString();
+    EXPECT_EQ(events.count("recording-stopped"), 4) << out.toStdString();
+    EXPECT_LT(events.lastIndexOf("recording-stopped"), events.indexOf("stopped"));
+
+    ovistra::RecordingList list(home.filePath("data/Halvorn/Brisquel/"));
+    list.Load();
+    ASSERT_EQ(list.entries().size(), 4u);
+    for (const ovistra::RecordInfo& entry : list.entries()) {
+        SCOPED_TRACE(entry.path.toStdString());
+        EXPECT_FALSE(entry.StillRecording());
+        EXPECT_TRUE(entry.path.startsWith(home.filePath("rec/Camera") + entry.camera + "/"));
+        const ovistra::testing::FileFacts facts = ovistra::testing::Inspect(entry.path);
+        EXPECT_EQ(facts.width, 640);
+        EXPECT_EQ(facts.height, 480);
+        EXPECT_NEAR(facts.fps, 25.0, 0.01);
+        EXPECT_GE(facts.seconds, 15.0);
+    }
 }
 
 TEST_F(StationProcess, TheDeviceIsTakenUnderEachOfItsNames) {

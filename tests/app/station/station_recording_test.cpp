@@ -1,0 +1,153 @@
+// The main window records the simulated device's cameras: its buttons, captions and indicator
+// follow the recordings, and a lost device ends every recording with its file closed.
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include "capture_graph.h"
+#include "recorded_file.h"
+#include "recording_list.h"
+#include "settings_store.h"
+#include "sim_device.h"
+#include "station_fixture.h"
+
+namespace {
+
+using namespace ovistra;
+
+// The simulated device, remembering the source element it made so a test can fail it.
+class UnpluggableDevice final : public media::CaptureDevice {
+public:
+    std::string FriendlyName() const override { return sim_->FriendlyName(); }
+    GstElement* MakeSourceElement() override {
+        source = sim_->MakeSourceElement();
+        return source;
+    }
+    media::IChipProperty* ChipProperty() override { return sim_->ChipProperty(); }
+    media::I2cBus* Bus() override { return sim_->Bus(); }
+    media::VideoProcAmp* ProcAmp() override { return sim_->ProcAmp(); }
+    media::Crossbar* CrossbarControl() override { return sim_->CrossbarControl(); }
+
+    void Unplug() {
+        GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "gone");
+        gst_element_post_message(source,
+                                 gst_message_new_error(GST_OBJECT(source), error, "unplugged"));
+        g_error_free(error);
+    }
+
+    GstElement* source = nullptr;  // owned by the capture pipeline
+
+private:
+    std::shared_ptr<media::SimulatedDevice> sim_ =
+        std::make_shared<media::SimulatedDevice>(media::SimDeviceConfig{});
+};
+
+class RecordingDialog : public CQuorvaneDlg {
+public:
+    using CQuorvaneDlg::CQuorvaneDlg;
+    ~RecordingDialog() override { CloseMailbox(); }
+    using CQuorvaneDlg::recording_;
+
+    std::function<void()> onCaptureStarted;
+
+protected:
+    int StartCapture() override {
+        const int result = CQuorvaneDlg::StartCapture();
+        if (result == 0 && onCaptureStarted) {
+            onCaptureStarted();
+        }
+        return result;
+    }
+};
+
+class StationRecording : public ovistra::testing::StationFixture {
+protected:
+    void SetUp() override {
+        gst_init(nullptr, nullptr);
+        StationFixture::SetUp();
+        devices.Add(media::DeviceCategory::VideoInput, device);
+        context.devices = &devices;
+        context.recordings = &list;
+        // The key a first run makes; the run's overrides apply to it.
+        ASSERT_TRUE(registry.CreateKey(SettingsStore::kProgramKey));
+        ASSERT_TRUE(AddRunOverride(registry, "RecordPath", dir.filePath("rec"), nullptr));
+        ASSERT_TRUE(AddRunOverride(registry, "FrameRate2", "10", nullptr));
+    }
+    QString ActiveText(RecordingDialog& dialog, int id) const {
+        auto* button = qobject_cast<QPushButton*>(dialog.Control(id));
+        return button ? button->palette().color(QPalette::ButtonText).name() : QString();
+    }
+    QString LabelText(RecordingDialog& dialog, int id) const {
+        auto* label = qobject_cast<QLabel*>(dialog.Control(id));
+        return label ? label->text() : QString();
+    }
+
+    std::shared_ptr<UnpluggableDevice> device = std::make_shared<UnpluggableDevice>();
+    media::StaticDeviceList devices;
+    RecordingList list{dir.path() + "/program/"};
+};
+
+TEST_F(StationRecording, TheRecordButtonStartsAndStopsItsCameraWithCaptionButtonAndIndicator) {
+    RecordingDialog dialog(context);
+    QString idleColour, recordingColour, caption, diskLabel;
+    bool indicatorShown = false;
+    dialog.onCaptureStarted = [&] {
+        idleColour = ActiveText(dialog, ids::kFirstRecordButton + 1);
+        dialog.OnCommand(ids::kFirstRecordButton + 1);
+        recordingColour = ActiveText(dialog, ids::kFirstRecordButton + 1);
+        caption = LabelText(dialog, ids::kFirstCaption + 1);
+        diskLabel = LabelText(dialog, ids::kDiskLabel);
+        indicatorShown = !dialog.Control(ids::kRecordingIndicator)->isHidden();
+    };
+    AfterLoopStarts(dialog, 1500, [&] {
+        dialog.OnCommand(ids::kFirstRecordButton + 1);
+        EXPECT_FALSE(dialog.recording_->IsRecording(2));
+        EXPECT_TRUE(dialog.Control(ids::kRecordingIndicator)->isHidden());
+        EXPECT_EQ(ActiveText(dialog, ids::kFirstRecordButton + 1), idleColour);
+        dialog.OnCommand(ids::kExitButton);
+    });
+    EXPECT_TRUE(dialog.RunModal());
+    EXPECT_NE(recordingColour, idleColour);
+    EXPECT_TRUE(indicatorShown);
+    EXPECT_EQ(caption, resources->Text(159));  // camera 2, recording by hand
+    EXPECT_TRUE(diskLabel.startsWith(resources->Text(ids::kTextDrive))) << diskLabel.toStdString();
+    ASSERT_EQ(list.entries().size(), 1u);
+    const RecordInfo& entry = list.entries()[0];
+    EXPECT_EQ(entry.camera, "2");
+    EXPECT_FALSE(entry.StillRecording());
+    const ovistra::testing::FileFacts facts = ovistra::testing::Inspect(entry.path);
+    EXPECT_NEAR(facts.fps, 10.0, 0.01);
+    EXPECT_NEAR(facts.seconds, 1.5, 0.6);
+}
+
+TEST_F(StationRecording, ALostDeviceEndsEveryRecordingWithItsFileClosedAndListed) {
+    RecordingDialog dialog(context);
+    dialog.onCaptureStarted = [&] { dialog.OnCommand(ids::kRecordAllButton); };
+    bool allBefore = false;
+    AfterLoopStarts(dialog, 1000, [&] {
+        allBefore = dialog.recording_->allRecording();
+        device->Unplug();
+    });
+    AfterLoopStarts(dialog, 2500, [&] {
+        EXPECT_EQ(dialog.recording_->running(), 0);
+        // Nothing can be recorded without pictures.
+        dialog.OnCommand(ids::kFirstRecordButton);
+        EXPECT_FALSE(dialog.recording_->IsRecording(1));
+        dialog.OnCommand(ids::kExitButton);
+    });
+    EXPECT_TRUE(dialog.RunModal());
+    EXPECT_TRUE(allBefore);
+    ASSERT_EQ(list.entries().size(), 4u);
+    for (const RecordInfo& entry : list.entries()) {
+        SCOPED_TRACE(entry.path.toStdString());
+        EXPECT_FALSE(entry.StillRecording());
+        const ovistra::testing::FileFacts facts = ovistra::testing::Inspect(entry.path);
+        EXPECT_EQ(facts.width, 640);
+        EXPECT_GT(facts.seconds, 0.0);
+    }
+}
+
+}  // namespace
