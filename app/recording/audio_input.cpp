@@ -164,7 +164,7 @@ std::vector<media::GstPtr<GstPad>> LinkedSinkPads(GstElement* element) {
 // with a "src" ghost pad; null when an element is missing or the chain does not link.
 media::GstPtr<GstElement> MakeBranch(media::GstPtr<GstElement> source,
                                      media::GstPtr<GstElement> encoder) {
-    media::GstPtr<GstElement> branch = media::AdoptGst(gst_bin_new("Audio Capture"));
+    media::GstPtr<GstElement> branch = media::AdoptGst(gst_bin_new(kAudioBranchName));
     media::GstPtr<GstElement> queue = media::AdoptGst(gst_element_factory_make("queue", nullptr));
     media::GstPtr<GstElement> convert =
         media::AdoptGst(gst_element_factory_make("audioconvert", nullptr));

@@ -48,6 +48,9 @@ public:
 // (UTF-8); nullopt when none does.
 std::optional<size_t> ChooseAudioInput(const std::vector<std::string>& names);
 
+// The bin the sound's elements sit in, inside the recorder's pipeline.
+inline constexpr const char* kAudioBranchName = "Audio Capture";
+
 // The encoder the sound is stored with.
 inline constexpr const char* kAudioEncoder = "avenc_adpcm_ms";
 
@@ -55,9 +58,11 @@ inline constexpr const char* kAudioEncoder = "avenc_adpcm_ms";
 //   source -> queue -> audioconvert -> audioresample -> caps -> encoder -> `mux` (audio_%u)
 // and returns true when sound will be recorded. Call while `pipeline` is stopped and after the
 // pictures are linked into `mux`: the end of the pictures then ends the sound too, so the mux
-// can finish the file. Where the mux cannot store what the encoder makes (avimux and ADPCM)
-// the sound goes in as 16-bit PCM. False, with the pipeline as it was, when no input matches,
-// the encoder is missing, or the input cannot be made, opened or linked.
+// can finish the file, and each picture reaching the mux is stamped with the time it will be
+// shown at (its number times the frame duration of its caps), which the mux interleaves by.
+// Where the mux cannot store what the encoder makes (avimux and ADPCM) the sound goes in as
+// 16-bit PCM. False, with the pipeline as it was, when no input matches, the encoder is
+// missing, or the input cannot be made, opened or linked.
 bool AddAudioBranch(GstBin* pipeline, GstElement* mux, const AudioInputList& inputs,
                     const char* encoderFactory = kAudioEncoder);
 

@@ -34,6 +34,10 @@ CRecorder::CRecorder() = default;
 
 CRecorder::~CRecorder() {
     Teardown();
+    picture_.reset();
+    if (pool_) {
+        gst_buffer_pool_set_active(pool_.get(), FALSE);
+    }
 }
 
 void CRecorder::SetFrameInterval(uint32_t intervalMs) {
@@ -94,12 +98,13 @@ bool CRecorder::BuildGraph() {
     if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink_), "location")) {
         g_object_set(sink_, "location", fileName_.toUtf8().constData(), nullptr);
     }
-    g_object_set(sink_, "async", FALSE, nullptr);
+    g_object_set(sink_, "async", FALSE, "sync", FALSE, nullptr);
     gst_bin_add_many(GST_BIN(pipeline_.get()), source_, convert, encode, mux, sink_, nullptr);
     if (!gst_element_link_many(source_, convert, encode, mux, sink_, nullptr)) {
         Teardown();
         return false;
     }
+    shortcut_.Attach(convert);
     if (audioOn_) {
         if (!audioInputs_) {
             audioInputs_ = std::make_shared<SystemAudioInputList>();
@@ -114,6 +119,8 @@ bool CRecorder::Run() {
         return false;
     }
     samples_ = 0;
+    // Each file's first sample goes through the converter, which starts afresh.
+    shortcut_.Reset();
     return gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
 }
 
@@ -128,14 +135,37 @@ void CRecorder::Stop() {
         gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
         return;
     }
+    media::GstPtr<GstBus> bus = media::AdoptGst(gst_element_get_bus(pipeline_.get()));
+    // Only what happens from here on counts: an old error would end the wait at once.
+    while (GstMessage* old = gst_bus_pop(bus.get())) {
+        gst_message_unref(old);
+    }
     // avimux writes its index and header sizes at the end of the stream.
     gst_app_src_end_of_stream(GST_APP_SRC(source_));
-    media::GstPtr<GstBus> bus = media::AdoptGst(gst_element_get_bus(pipeline_.get()));
-    GstMessage* message = gst_bus_timed_pop_filtered(
-        bus.get(), static_cast<GstClockTime>(kStopWaitMs) * GST_MSECOND,
-        static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    if (message) {
+    media::GstPtr<GstElement> sound =
+        media::AdoptGst(gst_bin_get_by_name(GST_BIN(pipeline_.get()), kAudioBranchName));
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopWaitMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            break;
+        }
+        GstMessage* message = gst_bus_timed_pop_filtered(
+            bus.get(), static_cast<GstClockTime>(left.count()),
+            static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+        if (!message) {
+            break;
+        }
+        // A lost sound input ends its own stream; the pictures still reach the end.
+        const bool soundFailed = GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR && sound &&
+                                 gst_object_has_as_ancestor(GST_MESSAGE_SRC(message),
+                                                            GST_OBJECT(sound.get()));
         gst_message_unref(message);
+        if (!soundFailed) {
+            break;
+        }
     }
     gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
 }
@@ -177,7 +207,26 @@ bool CRecorder::WaitForRoom() const {
 }
 
 GstBuffer* CRecorder::NewPicture(const uint8_t* frame) {
-    GstBuffer* buffer = gst_buffer_new_allocate(nullptr, kPictureBytes, nullptr);
+    if (!pool_) {
+        // Pictures come back for reuse: fresh memory each frame would cost its page faults.
+        pool_ = media::AdoptGst(gst_buffer_pool_new());
+        GstStructure* config = gst_buffer_pool_get_config(pool_.get());
+        gst_buffer_pool_config_set_params(config, nullptr, kPictureBytes, 0, 0);
+        // Whole cache lines: the conversion's wide stores never straddle two.
+        GstAllocationParams params;
+        gst_allocation_params_init(&params);
+        params.align = 63;
+        gst_buffer_pool_config_set_allocator(config, nullptr, &params);
+        if (!gst_buffer_pool_set_config(pool_.get(), config) ||
+            !gst_buffer_pool_set_active(pool_.get(), TRUE)) {
+            pool_.reset();
+            return nullptr;
+        }
+    }
+    GstBuffer* buffer = nullptr;
+    if (gst_buffer_pool_acquire_buffer(pool_.get(), &buffer, nullptr) != GST_FLOW_OK) {
+        return nullptr;
+    }
     GstMapInfo map;
     if (!buffer || !gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
         if (buffer) {

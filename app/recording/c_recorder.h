@@ -12,6 +12,7 @@
 
 #include "audio_input.h"
 #include "gst_ptr.h"
+#include "repeat_shortcut.h"
 #include "time_stamp.h"
 
 namespace ovistra {
@@ -59,6 +60,8 @@ public:
     // The encoder factory the pipeline uses ("" for raw frames).
     const std::string& encoder() const { return encoderInUse_; }
     bool hasSound() const { return soundAdded_; }
+    // Samples that went out as the converter's last result (repeats).
+    guint64 repeatsShortcut() const { return shortcut_.shortcuts(); }
 
 private:
     struct BufferUnref {
@@ -78,11 +81,13 @@ private:
     std::string writerFactory_ = "filesink";
     QString fileName_;
     TimeStamp stamp_;
+    RepeatShortcut shortcut_;  // outlives the pipeline whose converter calls it
     media::GstPtr<GstElement> pipeline_;
     GstElement* source_ = nullptr;  // owned by the pipeline
     GstElement* sink_ = nullptr;    // owned by the pipeline
     // The last picture pushed (BGR top-down), shared by its repeats; null before the first.
     std::unique_ptr<GstBuffer, BufferUnref> picture_;
+    media::GstPtr<GstBufferPool> pool_;  // made with the first picture
     uint64_t samples_ = 0;  // sample number in the current file
 };
 
