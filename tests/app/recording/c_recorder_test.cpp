@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "recorded_file.h"
+#include "time_stamp.h"
 
 namespace {
 
@@ -95,6 +96,107 @@ TEST(CRecorder, APictureBeforeTheFirstFrameIsBlackAndANewFileStartsAtZero) {
     const FileFacts second = Inspect(dir.filePath("second.avi"));
     EXPECT_GT(second.topLuma, 200);
     EXPECT_NEAR(second.seconds, 0.5, 0.11);
+}
+
+// The first picture of a raw file, BGR top-down; empty when none could be read.
+std::vector<uint8_t> FirstPicture(const QString& path) {
+    const std::string line = "filesrc location=\"" + path.toStdString() +
+                             "\" ! avidemux ! videoconvert ! video/x-raw,format=BGR ! "
+                             "appsink name=out sync=false";
+    GstElement* pipeline = gst_parse_launch(line.c_str(), nullptr);
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "out");
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    std::vector<uint8_t> bytes;
+    if (GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 10 * GST_SECOND)) {
+        GstMapInfo map;
+        GstBuffer* buffer = gst_sample_get_buffer(sample);
+        if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+            bytes.assign(map.data, map.data + map.size);
+            gst_buffer_unmap(buffer, &map);
+        }
+        gst_sample_unref(sample);
+    }
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(sink);
+    gst_object_unref(pipeline);
+    return bytes;
+}
+
+// Hides encoder factories from the registry while it lives.
+class HiddenFactories {
+public:
+    explicit HiddenFactories(std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            if (GstPluginFeature* feature = gst_registry_lookup_feature(gst_registry_get(), name)) {
+                gst_registry_remove_feature(gst_registry_get(), feature);
+                hidden_.push_back(feature);
+            }
+        }
+    }
+    ~HiddenFactories() {
+        for (GstPluginFeature* feature : hidden_) {
+            gst_registry_add_feature(gst_registry_get(), feature);
+            gst_object_unref(feature);
+        }
+    }
+
+private:
+    std::vector<GstPluginFeature*> hidden_;
+};
+
+TEST(CRecorder, WithoutEncodersPicturesGoInRawAndTheStampInvertsExactlyItsTextPixels) {
+    gst_init(nullptr, nullptr);
+    QTemporaryDir dir;
+    const std::vector<uint8_t> frame = HalfWhiteFrame();
+    ovistra::TimeStamp expected;
+    expected.SetBitsPerPixel(24);
+    std::vector<uint8_t> pictures[2];
+    for (int stamped = 0; stamped < 2; ++stamped) {
+        const QString path = dir.filePath(QStringLiteral("raw%1.avi").arg(stamped));
+        // The second may turn during a push; then the text is not known and the push is redone.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            HiddenFactories hidden({"avenc_mpeg4", "jpegenc"});
+            CRecorder recorder;
+            recorder.SetFrameInterval(100);
+            if (stamped) {
+                recorder.EnableTimeStamp();
+            }
+            recorder.SetFileName(path);
+            ASSERT_TRUE(recorder.BuildGraph());
+            EXPECT_EQ(recorder.encoder(), "");
+            ASSERT_TRUE(recorder.Run());
+            const QDateTime before = QDateTime::currentDateTime();
+            recorder.PushFrame(frame.data(), true);
+            const QDateTime after = QDateTime::currentDateTime();
+            recorder.PushFrame(frame.data(), false);
+            recorder.Stop();
+            expected.Update(before);
+            if (ovistra::TimeStampText(before) == ovistra::TimeStampText(after)) {
+                break;
+            }
+        }
+        pictures[stamped] = FirstPicture(path);
+        ASSERT_EQ(pictures[stamped].size(), 640u * 480 * 3);
+    }
+    // Upright, and lossless apart from the stamp.
+    EXPECT_GT(pictures[0][(20 * 640 + 320) * 3], 200);
+    EXPECT_LT(pictures[0][(460 * 640 + 320) * 3], 40);
+    const QImage& bits = expected.bitmap();
+    ASSERT_FALSE(bits.isNull());
+    int inverted = 0;
+    for (int y = 0; y < 480; ++y) {
+        for (int x = 0; x < 640; ++x) {
+            const bool text = x < bits.width() && y < bits.height() && bits.pixelIndex(x, y) == 1;
+            for (int c = 0; c < 3; ++c) {
+                const size_t i = (size_t(y) * 640 + x) * 3 + c;
+                const uint8_t plain = pictures[0][i];
+                ASSERT_EQ(pictures[1][i], text ? uint8_t(~plain) : plain)
+                    << "x " << x << " y " << y << " byte " << c;
+            }
+            inverted += text ? 1 : 0;
+        }
+    }
+    EXPECT_GT(inverted, 50);
 }
 
 }  // namespace

@@ -8,9 +8,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <chrono>
 #include <map>
+#include <thread>
 #include <vector>
 
+#include "recorded_file.h"
 #include "recording_list.h"
 #include "window_ids.h"
 
@@ -265,6 +268,39 @@ TEST_F(RecordingControlTest, TheDiskWatchStopsEveryCameraInOrderAtTwentyMegabyte
     EXPECT_EQ(control->running(), 0);
     EXPECT_EQ(host.events,
               (std::vector<QString>{"disk-low 20", "stopped 1", "stopped 2", "stopped 4"}));
+}
+
+TEST_F(RecordingControlTest, OnlyTheAudioCamerasFilesCarrySound) {
+    auto inputs = std::make_shared<ovistra::StaticAudioInputList>();
+    inputs->Add({"Mic", [] { return gst_element_factory_make("audiotestsrc", nullptr); }});
+    inputs->Add({"Line in", [] {
+                     GstElement* source = gst_element_factory_make("audiotestsrc", nullptr);
+                     g_object_set(source, "is-live", TRUE, nullptr);
+                     return source;
+                 }});
+    ovistra::RecordingSetup setup = control->setup();
+    setup.audioCamera = 2;
+    setup.audioInputs = inputs;
+    setup.compressors = {"", "", "", ""};
+    control->SetSetup(setup);
+    for (int camera : {1, 2, 4}) {
+        ASSERT_TRUE(control->ToggleRecording(camera));
+    }
+    const std::vector<uint8_t> frame(640 * 480 * 2, 128);
+    for (int tick = 0; tick < 12; ++tick) {
+        for (int camera : {1, 2, 4}) {
+            control->PushFrame(camera, frame.data(), tick == 0);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    }
+    control->StopAll();
+    ASSERT_EQ(list->entries().size(), 3u);
+    for (const ovistra::RecordInfo& entry : list->entries()) {
+        SCOPED_TRACE(entry.path.toStdString());
+        const ovistra::testing::FileFacts facts = ovistra::testing::Inspect(entry.path);
+        EXPECT_EQ(facts.width, 640);
+        EXPECT_EQ(facts.audioStreams, entry.camera == "2" ? 1 : 0);
+    }
 }
 
 }  // namespace
