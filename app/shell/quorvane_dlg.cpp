@@ -161,10 +161,12 @@ void CQuorvaneDlg::ApplyColours() {
     p.setColor(QPalette::WindowText, QColor(scheme.textRed, scheme.textGreen, scheme.textBlue));
     setPalette(p);
     setAutoFillBackground(true);
-    if (QWidget* status = Control(ids::kStatusText)) {
-        QPalette red = status->palette();
-        red.setColor(QPalette::WindowText, Qt::red);
-        status->setPalette(red);
+    for (int id : {ids::kStatusText, ids::kRecordingIndicator}) {
+        if (QWidget* warning = Control(id)) {
+            QPalette red = warning->palette();
+            red.setColor(QPalette::WindowText, Qt::red);
+            warning->setPalette(red);
+        }
     }
     UpdateButtonStates();
     update();
