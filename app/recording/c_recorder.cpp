@@ -93,7 +93,7 @@ bool CRecorder::BuildGraph() {
                             kWidth, "height", G_TYPE_INT, kHeight, "framerate", GST_TYPE_FRACTION,
                             1000, static_cast<int>(intervalMs_), nullptr);
     g_object_set(source_, "caps", caps, "format", GST_FORMAT_TIME, "is-live", FALSE, "block", FALSE,
-                 "max-bytes", static_cast<guint64>(kPictureBytes * 8), nullptr);
+                 "max-bytes", static_cast<guint64>(kQueueBytes), nullptr);
     gst_caps_unref(caps);
     if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink_), "location")) {
         g_object_set(sink_, "location", fileName_.toUtf8().constData(), nullptr);

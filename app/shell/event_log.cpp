@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "local_clock.h"
+
 namespace ovistra {
 namespace {
 
@@ -67,7 +69,7 @@ void EventLog::Print(const QString& event, const EventFields& fields) {
         return;
     }
     // Stamped under the lock, so the stamps never run backwards.
-    sink_(FormatLine(QDateTime::currentDateTime(), event, fields));
+    sink_(FormatLine(platform::LocalNow(), event, fields));
 }
 
 QByteArray EventLog::FormatLine(const QDateTime& when, const QString& event,

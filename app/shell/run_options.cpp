@@ -48,7 +48,7 @@ constexpr OptionInfo kOptions[] = {
     {"--sim-settle", Option::SimSettle, true, "MS",
      "Simulated pictures roll MS ms after an input change"},
     {"--record", Option::Record, true, "CAMERAS|all",
-     "Record cameras (e.g. 1,3) or all four once capture runs"},
+     "Record cameras (e.g. 1,3) or all from the start"},
     {"--set", Option::Set, true, "NAME=VALUE", "Override setting NAME for this run (repeatable)"},
     {"--help", Option::Help, false, "", "Show this help and exit"},
     {"--version", Option::Version, false, "", "Show the version and exit"},

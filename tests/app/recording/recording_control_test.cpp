@@ -70,6 +70,7 @@ public:
 class RecordingControlTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        gst_init(nullptr, nullptr);
         ASSERT_TRUE(folder.isValid());
         list = std::make_unique<ovistra::RecordingList>(folder.path() + "/");
         control = std::make_unique<RecordingControl>(host, list.get());
