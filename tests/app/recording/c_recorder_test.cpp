@@ -1,9 +1,13 @@
 // The recorder writes AVI files that play: the right size, rate and length, pictures upright.
 #include "c_recorder.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -197,6 +201,45 @@ TEST(CRecorder, WithoutEncodersPicturesGoInRawAndTheStampInvertsExactlyItsTextPi
         }
     }
     EXPECT_GT(inverted, 50);
+}
+
+TEST(CRecorder, APushIntoAStalledWriterGivesUpWithinTwoFrameIntervals) {
+    gst_init(nullptr, nullptr);
+    QTemporaryDir dir;
+    // A writer on a pipe nobody reads: the file writer blocks once the pipe is full.
+    const std::string pipe = dir.filePath("stalled").toStdString();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const int reader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    constexpr int kIntervalMs = 100;
+    CRecorder recorder;
+    recorder.SetFrameInterval(kIntervalMs);
+    recorder.SetVideoCompressor("jpegenc");
+    recorder.SetFileName(QString::fromStdString(pipe));
+    ASSERT_TRUE(recorder.BuildGraph());
+    ASSERT_TRUE(recorder.Run());
+    const std::vector<uint8_t> frame = HalfWhiteFrame();
+    auto longest = std::chrono::steady_clock::duration::zero();
+    for (int i = 0; i < 30; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        recorder.PushFrame(frame.data(), true);
+        longest = std::max(longest, std::chrono::steady_clock::now() - start);
+    }
+    // It did wait (the writer was stalled), and never for more than two intervals.
+    EXPECT_GE(longest, std::chrono::milliseconds(kIntervalMs / 2));
+    EXPECT_LT(longest, std::chrono::milliseconds(2 * kIntervalMs));
+    // Drained, the writer takes the end of the stream and the stop is orderly.
+    std::thread drain([reader] {
+        const int flags = fcntl(reader, F_GETFL);
+        fcntl(reader, F_SETFL, flags & ~O_NONBLOCK);
+        char chunk[65536];
+        while (read(reader, chunk, sizeof chunk) > 0) {
+        }
+    });
+    recorder.Stop();
+    recorder.Teardown();
+    drain.join();
+    close(reader);
 }
 
 }  // namespace
