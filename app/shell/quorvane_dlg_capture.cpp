@@ -120,6 +120,10 @@ void CQuorvaneDlg::ApplyCameraEnableSet() {
     if (QWidget* cyclingButton = Control(ids::kCyclingButton)) {
         cyclingButton->setEnabled(enabled > 0 || cycling);
     }
+    // All four at once only while all four are shown.
+    if (QWidget* recordAll = Control(ids::kRecordAllButton)) {
+        recordAll->setEnabled(allCamerasActive_);
+    }
     UpdateButtonStates();
     update();
 }

@@ -66,7 +66,6 @@ void CQuorvaneDlg::OnRecordButton(int camera) {
 }
 
 void CQuorvaneDlg::OnRecordAllButton() {
-    // All four at once only while all four are shown.
     if (!allCamerasActive_) {
         return;
     }

@@ -150,4 +150,22 @@ TEST_F(StationRecording, ALostDeviceEndsEveryRecordingWithItsFileClosedAndListed
     }
 }
 
+TEST_F(StationRecording, RecordAllActsOnlyWhileAllFourCamerasAreShown) {
+    RecordingDialog dialog(context);
+    bool enabledWithThree = true;
+    int runningWithThree = -1;
+    dialog.onCaptureStarted = [&] {
+        dialog.OnCommand(ids::kFirstCameraButton + 1);  // camera 2 off
+        enabledWithThree = dialog.Control(ids::kRecordAllButton)->isEnabled();
+        dialog.OnCommand(ids::kRecordAllButton);
+        runningWithThree = dialog.recording_->running();
+        dialog.OnCommand(ids::kFirstCameraButton + 1);
+        dialog.OnCommand(ids::kRecordAllButton);
+    };
+    EXPECT_TRUE(RunThenExit(dialog, 500));
+    EXPECT_FALSE(enabledWithThree);
+    EXPECT_EQ(runningWithThree, 0);
+    EXPECT_EQ(list.entries().size(), 4u);
+}
+
 }  // namespace
