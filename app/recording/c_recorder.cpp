@@ -19,6 +19,7 @@ constexpr int kStride = kWidth * kBitsPerPixel / 8;
 constexpr size_t kPictureBytes = size_t{kStride} * kHeight;
 constexpr size_t kQueueBytes = kPictureBytes * 8;
 constexpr const char* kFallbackEncoders[] = {"avenc_mpeg4", "jpegenc"};
+constexpr float kEncoderQuantizer = 4.0F;
 
 bool HasFactory(const std::string& name) {
     GstElementFactory* factory = gst_element_factory_find(name.c_str());
@@ -76,6 +77,13 @@ bool CRecorder::BuildGraph() {
     GstElement* encode = encoderInUse_.empty()
                              ? gst_element_factory_make("identity", "Encode")
                              : gst_element_factory_make(encoderInUse_.c_str(), "Encode");
+    if (encode && encoderInUse_.starts_with("avenc_") &&
+        g_object_class_find_property(G_OBJECT_GET_CLASS(encode), "quantizer")) {
+        // A constant quality: the encoders' default rate leaves a smeared picture and an
+        // unreadable time stamp.
+        gst_util_set_object_arg(G_OBJECT(encode), "pass", "quant");
+        g_object_set(encode, "quantizer", kEncoderQuantizer, nullptr);
+    }
     GstElement* mux = gst_element_factory_make("avimux", nullptr);
     sink_ = gst_element_factory_make(writerFactory_.c_str(), nullptr);
     if (!source_ || !convert || !encode || !mux || !sink_) {
