@@ -143,6 +143,10 @@ void CRecorder::Stop() {
         gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
         return;
     }
+    if (samples_ == 0) {
+        // A file without a single picture would not play; it gets the last one (or black).
+        PushFrame(nullptr, false);
+    }
     media::GstPtr<GstBus> bus = media::AdoptGst(gst_element_get_bus(pipeline_.get()));
     // Only what happens from here on counts: an old error would end the wait at once.
     while (GstMessage* old = gst_bus_pop(bus.get())) {

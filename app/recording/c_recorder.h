@@ -45,7 +45,8 @@ public:
     // False, with nothing left running, when the pipeline cannot be made.
     bool BuildGraph();
     bool Run();
-    // Ends the file properly: end of stream, a bounded wait for the writer, then the stop.
+    // Ends the file properly: end of stream, a bounded wait for the writer, then the stop. A
+    // file that got no picture gets one, so every file plays.
     void Stop();
     // Only while stopped.
     bool ChangeOutputFile(const QString& path);

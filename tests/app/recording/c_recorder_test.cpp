@@ -100,6 +100,14 @@ TEST(CRecorder, APictureBeforeTheFirstFrameIsBlackAndANewFileStartsAtZero) {
     const FileFacts second = Inspect(dir.filePath("second.avi"));
     EXPECT_GT(second.topLuma, 200);
     EXPECT_NEAR(second.seconds, 0.5, 0.11);
+
+    // Stopped before any tick: the file still holds a picture and plays.
+    EXPECT_TRUE(recorder.ChangeOutputFile(dir.filePath("empty.avi")));
+    ASSERT_TRUE(recorder.Run());
+    recorder.Stop();
+    const FileFacts empty = Inspect(dir.filePath("empty.avi"));
+    EXPECT_EQ(empty.width, 640);
+    EXPECT_GT(empty.topLuma, 200);
 }
 
 // The first picture of a raw file, BGR top-down; empty when none could be read.
