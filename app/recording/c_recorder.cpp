@@ -20,6 +20,7 @@ constexpr size_t kPictureBytes = size_t{kStride} * kHeight;
 constexpr size_t kQueueBytes = kPictureBytes * 8;
 constexpr const char* kFallbackEncoders[] = {"avenc_mpeg4", "jpegenc"};
 constexpr float kEncoderQuantizer = 4.0F;
+constexpr uint32_t kKeyPictureEveryMs = 10000;
 
 bool HasFactory(const std::string& name) {
     GstElementFactory* factory = gst_element_factory_find(name.c_str());
@@ -83,6 +84,12 @@ bool CRecorder::BuildGraph() {
         // unreadable time stamp.
         gst_util_set_object_arg(G_OBJECT(encode), "pass", "quant");
         g_object_set(encode, "quantizer", kEncoderQuantizer, nullptr);
+    }
+    if (encode && g_object_class_find_property(G_OBJECT_GET_CLASS(encode), "gop-size")) {
+        // Most samples repeat a picture: a key picture every ten seconds, not every twelve
+        // samples, keeps files small and playback still finds a start nearby.
+        g_object_set(encode, "gop-size", static_cast<int>(kKeyPictureEveryMs / intervalMs_),
+                     nullptr);
     }
     GstElement* mux = gst_element_factory_make("avimux", nullptr);
     sink_ = gst_element_factory_make(writerFactory_.c_str(), nullptr);
