@@ -61,7 +61,6 @@ void CRecorder::SetFileName(const QString& path) {
 bool CRecorder::BuildGraph() {
     Teardown();
     encoderInUse_.clear();
-    soundAdded_ = false;
     if (!requestedEncoder_.empty() && HasFactory(requestedEncoder_)) {
         encoderInUse_ = requestedEncoder_;
     } else {
@@ -124,7 +123,7 @@ bool CRecorder::BuildGraph() {
         if (!audioInputs_) {
             audioInputs_ = std::make_shared<SystemAudioInputList>();
         }
-        soundAdded_ = AddAudioBranch(GST_BIN(pipeline_.get()), mux, *audioInputs_);
+        AddAudioBranch(GST_BIN(pipeline_.get()), mux, *audioInputs_);
     }
     return true;
 }

@@ -60,9 +60,6 @@ public:
 
     // The encoder factory the pipeline uses ("" for raw frames).
     const std::string& encoder() const { return encoderInUse_; }
-    bool hasSound() const { return soundAdded_; }
-    // Samples that went out as the converter's last result (repeats).
-    guint64 repeatsShortcut() const { return shortcut_.shortcuts(); }
 
 private:
     struct BufferUnref {
@@ -75,7 +72,6 @@ private:
     uint32_t intervalMs_ = 40;
     bool stampOn_ = false;
     bool audioOn_ = false;
-    bool soundAdded_ = false;
     std::shared_ptr<const AudioInputList> audioInputs_;
     std::string requestedEncoder_;
     std::string encoderInUse_;

@@ -110,7 +110,6 @@ bool RecordingControl::Start(int camera, RecordReason reason) {
     if (!host_.CanRecord(camera)) {
         return false;
     }
-    lastCamera_ = camera;
     if (!HasFreeSpace(kStartThresholdMb)) {
         host_.ShowMessage(ids::kTextNoDiskSpace, ids::kCaptionGeneral);
         return false;

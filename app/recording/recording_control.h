@@ -108,7 +108,6 @@ public:
     // All four cameras are being recorded (the all-cameras record button is active).
     bool allRecording() const { return running_ == kCameras; }
     int running() const { return running_; }
-    int lastCamera() const { return lastCamera_; }
     QString fileName(int camera) const { return Camera(camera).file; }
     const CircularSet& circularSet(int camera) const { return Camera(camera).circular; }
     // The file number at which the camera's set wrapped; kept for the whole run.
@@ -149,7 +148,6 @@ private:
     std::array<CameraRecording, kCameras> cameras_;
     std::array<int, kCameras> highestIndex_{};
     int running_ = 0;
-    int lastCamera_ = 0;
 };
 
 }  // namespace ovistra
