@@ -9,6 +9,7 @@
 #include "device_choice.h"
 #include "event_log.h"
 #include "folders.h"
+#include "local_clock.h"
 #include "quorvane_app.h"
 #include "registry_key.h"
 #include "run_options.h"
@@ -105,6 +106,10 @@ int main(int argc, char** argv) {
         if (!ovistra::AddRunOverride(registry, name, value, &error)) {
             return UsageError(error);
         }
+    }
+
+    if (options.clock) {
+        ovistra::platform::StartClockAt(*options.clock);
     }
 
     // A script that stops reading the event lines must not kill a station mid-recording.

@@ -347,7 +347,6 @@ bool CQuorvaneDlg::CanMakeVideoView() {
     return true;
 }
 void CQuorvaneDlg::NotifySiblingStarted() {}
-void CQuorvaneDlg::CheckSchedules() {}
 void CQuorvaneDlg::CloseSecondaryWindows() {}
 void CQuorvaneDlg::NotifySiblingStopped() {}
 void CQuorvaneDlg::OnFeatureCommand(int) {}

@@ -20,6 +20,7 @@
 #include "live_view_layout.h"
 #include "message_window.h"
 #include "recording_control.h"
+#include "schedule_check.h"
 #include "registry_key.h"
 #include "registry_settings.h"
 #include "settings_store.h"
@@ -184,6 +185,11 @@ protected:
     void DiskLow(const QString& folder, uint64_t freeMb) override;
 
     std::unique_ptr<RecordingControl> recording_;
+
+    // --- schedules (quorvane_dlg_schedule.cpp)
+    void StartScheduledRecording(int camera);  // 1..4
+    void ShowStatusLine(const QString& text);
+    ScheduleCheck scheduleCheck_;
 
 private:
     bool OnInitDialog();

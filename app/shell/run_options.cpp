@@ -17,6 +17,7 @@ enum class Option {
     SimName,
     SimSettle,
     Record,
+    Clock,
     Set,
     Help,
     Version
@@ -49,6 +50,8 @@ constexpr OptionInfo kOptions[] = {
      "Simulated pictures roll MS ms after an input change"},
     {"--record", Option::Record, true, "CAMERAS|all",
      "Record cameras (e.g. 1,3) or all from the start"},
+    {"--clock", Option::Clock, true, "YYYY-mm-ddTHH:MM:SS",
+     "The station's clock starts at this local time"},
     {"--set", Option::Set, true, "NAME=VALUE", "Override setting NAME for this run (repeatable)"},
     {"--help", Option::Help, false, "", "Show this help and exit"},
     {"--version", Option::Version, false, "", "Show the version and exit"},
@@ -213,6 +216,17 @@ QString ApplyValue(Option option, const QString& value, RunOptions& o) {
                     o.recordCameras.push_back(camera);
                 }
             }
+            return {};
+        }
+        case Option::Clock: {
+            const QString format = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
+            const QDateTime moment = QDateTime::fromString(value, format);
+            // The text must be the moment's own: no lenient reading of other forms.
+            if (!moment.isValid() || moment.toString(format) != value) {
+                return QStringLiteral("--clock needs a local time as YYYY-mm-ddTHH:MM:SS, not %1")
+                    .arg(Shown(value));
+            }
+            o.clock = moment;
             return {};
         }
         case Option::Set: {

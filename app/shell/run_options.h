@@ -3,6 +3,7 @@
 // range-checks the --set values, and the device layer opens the --sim-input files.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <map>
@@ -32,6 +33,7 @@ struct RunOptions {
     std::optional<int> simSettleMs;     // 0..60000 when set
     std::vector<int> recordCameras;     // 1..4, each once, in command-line order
     bool recordAll = false;             // --record all: the all-cameras record button
+    std::optional<QDateTime> clock;     // the station's clock starts here
     std::vector<std::pair<QString, QString>> sets;  // raw (name, value), in command-line order
     bool help = false;
     bool version = false;

@@ -50,6 +50,10 @@ TEST(RunOptions, ValuesAreReadAlikeAfterABlankOrAnEqualsSign) {
         {"--sim-settle", "0", [](auto& o) { EXPECT_EQ(o.simSettleMs, 0); }},
         {"--sim-settle", "250", [](auto& o) { EXPECT_EQ(o.simSettleMs, 250); }},
         {"--record", "all", [](auto& o) { EXPECT_TRUE(o.recordAll && o.recordCameras.empty()); }},
+        {"--clock", "2007-03-25T14:29:57",
+         [](auto& o) {
+             EXPECT_EQ(o.clock, QDateTime(QDate(2007, 3, 25), QTime(14, 29, 57)));
+         }},
         {"--record", "3,1,3",
          [](auto& o) {
              EXPECT_FALSE(o.recordAll);
@@ -151,6 +155,10 @@ TEST(RunOptions, UnusableLinesGiveAOneLineReason) {
         {{"--sim-settle", "+5"}, "0 to 60000"},
         {{"--sim-settle", "fast"}, "0 to 60000"},
         {{"--record", "5"}, "1 to 4"},
+        {{"--clock", "2007-02-30T10:00:00"}, "YYYY-mm-ddTHH:MM:SS"},
+        {{"--clock", "2007-03-25 14:29:57"}, "YYYY-mm-ddTHH:MM:SS"},
+        {{"--clock", "2007-3-25T14:29:57"}, "YYYY-mm-ddTHH:MM:SS"},
+        {{"--clock", "2007-03-25T24:00:00"}, "YYYY-mm-ddTHH:MM:SS"},
         {{"--record", "1,,2"}, "1 to 4"},
         {{"--record", "ALL"}, "1 to 4"},
         {{"--record="}, "1 to 4"},
@@ -207,7 +215,7 @@ TEST(RunOptions, HelpListsEveryOptionOnceAndOnlyOptionsTheParserKnows) {
     }
     for (const char* option :
          {"--headless", "--duration", "--events", "--window", "--device", "--sim-input",
-          "--sim-motion", "--sim-name", "--sim-settle", "--record", "--set", "-h", "--version"}) {
+          "--sim-motion", "--sim-name", "--sim-settle", "--record", "--clock", "--set", "-h", "--version"}) {
         EXPECT_EQ(listed.count(option), 1) << option;
     }
 }

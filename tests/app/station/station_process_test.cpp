@@ -140,6 +140,30 @@ TEST_F(StationProcess, RecordingAllFourLeavesFourPlayableListedFiles) {
     }
 }
 
+TEST_F(StationProcess, AScheduleStartsAndEndsItsRecordingOnTheStationsClock) {
+    QProcess station;
+    Start(station, {"--headless", "--clock", "2007-03-25T14:29:57", "--duration", "8", "--set",
+                    "ScheduleCamera=2", "--set", "Camera2Schedule=20070325143000", "--set",
+                    "Camera2EndSchedule=20070325143003"});
+    EXPECT_EQ(Finish(station), 0) << station.readAllStandardError().toStdString();
+    const QByteArray out = station.readAllStandardOutput();
+    const QRegularExpression started(
+        "2007-03-25T14:30:0[01] recording-started camera=2 reason=schedule file=(\\S+)");
+    const QRegularExpressionMatch match = started.match(QString::fromUtf8(out));
+    ASSERT_TRUE(match.hasMatch()) << out.toStdString();
+    // A check a tick late starts the recording in the next second.
+    EXPECT_TRUE(match.captured(1).contains(QRegularExpression("/Camera2/070325_14300[01]\\.avi$")))
+        << match.captured(1).toStdString();
+    EXPECT_TRUE(QString::fromUtf8(out).contains(
+        QRegularExpression("2007-03-25T14:30:0[34] recording-stopped camera=2 ")))
+        << out.toStdString();
+    ovistra::RecordingList list(home.filePath("data/Halvorn/Brisquel/"));
+    list.Load();
+    ASSERT_EQ(list.entries().size(), 1u);
+    EXPECT_EQ(list.entries()[0].kind, "Schedule");  // text 195
+    EXPECT_TRUE(list.entries()[0].startTime.startsWith("14:30:0"));
+}
+
 TEST_F(StationProcess, TheDeviceIsTakenUnderEachOfItsNames) {
     struct Case {
         QStringList arguments;

@@ -1,0 +1,45 @@
+// When the cameras' scheduled recordings start and end. A schedule value is "%Y%m%d%H%M%S" in
+// local time; it fires when the station's clock passes that second. Every second since the
+// previous check is looked at, each once, so timer drift never skips a second.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <array>
+#include <vector>
+
+namespace ovistra {
+
+class ScheduleCheck {
+public:
+    static constexpr int kCameras = 4;
+    // Seconds looked back at most; a larger jump of the clock, either way, is a new start.
+    static constexpr qint64 kLongestCatchUpSeconds = 60;
+
+    struct Schedule {
+        bool active = false;
+        QString start;  // "%Y%m%d%H%M%S"
+        QString end;
+    };
+
+    struct Event {
+        int camera;  // 1..4
+        bool start;  // false: the end
+        bool operator==(const Event&) const = default;
+    };
+
+    // The seconds after the last one looked at up to `now`, each once, oldest first: all of
+    // them after a step of up to a minute, only `now` after a longer jump, none while the
+    // clock is back before a second already looked at.
+    std::vector<QDateTime> DueSeconds(const QDateTime& now);
+
+    // The starts and ends of the active schedules in the due seconds, in time order; in one
+    // second the cameras in order, each start before its end.
+    std::vector<Event> Advance(const QDateTime& now,
+                               const std::array<Schedule, kCameras>& schedules);
+
+private:
+    QDateTime lastChecked_;  // to the second; invalid before the first check
+};
+
+}  // namespace ovistra

@@ -1,0 +1,55 @@
+// The main window's schedule check: every second of the station's clock, the cameras' scheduled
+// recordings start and end.
+#include <QLabel>
+
+#include "local_clock.h"
+#include "quorvane_dlg.h"
+#include "resource_library.h"
+#include "window_ids.h"
+
+namespace ovistra {
+
+void CQuorvaneDlg::CheckSchedules() {
+    std::array<ScheduleCheck::Schedule, RegistrySettings::kCameras> schedules;
+    for (int n = 0; n < RegistrySettings::kCameras; ++n) {
+        schedules[n] = {(settings_.scheduleCamera & (1u << n)) != 0, settings_.cameraSchedule[n],
+                        settings_.cameraEndSchedule[n]};
+    }
+    for (const ScheduleCheck::Event& event :
+         scheduleCheck_.Advance(platform::LocalNow(), schedules)) {
+        if (event.start) {
+            StartScheduledRecording(event.camera);
+        } else if (recording_->IsRecording(event.camera) &&
+                   recording_->reason(event.camera) == RecordReason::Schedule) {
+            // Only what the schedule started: hand and alarm recordings run on.
+            recording_->ToggleRecording(event.camera);
+        }
+    }
+}
+
+void CQuorvaneDlg::StartScheduledRecording(int camera) {
+    const QString name = context_.resources->Text(ids::kFirstScheduleCameraText + camera - 1) +
+                         cameraNames_[camera - 1];
+    if (!CanRecord(camera)) {
+        ShowStatusLine(name + QStringLiteral("  ") +
+                       context_.resources->Text(ids::kTextScheduledCameraMissing));
+        return;
+    }
+    recording_->SetSetup(CurrentRecordingSetup());
+    if (recording_->IsRecording(camera)) {
+        // A new file and entry begin at the scheduled moment.
+        recording_->ToggleRecording(camera);
+    }
+    recording_->ToggleRecording(camera, RecordReason::Schedule);
+    ShowStatusLine(name + QLatin1Char(' ') +
+                   context_.resources->Text(ids::kTextScheduledRecordingStarted));
+}
+
+void CQuorvaneDlg::ShowStatusLine(const QString& text) {
+    if (auto* status = qobject_cast<QLabel*>(Control(ids::kStatusText))) {
+        status->setText(text);
+        status->show();
+    }
+}
+
+}  // namespace ovistra

@@ -1,0 +1,110 @@
+// The main window's schedule check on a held clock: a scheduled start restarts a hand
+// recording, its end stops only what the schedule started, and a camera that is off is
+// reported, not recorded.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+
+#include "local_clock.h"
+#include "recording_list.h"
+#include "settings_store.h"
+#include "sim_device.h"
+#include "station_fixture.h"
+
+namespace {
+
+using namespace ovistra;
+
+class ScheduleDialog : public CQuorvaneDlg {
+public:
+    using CQuorvaneDlg::CQuorvaneDlg;
+    ~ScheduleDialog() override { CloseMailbox(); }
+    using CQuorvaneDlg::CheckSchedules;
+    using CQuorvaneDlg::recording_;
+
+    std::function<void()> onCaptureStarted;
+
+protected:
+    int StartCapture() override {
+        const int result = CQuorvaneDlg::StartCapture();
+        if (result == 0 && onCaptureStarted) {
+            onCaptureStarted();
+        }
+        return result;
+    }
+};
+
+class StationSchedule : public ovistra::testing::StationFixture {
+protected:
+    void SetUp() override {
+        gst_init(nullptr, nullptr);
+        StationFixture::SetUp();
+        devices.Add(media::DeviceCategory::VideoInput,
+                    std::make_shared<media::SimulatedDevice>(media::SimDeviceConfig{}));
+        context.devices = &devices;
+        context.recordings = &list;
+        ASSERT_TRUE(registry.CreateKey(SettingsStore::kProgramKey));
+        for (const auto& [name, value] :
+             {std::pair{"RecordPath", dir.filePath("rec")}, {"ScheduleCamera", QString("6")},
+              {"Camera2Schedule", QString("20070325143000")},
+              {"Camera2EndSchedule", QString("20070325150000")},
+              {"Camera3Schedule", QString("20070325143000")},
+              {"Camera3EndSchedule", QString("20070325150000")}}) {
+            ASSERT_TRUE(AddRunOverride(registry, name, value, nullptr));
+        }
+    }
+    void TearDown() override { platform::UseSystemClock(); }
+
+    // The clock at `moment`, then one schedule check.
+    static void CheckAt(ScheduleDialog& dialog, const char* moment) {
+        platform::HoldClockAt(
+            QDateTime::fromString(QString::fromLatin1(moment), QStringLiteral("yyyyMMddHHmmss")));
+        dialog.CheckSchedules();
+    }
+
+    media::StaticDeviceList devices;
+    RecordingList list{dir.path() + "/program/"};
+};
+
+TEST_F(StationSchedule, AStartRestartsAHandRecordingAndTheEndStopsOnlyWhatTheScheduleStarted) {
+    ScheduleDialog dialog(context);
+    QString status;
+    bool twoAfterStart = false, threeAfterStart = true, twoAfterEnd = true;
+    RecordReason twoReason = RecordReason::Hand;
+    dialog.onCaptureStarted = [&] {
+        dialog.OnCommand(ids::kFirstCameraButton + 2);  // camera 3 off
+        CheckAt(dialog, "20070325142959");
+        platform::HoldClockAt(QDateTime(QDate(2007, 3, 25), QTime(14, 29, 59)));
+        dialog.OnCommand(ids::kFirstRecordButton + 1);  // camera 2 by hand
+        CheckAt(dialog, "20070325143000");
+        twoAfterStart = dialog.recording_->IsRecording(2);
+        twoReason = dialog.recording_->reason(2);
+        threeAfterStart = dialog.recording_->IsRecording(3);
+        status = qobject_cast<QLabel*>(dialog.Control(ids::kStatusText))->text();
+        CheckAt(dialog, "20070325150000");
+        twoAfterEnd = dialog.recording_->IsRecording(2);
+        // A hand recording runs past its camera's end.
+        dialog.OnCommand(ids::kFirstRecordButton + 1);
+        CheckAt(dialog, "20070325150001");
+    };
+    EXPECT_TRUE(RunThenExit(dialog, 300));
+    EXPECT_TRUE(twoAfterStart);
+    EXPECT_EQ(twoReason, RecordReason::Schedule);
+    EXPECT_FALSE(threeAfterStart);
+    EXPECT_EQ(status, resources->Text(164) + "  " + resources->Text(167));
+    EXPECT_FALSE(twoAfterEnd);
+    ASSERT_EQ(list.entries().size(), 3u);
+    // By hand until 14:30:00, then by the schedule until 15:00:00, then by hand again.
+    const std::vector<std::pair<QString, QString>> expected{
+        {resources->Text(217), "14:30:00"},
+        {resources->Text(195), "15:00:00"},
+        {resources->Text(217), "15:00:01"}};
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(list.entries()[i].camera, "2");
+        EXPECT_EQ(list.entries()[i].kind, expected[i].first) << i;
+        EXPECT_EQ(list.entries()[i].endTime, expected[i].second) << i;
+    }
+    EXPECT_TRUE(list.entries()[1].path.endsWith("/Camera2/070325_143000.avi"));
+}
+
+}  // namespace
