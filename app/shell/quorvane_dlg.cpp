@@ -146,13 +146,6 @@ bool CQuorvaneDlg::OnInitDialog() {
     return true;
 }
 
-void CQuorvaneDlg::CreateCameraFolders() const {
-    const QString folder = settings_.RecordFolder();
-    for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
-        QDir().mkpath(platform::JoinPath(folder, QStringLiteral("Camera%1").arg(n)));
-    }
-}
-
 void CQuorvaneDlg::ApplyColours() {
     const ColourScheme& scheme = CurrentColourScheme();
     QPalette p = palette();
@@ -226,6 +219,14 @@ platform::LResult CQuorvaneDlg::OnMessage(uint32_t msg, platform::WParam w, plat
             }
             OnFeatureMessage(msg, w, l);
             break;
+        case ids::kRecordSetConfirmed:
+        case ids::kRecordSetCancelled:
+            OnRecordSetAnswer(msg == ids::kRecordSetConfirmed);
+            break;
+        case ids::kScheduleConfirmed:
+        case ids::kScheduleCancelled:
+            OnScheduleAnswer(msg == ids::kScheduleConfirmed);
+            break;
         default:
             OnFeatureMessage(msg, w, l);
             break;
@@ -264,6 +265,12 @@ void CQuorvaneDlg::OnCommand(int id) {
             break;
         case ids::kRecordAllButton:
             OnRecordAllButton();
+            break;
+        case ids::kRecordSetButton:
+            OnRecordSetButton();
+            break;
+        case ids::kScheduleButton:
+            OnScheduleButton();
             break;
         default:
             OnFeatureCommand(id);

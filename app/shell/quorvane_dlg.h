@@ -30,6 +30,8 @@ class QPushButton;
 namespace ovistra {
 
 class CaptureGraph;
+class CRecordSetDlg;
+class CScheduleRecord;
 class RecordingList;
 class ResourceLibrary;
 namespace media {
@@ -169,6 +171,7 @@ protected:
     bool OnRecordingTimer(uintptr_t id);
     void StartRecordingsAsked();  // the run's --record, once capture runs
     bool RecordingBySchedule(int camera) const;  // 0..3
+    void CreateCameraFolders() const;
     QDateTime LocalNow() const override;
     std::optional<DiskSpace> FreeSpace(const QString& folder) const override;
     bool CanRecord(int camera) const override;
@@ -186,10 +189,19 @@ protected:
 
     std::unique_ptr<RecordingControl> recording_;
 
+    // The record settings dialog: button 1017 opens and closes it, 1679/1680 answer it.
+    void OnRecordSetButton();
+    void OnRecordSetAnswer(bool confirmed);
+    CRecordSetDlg* recordSetDlg_ = nullptr;  // a child, from its first opening on
+
     // --- schedules (quorvane_dlg_schedule.cpp)
     void StartScheduledRecording(int camera);  // 1..4
     void ShowStatusLine(const QString& text);
+    // The schedules dialog: button 1025 opens and closes it, 1674/1675 answer it.
+    void OnScheduleButton();
+    void OnScheduleAnswer(bool confirmed);
     ScheduleCheck scheduleCheck_;
+    CScheduleRecord* scheduleDlg_ = nullptr;  // a child, from its first opening on
 
 private:
     bool OnInitDialog();
@@ -197,7 +209,6 @@ private:
     void OnDestroy();
     void OnExitButton();
     void ApplyColours();
-    void CreateCameraFolders() const;
     void ShowAbout();
     bool FailStartup(int textId, int captionId);
     void OnDeviceLost();

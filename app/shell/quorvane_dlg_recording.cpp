@@ -1,14 +1,18 @@
 // The main window's recording steps: the recording list at start, the record buttons and
-// timers handed to the recording control, and what the control asks of the window.
+// timers handed to the recording control, what the control asks of the window, and the record
+// settings dialog.
+#include <QDir>
 #include <QLabel>
 
 #include "capture_graph.h"
 #include "disk_space.h"
 #include "event_log.h"
+#include "folders.h"
 #include "frame_grabber.h"
 #include "local_clock.h"
 #include "message_box.h"
 #include "quorvane_dlg.h"
+#include "record_set_dlg.h"
 #include "recording_list.h"
 #include "resource_library.h"
 #include "window_ids.h"
@@ -106,6 +110,37 @@ bool CQuorvaneDlg::OnRecordingTimer(uintptr_t id) {
         return true;
     }
     return false;
+}
+
+void CQuorvaneDlg::CreateCameraFolders() const {
+    const QString folder = settings_.RecordFolder();
+    for (int n = 1; n <= kCameras; ++n) {
+        QDir().mkpath(platform::JoinPath(folder, QStringLiteral("Camera%1").arg(n)));
+    }
+}
+
+void CQuorvaneDlg::OnRecordSetButton() {
+    if (!recordSetDlg_) {
+        recordSetDlg_ = new CRecordSetDlg(settings_, *context_.resources, Handle(), this);
+        // From now on the record settings are written at exit.
+        openedDialogs_.record = true;
+    } else if (recordSetDlg_->isVisible()) {
+        recordSetDlg_->hide();
+        return;
+    }
+    recordSetDlg_->show();
+}
+
+void CQuorvaneDlg::OnRecordSetAnswer(bool confirmed) {
+    if (!recordSetDlg_) {
+        return;
+    }
+    recordSetDlg_->hide();
+    if (confirmed) {
+        recordSetDlg_->CopyRecordValuesTo(settings_);
+        CreateCameraFolders();
+        recording_->SetSetup(CurrentRecordingSetup());
+    }
 }
 
 void CQuorvaneDlg::StopAllRecordings() {

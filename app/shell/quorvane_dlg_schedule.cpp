@@ -1,10 +1,11 @@
-// The main window's schedule check: every second of the station's clock, the cameras' scheduled
-// recordings start and end.
+// The main window's schedules: the check that starts and ends the cameras' scheduled
+// recordings every second of the station's clock, and the dialog that edits them.
 #include <QLabel>
 
 #include "local_clock.h"
 #include "quorvane_dlg.h"
 #include "resource_library.h"
+#include "schedule_record.h"
 #include "window_ids.h"
 
 namespace ovistra {
@@ -49,6 +50,36 @@ void CQuorvaneDlg::ShowStatusLine(const QString& text) {
     if (auto* status = qobject_cast<QLabel*>(Control(ids::kStatusText))) {
         status->setText(text);
         status->show();
+    }
+}
+
+void CQuorvaneDlg::OnScheduleButton() {
+    if (!scheduleDlg_) {
+        scheduleDlg_ = new CScheduleRecord(*context_.resources, Handle(), this);
+        ScheduleValues values;
+        values.mask = settings_.scheduleCamera;
+        values.start = settings_.cameraSchedule;
+        values.end = settings_.cameraEndSchedule;
+        scheduleDlg_->SetValues(values);
+        // From now on the schedules are written at exit.
+        openedDialogs_.schedule = true;
+    } else if (scheduleDlg_->isVisible()) {
+        scheduleDlg_->Close();
+        return;
+    }
+    scheduleDlg_->Open();
+}
+
+void CQuorvaneDlg::OnScheduleAnswer(bool confirmed) {
+    if (!scheduleDlg_) {
+        return;
+    }
+    scheduleDlg_->Close();
+    if (confirmed) {
+        const ScheduleValues& values = scheduleDlg_->Values();
+        settings_.scheduleCamera = values.mask;
+        settings_.cameraSchedule = values.start;
+        settings_.cameraEndSchedule = values.end;
     }
 }
 

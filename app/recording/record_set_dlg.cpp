@@ -1,0 +1,335 @@
+#include "record_set_dlg.h"
+
+#include <sys/statvfs.h>
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QShowEvent>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <optional>
+
+#include "folders.h"
+#include "resource_library.h"
+#include "window_ids.h"
+
+namespace ovistra {
+namespace {
+
+constexpr double kGiB = 1024.0 * 1024.0 * 1024.0;
+
+struct DiskSize {
+    uint64_t totalBytes;
+    uint64_t freeBytes;
+};
+
+// The record folder may not exist yet; its nearest existing parent is on the disk it will be
+// made on.
+std::optional<DiskSize> DiskSizeOf(const QString& folder) {
+    if (folder.isEmpty()) {
+        return std::nullopt;
+    }
+    QString probe = QFileInfo(folder).absoluteFilePath();
+    while (!QFileInfo::exists(probe)) {
+        const QString parent = QFileInfo(probe).path();
+        if (parent == probe) {
+            return std::nullopt;
+        }
+        probe = parent;
+    }
+    struct statvfs fs {};
+    if (statvfs(QFile::encodeName(probe).constData(), &fs) != 0) {
+        return std::nullopt;
+    }
+    return DiskSize{static_cast<uint64_t>(fs.f_blocks) * fs.f_frsize,
+                    static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize};
+}
+
+QString BrowseWithSystemDialog(QWidget* parent, const QString& title, const QString& start) {
+    return QFileDialog::getExistingDirectory(parent, title, start);
+}
+
+}  // namespace
+
+CRecordSetDlg::CRecordSetDlg(const RegistrySettings& values, const ResourceLibrary& resources,
+                             platform::WindowHandle mainWindow, QWidget* parent)
+    : QDialog(parent),
+      resources_(resources),
+      mainWindow_(std::move(mainWindow)),
+      values_(values),
+      chooseFolder_(BrowseWithSystemDialog) {
+    form_ = resources_.LoadTemplate(kTemplate, this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    if (!form_) {
+        return;
+    }
+    layout->addWidget(form_);
+    setWindowTitle(form_->windowTitle());
+
+    if (QAbstractButton* confirm = Button(kConfirmButton)) {
+        connect(confirm, &QAbstractButton::clicked, this, &CRecordSetDlg::OnConfirm);
+    }
+    if (QAbstractButton* cancel = Button(kCancelButton)) {
+        connect(cancel, &QAbstractButton::clicked, this, &CRecordSetDlg::OnCancel);
+    }
+    if (QAbstractButton* browse = Button(kBrowseButton)) {
+        connect(browse, &QAbstractButton::clicked, this, &CRecordSetDlg::OnBrowse);
+    }
+    // clicked, not toggled: only the user's clicks ripple through the boxes, never our own
+    // setChecked calls.
+    if (QAbstractButton* all = Button(kAllCamerasStamp)) {
+        connect(all, &QAbstractButton::clicked, this, &CRecordSetDlg::OnAllCamerasStamp);
+    }
+    for (int camera = 0; camera < RegistrySettings::kCameras; ++camera) {
+        if (QAbstractButton* box = Button(kFirstCameraStamp + camera)) {
+            connect(box, &QAbstractButton::clicked, this, &CRecordSetDlg::OnCameraStamp);
+        }
+    }
+    for (int id : {kFrameRateAllEdit, kFrameRateEdits[0], kFrameRateEdits[1], kFrameRateEdits[2],
+                   kFrameRateEdits[3]}) {
+        if (QSpinBox* spin = Spin(id)) {
+            spin->setRange(kMinFrameRate, kMaxFrameRate);
+        }
+    }
+    // The system's user account switch has no counterpart here: shown, never changed.
+    for (int id : {kAccountSwitchOff, kAccountSwitchOn}) {
+        if (QWidget* radio = Control(id)) {
+            radio->setEnabled(false);
+        }
+    }
+}
+
+CRecordSetDlg::~CRecordSetDlg() = default;
+
+QWidget* CRecordSetDlg::Control(int id) const {
+    return form_ ? ResourceLibrary::FindControl(form_, id) : nullptr;
+}
+
+QAbstractButton* CRecordSetDlg::Button(int id) const {
+    return qobject_cast<QAbstractButton*>(Control(id));
+}
+
+QSpinBox* CRecordSetDlg::Spin(int id) const {
+    return qobject_cast<QSpinBox*>(Control(id));
+}
+
+void CRecordSetDlg::CopyRecordValuesTo(RegistrySettings& target) const {
+    target.enableLua = values_.enableLua;
+    target.recordPath = values_.recordPath;
+    target.frameRateAll = values_.frameRateAll;
+    target.frameRate = values_.frameRate;
+    target.timeStamp = values_.timeStamp;
+    target.cameraAudio = values_.cameraAudio;
+    target.recordMode = values_.recordMode;
+}
+
+QString CRecordSetDlg::DiskLine(const ResourceLibrary& resources, const QString& folder) {
+    const std::optional<DiskSize> size = DiskSizeOf(folder);
+    if (!size) {
+        return {};
+    }
+    return resources.Text(kTextDiskSize) +
+           QString::asprintf(" %.1fG       ", static_cast<double>(size->totalBytes) / kGiB) +
+           resources.Text(kTextDiskFree) +
+           QString::asprintf(" %.1fG", static_cast<double>(size->freeBytes) / kGiB);
+}
+
+void CRecordSetDlg::showEvent(QShowEvent* event) {
+    // Our own show, not the desktop restoring a minimised window: a new opening.
+    if (!event->spontaneous()) {
+        OnInitDialog();
+    }
+    QDialog::showEvent(event);
+}
+
+void CRecordSetDlg::OnInitDialog() {
+    replied_ = false;
+    if (!form_) {
+        return;
+    }
+    PlaceTopRight();
+
+    if (auto* edit = qobject_cast<QLineEdit*>(Control(kRecordPathEdit))) {
+        edit->setText(values_.recordPath);
+    }
+    if (auto* line = qobject_cast<QLabel*>(Control(kDiskLine))) {
+        line->setText(DiskLine(resources_, values_.RecordFolder()));
+    }
+    // Out-of-range rates (a hand-edited key) show clamped; the clamped rate is what a confirm
+    // keeps, so no timer ever gets a zero or absurd period from here.
+    if (QSpinBox* spin = Spin(kFrameRateAllEdit)) {
+        spin->setValue(static_cast<int>(std::min<uint32_t>(values_.frameRateAll, kMaxFrameRate)));
+    }
+    for (int camera = 0; camera < RegistrySettings::kCameras; ++camera) {
+        if (QSpinBox* spin = Spin(kFrameRateEdits[camera])) {
+            spin->setValue(
+                static_cast<int>(std::min<uint32_t>(values_.frameRate[camera], kMaxFrameRate)));
+        }
+    }
+
+    if (QAbstractButton* all = Button(kAllCamerasStamp)) {
+        all->setChecked(values_.timeStamp == 15);
+    }
+    for (int camera = 0; camera < RegistrySettings::kCameras; ++camera) {
+        if (QAbstractButton* box = Button(kFirstCameraStamp + camera)) {
+            box->setChecked((values_.timeStamp >> camera) & 1u);
+        }
+    }
+
+    if (QAbstractButton* mode = Button(values_.recordMode ? kCircularMode : kNormalMode)) {
+        mode->setChecked(true);
+    }
+    if (QAbstractButton* account =
+            Button(values_.enableLua ? kAccountSwitchOn : kAccountSwitchOff)) {
+        account->setChecked(true);
+    }
+    // A camera number outside 1..4 (a hand-edited key) means no sound rather than whatever
+    // control happens to follow the four.
+    const uint32_t audio = values_.cameraAudio;
+    const bool audioCamera = audio >= 1 && audio <= RegistrySettings::kCameras;
+    if (QAbstractButton* radio =
+            Button(audioCamera ? kFirstAudioCamera + static_cast<int>(audio) - 1 : kNoAudio)) {
+        radio->setChecked(true);
+    }
+}
+
+void CRecordSetDlg::PlaceTopRight() {
+    QScreen* where = screen();
+    if (!where) {
+        return;
+    }
+    const QRect area = where->availableGeometry();
+    if (!testAttribute(Qt::WA_Resized)) {
+        adjustSize();  // first opening: the template's own size
+    }
+    const QRect frame = frameGeometry();
+    move(area.right() - frame.width() + 1, area.top());
+}
+
+void CRecordSetDlg::OnAllCamerasStamp(bool checked) {
+    for (int camera = 0; camera < RegistrySettings::kCameras; ++camera) {
+        if (QAbstractButton* box = Button(kFirstCameraStamp + camera)) {
+            box->setChecked(checked);
+        }
+    }
+}
+
+void CRecordSetDlg::OnCameraStamp() {
+    bool allChecked = true;
+    for (int camera = 0; camera < RegistrySettings::kCameras; ++camera) {
+        QAbstractButton* box = Button(kFirstCameraStamp + camera);
+        allChecked = allChecked && box && box->isChecked();
+    }
+    if (QAbstractButton* all = Button(kAllCamerasStamp)) {
+        all->setChecked(allChecked);
+    }
+}
+
+void CRecordSetDlg::OnBrowse() {
+    if (!chooseFolder_) {
+        return;
+    }
+    auto* edit = qobject_cast<QLineEdit*>(Control(kRecordPathEdit));
+    const QString start = edit ? edit->text() : values_.recordPath;
+    const QString chosen = chooseFolder_(this, QStringLiteral("Record Directory"), start);
+    if (chosen.isEmpty()) {
+        return;
+    }
+    if (edit) {
+        edit->setText(chosen);
+    }
+    // The line follows the folder on screen, so the user sees the disk being chosen.
+    if (auto* line = qobject_cast<QLabel*>(Control(kDiskLine))) {
+        line->setText(DiskLine(resources_, platform::RecordFolderFrom(chosen)));
+    }
+}
+
+void CRecordSetDlg::ReadControls() {
+    if (auto* edit = qobject_cast<QLineEdit*>(Control(kRecordPathEdit))) {
+        values_.recordPath = edit->text();
+    }
+    auto rate = [this](int id, uint32_t current) {
+        QSpinBox* spin = Spin(id);
+        if (!spin) {
+            return current;
+        }
+        spin->interpretText();  // a number still being typed counts
+        return static_cast<uint32_t>(spin->value());
+    };
+    values_.frameRateAll = rate(kFrameRateAllEdit, values_.frameRateAll);
+    for (int camera = 0; camera < RegistrySettings::kCameras; ++camera) {
+        values_.frameRate[camera] = rate(kFrameRateEdits[camera], values_.frameRate[camera]);
+    }
+
+    auto checked = [this](int id) {
+        QAbstractButton* button = Button(id);
+        return button && button->isChecked();
+    };
+    if (checked(kAllCamerasStamp)) {
+        values_.timeStamp = 15;
+    } else {
+        uint32_t mask = 0;
+        for (int camera = 0; camera < RegistrySettings::kCameras; ++camera) {
+            mask |= checked(kFirstCameraStamp + camera) ? 1u << camera : 0u;
+        }
+        values_.timeStamp = mask;
+    }
+    values_.cameraAudio = 0;
+    for (int camera = 0; camera < RegistrySettings::kCameras; ++camera) {
+        if (checked(kFirstAudioCamera + camera)) {
+            values_.cameraAudio = static_cast<uint32_t>(camera + 1);
+        }
+    }
+    values_.recordMode = checked(kCircularMode);
+    // enableLua stays as it came: the switch does not exist on this system.
+}
+
+void CRecordSetDlg::OnConfirm() {
+    if (replied_) {
+        return;
+    }
+    if (form_) {
+        ReadControls();
+    }
+    Reply(ids::kRecordSetConfirmed);
+}
+
+void CRecordSetDlg::OnCancel() {
+    if (replied_) {
+        return;
+    }
+    // The copy changes only on confirm, so it still holds the values this opening showed.
+    Reply(ids::kRecordSetCancelled);
+}
+
+void CRecordSetDlg::Reply(uint32_t message) {
+    replied_ = true;
+    // The main window closes us when it takes the answer; with no main window left, close here
+    // so the dialog cannot get stuck on screen.
+    if (!mainWindow_.PostMessage(message, 0, 0)) {
+        hide();
+    }
+}
+
+void CRecordSetDlg::accept() {
+    OnConfirm();
+}
+
+void CRecordSetDlg::reject() {
+    // Escape or the title bar's close button answer as Cancel does; once answered (the main
+    // window closing us), close for real.
+    if (replied_) {
+        QDialog::reject();
+        return;
+    }
+    OnCancel();
+}
+
+}  // namespace ovistra

@@ -1,0 +1,108 @@
+// The record settings dialog: where recordings go, frames per second, which cameras get the
+// date and time burnt in, which camera carries the sound and the recording mode. Modeless; it
+// edits its own copy of the settings and hands it back by posting to the main window, which
+// then closes it with hide() (close() would answer as Cancel once more).
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+
+#include "message_window.h"
+#include "registry_settings.h"
+
+class QAbstractButton;
+class QShowEvent;
+class QSpinBox;
+
+namespace ovistra {
+
+class ResourceLibrary;
+
+class CRecordSetDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kTemplate = 138;
+
+    // Controls of template 138.
+    static constexpr int kConfirmButton = 1;
+    static constexpr int kCancelButton = 2;
+    static constexpr int kRecordPathEdit = 1006;
+    static constexpr int kBrowseButton = 1147;
+    static constexpr int kDiskLine = 1158;
+    static constexpr int kFrameRateAllEdit = 1055;
+    static constexpr int kFrameRateEdits[RegistrySettings::kCameras] = {1146, 1051, 1155, 1050};
+    static constexpr int kAllCamerasStamp = 1048;
+    static constexpr int kFirstCameraStamp = 1057;  // 1057..1060: camera 1..4
+    static constexpr int kFirstAudioCamera = 1107;  // 1107..1110: camera 1..4
+    static constexpr int kNoAudio = 1111;
+    static constexpr int kNormalMode = 1112;
+    static constexpr int kCircularMode = 1113;
+    static constexpr int kAccountSwitchOff = 1156;
+    static constexpr int kAccountSwitchOn = 1157;
+
+    static constexpr int kMinFrameRate = 1;
+    static constexpr int kMaxFrameRate = 30;
+
+    // Texts around the two disk sizes.
+    static constexpr int kTextDiskSize = 198;
+    static constexpr int kTextDiskFree = 180;
+
+    // Asks the user for a folder; an empty answer means the user gave none.
+    using FolderChooser =
+        std::function<QString(QWidget* parent, const QString& title, const QString& start)>;
+
+    // `values` is the main window's current settings; the dialog keeps its own copy. The
+    // resource library must outlive the dialog. The main window receives 1679 on confirm and
+    // 1680 on cancel through `mainWindow`.
+    CRecordSetDlg(const RegistrySettings& values, const ResourceLibrary& resources,
+                  platform::WindowHandle mainWindow, QWidget* parent = nullptr);
+    ~CRecordSetDlg() override;
+
+    // The dialog's copy: after 1679 the confirmed values, after 1680 those it opened with.
+    const RegistrySettings& settings() const { return values_; }
+    // Copies only the record group (path, frame rates, stamps, sound, mode, account switch), so
+    // settings the main window changed meanwhile elsewhere are left alone.
+    void CopyRecordValuesTo(RegistrySettings& target) const;
+
+    // Replaces the system folder browser, for example where no one can answer it.
+    void SetFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
+
+    // The control with this number in the template; null when there is none.
+    QWidget* Control(int id) const;
+
+    // Text 198, total size, text 180, free size, in GiB; empty when the file system holding
+    // `folder` (or its nearest existing parent) cannot be asked.
+    static QString DiskLine(const ResourceLibrary& resources, const QString& folder);
+
+    // The buttons' actions.
+    void OnConfirm();
+    void OnCancel();
+    void OnBrowse();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void accept() override;
+    void reject() override;
+
+private:
+    void OnInitDialog();
+    void PlaceTopRight();
+    void OnAllCamerasStamp(bool checked);
+    void OnCameraStamp();
+    void ReadControls();
+    void Reply(uint32_t message);
+
+    QAbstractButton* Button(int id) const;
+    QSpinBox* Spin(int id) const;
+
+    const ResourceLibrary& resources_;
+    platform::WindowHandle mainWindow_;
+    RegistrySettings values_;  // written from the controls only on confirm
+    QWidget* form_ = nullptr;
+    FolderChooser chooseFolder_;
+    bool replied_ = false;  // this showing has been answered; the main window closes it
+};
+
+}  // namespace ovistra

@@ -1,0 +1,126 @@
+// The record settings and schedules dialogs from the main window: opened and closed by their
+// buttons, their answers taken, and their groups written at exit only when they were opened.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QSpinBox>
+
+#include "record_set_dlg.h"
+#include "schedule_record.h"
+#include "settings_store.h"
+#include "station_fixture.h"
+
+namespace {
+
+using namespace ovistra;
+
+class SettingsDialog : public CQuorvaneDlg {
+public:
+    using CQuorvaneDlg::CQuorvaneDlg;
+    ~SettingsDialog() override { CloseMailbox(); }
+    using CQuorvaneDlg::recordSetDlg_;
+    using CQuorvaneDlg::scheduleDlg_;
+
+protected:
+    int StartCapture() override { return 0; }
+};
+
+class StationSettingsDialogs : public ovistra::testing::StationFixture {
+protected:
+    void SetUp() override {
+        gst_init(nullptr, nullptr);
+        StationFixture::SetUp();
+        ASSERT_TRUE(registry.CreateKey(SettingsStore::kProgramKey));
+        RegistrySettings stored;
+        stored.recordPath = dir.filePath("rec");
+        stored.cameraSchedule[1] = "20070325143000";
+        stored.cameraEndSchedule[1] = "20070325150000";
+        stored.scheduleCamera = 2;
+        SettingsStore store(registry);
+        ASSERT_TRUE(store.SaveRecordSettings(stored));
+        ASSERT_TRUE(store.SaveSchedules(stored));
+    }
+    QByteArray KeyFile() const {
+        QFile file(keyFile);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // Runs the window, does `steps` one after the other as its loop turns, then exits.
+    static void Run(SettingsDialog& dialog, std::vector<std::function<void()>> steps) {
+        int at = 100;
+        for (auto& step : steps) {
+            AfterLoopStarts(dialog, at, std::move(step));
+            at += 100;
+        }
+        EXPECT_TRUE(RunThenExit(dialog, at));
+        for (const auto& box : platform::MessageBoxes::Instance().History()) {
+            ADD_FAILURE() << "message box " << box.textId;
+        }
+    }
+};
+
+TEST_F(StationSettingsDialogs, NothingIsWrittenAtExitWhenNeitherDialogWasOpened) {
+    const QByteArray before = KeyFile();
+    SettingsDialog dialog(context);
+    Run(dialog, {});
+    EXPECT_EQ(KeyFile(), before);
+}
+
+TEST_F(StationSettingsDialogs, AConfirmedRecordSettingTakesEffectAndIsWrittenAtExit) {
+    const QString moved = dir.filePath("moved");
+    SettingsDialog dialog(context);
+    bool shownAfterSecondPress = true, shownAfterConfirm = true;
+    Run(dialog,
+        {[&] { dialog.OnCommand(ids::kRecordSetButton); },
+         [&] {
+             ASSERT_NE(dialog.recordSetDlg_, nullptr);
+             EXPECT_TRUE(dialog.recordSetDlg_->isVisible());
+             dialog.OnCommand(ids::kRecordSetButton);
+             shownAfterSecondPress = dialog.recordSetDlg_->isVisible();
+             dialog.OnCommand(ids::kRecordSetButton);
+             qobject_cast<QLineEdit*>(dialog.recordSetDlg_->Control(CRecordSetDlg::kRecordPathEdit))
+                 ->setText(moved);
+             qobject_cast<QSpinBox*>(
+                 dialog.recordSetDlg_->Control(CRecordSetDlg::kFrameRateEdits[0]))
+                 ->setValue(12);
+             dialog.recordSetDlg_->OnConfirm();
+         },
+         [&] {
+             shownAfterConfirm = dialog.recordSetDlg_->isVisible();
+             EXPECT_EQ(dialog.settings().frameRate[0], 12u);
+         }});
+    EXPECT_FALSE(shownAfterSecondPress);
+    EXPECT_FALSE(shownAfterConfirm);
+    for (int n = 1; n <= 4; ++n) {
+        EXPECT_TRUE(QDir(moved + QStringLiteral("/Camera%1").arg(n)).exists()) << n;
+    }
+    const QByteArray key = KeyFile();
+    EXPECT_TRUE(key.contains("\"RecordPath\"=\"" + moved.toUtf8() + "\"")) << key.toStdString();
+    // The schedules' group was never opened and keeps its stored values.
+    EXPECT_TRUE(key.contains("\"Camera2Schedule\"=\"20070325143000\"")) << key.toStdString();
+}
+
+TEST_F(StationSettingsDialogs, ACancelledScheduleChangesNothingAndAConfirmedOneIsTaken) {
+    SettingsDialog dialog(context);
+    uint32_t maskAfterCancel = 0;
+    Run(dialog, {[&] { dialog.OnCommand(ids::kScheduleButton); },
+                 [&] {
+                     ASSERT_NE(dialog.scheduleDlg_, nullptr);
+                     dialog.PostMessage(ids::kScheduleCancelled, 0, 0);
+                 },
+                 [&] {
+                     maskAfterCancel = dialog.settings().scheduleCamera;
+                     dialog.OnCommand(ids::kScheduleButton);
+                 },
+                 [&] {
+                     EXPECT_TRUE(dialog.scheduleDlg_->isVisible());
+                     dialog.PostMessage(ids::kScheduleConfirmed, 0, 0);
+                 },
+                 [&] { EXPECT_FALSE(dialog.scheduleDlg_->isVisible()); }});
+    EXPECT_EQ(maskAfterCancel, 2u);
+    const QByteArray key = KeyFile();
+    EXPECT_TRUE(key.contains("\"Camera2EndSchedule\"=\"20070325150000\"")) << key.toStdString();
+}
+
+}  // namespace
