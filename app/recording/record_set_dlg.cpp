@@ -305,8 +305,9 @@ void CRecordSetDlg::OnCancel() {
     if (replied_) {
         return;
     }
-    // The copy changes only on confirm, so it still holds the values this opening showed.
-    Reply(ids::kRecordSetCancelled);
+    // The copy changes only on confirm, so the main window takes back the values this opening
+    // showed: the same answer as a confirm, with nothing changed.
+    Reply(ids::kRecordSetConfirmed);
 }
 
 void CRecordSetDlg::Reply(uint32_t message) {

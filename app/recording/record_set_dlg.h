@@ -55,12 +55,13 @@ public:
 
     // `values` is the main window's current settings; the dialog keeps its own copy. The
     // resource library must outlive the dialog. The main window receives 1679 on confirm and
-    // 1680 on cancel through `mainWindow`.
+    // on cancel through `mainWindow`.
     CRecordSetDlg(const RegistrySettings& values, const ResourceLibrary& resources,
                   platform::WindowHandle mainWindow, QWidget* parent = nullptr);
     ~CRecordSetDlg() override;
 
-    // The dialog's copy: after 1679 the confirmed values, after 1680 those it opened with.
+    // The dialog's copy: after a confirm the confirmed values, after a cancel those it opened
+    // with; the main window receives 1679 either way.
     const RegistrySettings& settings() const { return values_; }
     // Copies only the record group (path, frame rates, stamps, sound, mode, account switch), so
     // settings the main window changed meanwhile elsewhere are left alone.

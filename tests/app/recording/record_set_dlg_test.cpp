@@ -112,8 +112,8 @@ TEST_F(RecordSetDlgTest, CancelHandsBackTheOpeningValuesAndConfirmTheEditedOnes)
         Spin(1051)->setValue(20);
         Click(button);
         const bool confirmed = button == CRecordSetDlg::kConfirmButton;
-        EXPECT_EQ(main.messages, std::vector<uint32_t>{confirmed ? ids::kRecordSetConfirmed
-                                                                 : ids::kRecordSetCancelled});
+        // Both answers hand the copy back; a cancelled one holds the opening values.
+        EXPECT_EQ(main.messages, std::vector<uint32_t>{ids::kRecordSetConfirmed});
         RegistrySettings mainCopy;
         dialog->CopyRecordValuesTo(mainCopy);
         EXPECT_EQ(mainCopy.frameRate[1], confirmed ? 20u : 6u);
