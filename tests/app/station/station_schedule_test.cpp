@@ -68,7 +68,7 @@ protected:
 
 TEST_F(StationSchedule, AStartRestartsAHandRecordingAndTheEndStopsOnlyWhatTheScheduleStarted) {
     ScheduleDialog dialog(context);
-    QString status;
+    QString status, caption;
     bool twoAfterStart = false, threeAfterStart = true, twoAfterEnd = true;
     RecordReason twoReason = RecordReason::Hand;
     dialog.onCaptureStarted = [&] {
@@ -81,6 +81,7 @@ TEST_F(StationSchedule, AStartRestartsAHandRecordingAndTheEndStopsOnlyWhatTheSch
         twoReason = dialog.recording_->reason(2);
         threeAfterStart = dialog.recording_->IsRecording(3);
         status = qobject_cast<QLabel*>(dialog.Control(ids::kStatusText))->text();
+        caption = qobject_cast<QLabel*>(dialog.Control(ids::kFirstCaption + 1))->text();
         CheckAt(dialog, "20070325150000");
         twoAfterEnd = dialog.recording_->IsRecording(2);
         // A hand recording runs past its camera's end.
@@ -92,6 +93,7 @@ TEST_F(StationSchedule, AStartRestartsAHandRecordingAndTheEndStopsOnlyWhatTheSch
     EXPECT_EQ(twoReason, RecordReason::Schedule);
     EXPECT_FALSE(threeAfterStart);
     EXPECT_EQ(status, resources->Text(164) + "  " + resources->Text(167));
+    EXPECT_EQ(caption, resources->Text(155));  // camera 2, scheduled recording
     EXPECT_FALSE(twoAfterEnd);
     ASSERT_EQ(list.entries().size(), 3u);
     // By hand until 14:30:00, then by the schedule until 15:00:00, then by hand again.
