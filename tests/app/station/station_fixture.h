@@ -17,6 +17,26 @@
 
 namespace ovistra::testing {
 
+// A main window that acts for its test once its capture runs, with the recording control
+// in reach.
+class RecordingDialog : public CQuorvaneDlg {
+public:
+    using CQuorvaneDlg::CQuorvaneDlg;
+    ~RecordingDialog() override { CloseMailbox(); }
+    using CQuorvaneDlg::recording_;
+
+    std::function<void()> onCaptureStarted;
+
+protected:
+    int StartCapture() override {
+        const int result = CQuorvaneDlg::StartCapture();
+        if (result == 0 && onCaptureStarted) {
+            onCaptureStarted();
+        }
+        return result;
+    }
+};
+
 class StationFixture : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -45,23 +45,7 @@ private:
         std::make_shared<media::SimulatedDevice>(media::SimDeviceConfig{});
 };
 
-class RecordingDialog : public CQuorvaneDlg {
-public:
-    using CQuorvaneDlg::CQuorvaneDlg;
-    ~RecordingDialog() override { CloseMailbox(); }
-    using CQuorvaneDlg::recording_;
-
-    std::function<void()> onCaptureStarted;
-
-protected:
-    int StartCapture() override {
-        const int result = CQuorvaneDlg::StartCapture();
-        if (result == 0 && onCaptureStarted) {
-            onCaptureStarted();
-        }
-        return result;
-    }
-};
+using ovistra::testing::RecordingDialog;
 
 class StationRecording : public ovistra::testing::StationFixture {
 protected:

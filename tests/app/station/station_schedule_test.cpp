@@ -15,23 +15,10 @@ namespace {
 
 using namespace ovistra;
 
-class ScheduleDialog : public CQuorvaneDlg {
+class ScheduleDialog : public ovistra::testing::RecordingDialog {
 public:
-    using CQuorvaneDlg::CQuorvaneDlg;
-    ~ScheduleDialog() override { CloseMailbox(); }
+    using RecordingDialog::RecordingDialog;
     using CQuorvaneDlg::CheckSchedules;
-    using CQuorvaneDlg::recording_;
-
-    std::function<void()> onCaptureStarted;
-
-protected:
-    int StartCapture() override {
-        const int result = CQuorvaneDlg::StartCapture();
-        if (result == 0 && onCaptureStarted) {
-            onCaptureStarted();
-        }
-        return result;
-    }
 };
 
 class StationSchedule : public ovistra::testing::StationFixture {
