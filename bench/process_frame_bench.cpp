@@ -1,0 +1,81 @@
+// One camera's detection tick: conversion, grey plane and the comparison through the loaded
+// analysis library, on two noisy frames with a moving object; beside OpenCV doing the same
+// steps when it is installed.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "bench_frames.h"
+#include "c_detector_record.h"
+
+#ifdef HAVE_OPENCV
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#endif
+
+namespace {
+
+using namespace bench;
+
+// Two frames of the noisy scene, a bright object moved between them.
+std::vector<std::vector<uint8_t>> MovingObjectFrames() {
+    std::vector<std::vector<uint8_t>> frames;
+    for (int i = 0; i < 2; ++i) {
+        std::vector<uint8_t> frame = Yuy2Frame(10 + i);
+        for (int y = 200; y < 290; ++y) {
+            for (int x = 260 + 40 * i; x < 380 + 40 * i; ++x) {
+                frame[(static_cast<size_t>(y) * kWidth + x) * 2] = 235;
+            }
+        }
+        frames.push_back(std::move(frame));
+    }
+    return frames;
+}
+
+void BM_ProcessFrame(benchmark::State& state) {
+    const auto frames = MovingObjectFrames();
+    ovistra::CDetectorRecord record(VIGIMOT_LIBRARY);
+    if (record.availability() != ovistra::CDetectorRecord::Availability::Ready) {
+        state.SkipWithError("the analysis library could not be loaded");
+        return;
+    }
+    record.SetFrameRect(0, 0, kWidth, kHeight);
+    record.SetDiffThreshold(50);
+    size_t i = 0;
+    for (auto _ : state) {
+        record.ProcessFrame(frames[i++ & 1].data());
+        uint32_t alarm = 0;
+        record.QueryAlarm(&alarm);
+        benchmark::DoNotOptimize(alarm);
+    }
+    PerFrame(state, kYuy2Bytes);
+}
+BENCHMARK(BM_ProcessFrame);
+
+#ifdef HAVE_OPENCV
+void BM_Peer_OpenCV_ProcessFrame(benchmark::State& state) {
+    auto frames = MovingObjectFrames();
+    cv::Mat bgr, flipped, grey[2], diff, mask, eroded;
+    const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3));
+    size_t i = 0;
+    for (auto _ : state) {
+        const cv::Mat yuy2(kHeight, kWidth, CV_8UC2, frames[i & 1].data());
+        cv::cvtColor(yuy2, bgr, cv::COLOR_YUV2BGR_YUY2);
+        cv::flip(bgr, flipped, 0);
+        cv::cvtColor(flipped, grey[i & 1], cv::COLOR_BGR2GRAY);
+        if (i > 0) {
+            cv::absdiff(grey[0], grey[1], diff);
+            cv::threshold(diff, mask, 50, 255, cv::THRESH_BINARY);
+            cv::erode(mask, eroded, kernel);
+            benchmark::DoNotOptimize(cv::boundingRect(eroded));
+        }
+        ++i;
+    }
+    PerFrame(state, kYuy2Bytes);
+}
+BENCHMARK(BM_Peer_OpenCV_ProcessFrame);
+#endif
+
+}  // namespace
+
+BENCHMARK_MAIN();
