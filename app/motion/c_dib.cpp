@@ -44,12 +44,12 @@ qint64 CDib::Read(const QString& path) {
 
 qint64 CDib::Read(QIODevice& file) {
     Clear();
-    const QByteArray fileHeader = file.read(kFileHeaderBytes);
-    if (fileHeader.size() < kFileHeaderBytes ||
-        qFromLittleEndian<uint16_t>(fileHeader.constData()) != kBitmapType) {
+    char fileHeader[kFileHeaderBytes];
+    if (file.read(fileHeader, kFileHeaderBytes) != kFileHeaderBytes ||
+        qFromLittleEndian<uint16_t>(fileHeader) != kBitmapType) {
         return 0;
     }
-    const uint32_t offBits = qFromLittleEndian<uint32_t>(fileHeader.constData() + 10);
+    const uint32_t offBits = qFromLittleEndian<uint32_t>(fileHeader + 10);
     const qint64 fileSize = file.size();
     // The pixels start after the headers and inside the file.
     if (offBits < kFileHeaderBytes + kInfoHeaderBytes || offBits > fileSize) {
