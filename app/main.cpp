@@ -142,6 +142,7 @@ int main(int argc, char** argv) {
     station.UseCaptureDevices(devices.list.get(), devices.simulated);
     station.ShowWindow(showWindow);
     station.RecordAtStart(options.recordCameras, options.recordAll);
+    station.DetectAtStart(options.detect);
     ovistra::platform::TerminationSignals termination([&station] { station.RequestExit(); });
     if (options.durationSeconds) {
         station.ExitAfter(*options.durationSeconds);

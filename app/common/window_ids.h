@@ -28,6 +28,7 @@ constexpr uint32_t kPictureBrowserClosed = 1725;
 constexpr uint32_t kMotionSetConfirmed = 1825;
 constexpr uint32_t kMotionSetCancelled = 1826;
 constexpr uint32_t kPlaybackToggle = 2025;
+constexpr uint32_t kSoundNotify = 2029;
 constexpr uint32_t kShowPasswordPrompt = 1125;
 constexpr uint32_t kColoursChanged = 1126;
 constexpr uint32_t kColoursReset = 1127;
@@ -95,6 +96,7 @@ constexpr int kTextCyclingCaption = 203;
 constexpr int kTextStamped = 210;
 constexpr int kTextPlain = 211;
 constexpr int kTextKindHand = 217;
+constexpr int kTextNoMotionCamera = 225;
 constexpr int kCaptionRecording = 218;
 constexpr int kTextAlreadyRunning = 228;
 

@@ -94,6 +94,7 @@ int CQuorvaneApp::Run() {
     context.recordings = recordings_.get();
     context.recordAtStart = recordAtStart_;
     context.recordAllAtStart = recordAllAtStart_;
+    context.detectAtStart = detectAtStart_;
     bool started = false;
     {
         CQuorvaneDlg dialog(context);

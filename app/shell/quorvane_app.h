@@ -46,6 +46,8 @@ public:
         recordAtStart_ = std::move(cameras);
         recordAllAtStart_ = all;
     }
+    // Starts motion detection once capture runs.
+    void DetectAtStart(bool detect) { detectAtStart_ = detect; }
 
     // The capture devices the run offers; they outlive Run.
     void UseCaptureDevices(const media::DeviceList* devices, bool simulated) {
@@ -68,6 +70,7 @@ private:
     bool showWindow_ = true;
     std::vector<int> recordAtStart_;
     bool recordAllAtStart_ = false;
+    bool detectAtStart_ = false;
     CQuorvaneDlg* dialog_ = nullptr;
     bool exitRequested_ = false;
 };

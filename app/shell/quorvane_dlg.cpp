@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "c_sound_player.h"
 #include "capture_graph.h"
 #include "colour_scheme.h"
 #include "custom_settings.h"
@@ -48,6 +49,10 @@ CQuorvaneDlg::CQuorvaneDlg(const StationContext& context, QWidget* parent)
       keyboardLock_(this, Handle(), ids::kUnlockRequest) {
     RecordingHost& recordingHost = *this;
     recording_ = std::make_unique<RecordingControl>(recordingHost, context_.recordings);
+    DetectionHost& detectionHost = *this;
+    detection_ = std::make_unique<DetectionRun>(detectionHost, [library = context_.detectorLibrary] {
+        return std::make_unique<CDetectorRecord>(library);
+    });
     // Defaults are in force (RegistrySettings); the colours come from the settings file now,
     // before the window exists.
     displayMode_.SwitchForStation();
@@ -178,6 +183,9 @@ void CQuorvaneDlg::OnTimer(uintptr_t id) {
             KillTimer(ids::kStartCaptureTimer);
             StartCapture();
             break;
+        case ids::kMotionTimer:
+            OnMotionTick();
+            break;
         case ids::kLayoutTimer:
             KillTimer(ids::kLayoutTimer);
             OnLayoutTimer();
@@ -222,6 +230,13 @@ platform::LResult CQuorvaneDlg::OnMessage(uint32_t msg, platform::WParam w, plat
         case ids::kRecordSetConfirmed:
         case ids::kRecordSetCancelled:
             OnRecordSetAnswer(msg == ids::kRecordSetConfirmed);
+            break;
+        case ids::kMotionSetConfirmed:
+        case ids::kMotionSetCancelled:
+            OnMotionSetAnswer(msg == ids::kMotionSetConfirmed);
+            break;
+        case ids::kSoundNotify:
+            OnSoundNotification();
             break;
         case ids::kScheduleConfirmed:
         case ids::kScheduleCancelled:
@@ -272,6 +287,12 @@ void CQuorvaneDlg::OnCommand(int id) {
         case ids::kScheduleButton:
             OnScheduleButton();
             break;
+        case ids::kMotionButton:
+            ToggleMotionDetection();
+            break;
+        case ids::kMotionSetButton:
+            OnMotionSetButton();
+            break;
         default:
             OnFeatureCommand(id);
             break;
@@ -308,6 +329,7 @@ void CQuorvaneDlg::DestroyWindow() {
         switchingStopped_ = true;
     }
     StopAllRecordings();
+    soundPlayer_.reset();
     StopCaptureGraph();
     CloseDeviceControl();
     store_.SaveOpenedGroups(settings_, openedDialogs_);

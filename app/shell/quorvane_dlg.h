@@ -14,6 +14,7 @@
 
 #include "camera_switcher.h"
 #include "capture_device.h"
+#include "detection_run.h"
 #include "device_control.h"
 #include "display_mode.h"
 #include "keyboard_lock.h"
@@ -30,8 +31,10 @@ class QPushButton;
 namespace ovistra {
 
 class CaptureGraph;
+class CMotionSet;
 class CRecordSetDlg;
 class CScheduleRecord;
+class CSoundPlayer;
 class RecordingList;
 class ResourceLibrary;
 namespace media {
@@ -52,9 +55,14 @@ struct StationContext {
     std::vector<int> recordAtStart;       // cameras recorded once capture runs
     bool recordAllAtStart = false;        // the all-cameras record button once capture runs
     std::shared_ptr<const AudioInputList> audioInputs;  // null: the machine's sound inputs
+    bool detectAtStart = false;  // the motion button once capture runs
+    QString detectorLibrary;     // empty: the analysis library among the station's folders
 };
 
-class CQuorvaneDlg : public QDialog, public platform::MessageWindow, protected RecordingHost {
+class CQuorvaneDlg : public QDialog,
+                     public platform::MessageWindow,
+                     protected RecordingHost,
+                     protected DetectionHost {
     Q_OBJECT
 
 public:
@@ -202,6 +210,36 @@ protected:
     void OnScheduleAnswer(bool confirmed);
     ScheduleCheck scheduleCheck_;
     CScheduleRecord* scheduleDlg_ = nullptr;  // a child, from its first opening on
+
+    // --- motion detection (quorvane_dlg_motion.cpp)
+    static constexpr int kAlarmFrameIds[4] = {1050, 1121, 1123, 1122};  // camera 1..4
+    DetectionRun::Settings CurrentDetectionSettings() const;
+    void ToggleMotionDetection();
+    void OnMotionTick();  // timer 915
+    void StartDetectionAsked();  // the run's --detect, once capture runs
+    // Shown while detection runs, where the layout has room for them.
+    void ShowAlarmFrames();
+    void OnSoundNotification();  // 2029
+    // The motion settings dialog: button 1116 opens and closes it, 1825/1826 answer it.
+    void OnMotionSetButton();
+    void OnMotionSetAnswer(bool confirmed);
+    bool CameraRecorded(int camera) const override;
+    bool CameraRecordedBySchedule(int camera) const override;
+    void ToggleCameraRecording(int camera, bool byAlarm) override;
+    void StartDetectionTimer(uint32_t periodMs) override;
+    void StopDetectionTimer() override;
+    void TellNoCameraSelected() override;
+    void ShowDetectionRunning(bool running) override;
+    void ColourAlarmFrame(int camera, bool alarm) override;
+    void StartAlarmSound() override;
+    void StopAlarmSound() override;
+    void AlarmStarted(int camera) override;
+    void AlarmEnded(int camera) override;
+    void DetectionUnavailable(CDetectorRecord::Availability why) override;
+
+    std::unique_ptr<DetectionRun> detection_;
+    std::unique_ptr<CSoundPlayer> soundPlayer_;  // from the first alarm with sound on
+    CMotionSet* motionSetDlg_ = nullptr;         // a child, from its first opening on
 
 private:
     bool OnInitDialog();

@@ -97,6 +97,7 @@ int CQuorvaneDlg::StartCapture() {
          {"name", QString::fromStdString(captureGraph_->device()->FriendlyName())}});
     recording_->SetSetup(CurrentRecordingSetup());
     StartRecordingsAsked();
+    StartDetectionAsked();
     return 0;
 }
 

@@ -20,7 +20,6 @@ namespace ovistra {
 namespace {
 
 constexpr int kCameras = RegistrySettings::kCameras;
-constexpr int kAlarmIds[kCameras] = {1050, 1121, 1123, 1122};
 constexpr uint32_t kLayoutRefreshMs = 300;
 const QColor kActiveColour(255, 0, 0);
 const QColor kNormalFrameColour(0, 0, 255);
@@ -81,7 +80,8 @@ void CQuorvaneDlg::ApplyLayout() {
         Place(Control(ids::kFirstStrip + camera), layout_.strips[camera], layout_.stripsShown);
         Place(Control(ids::kFirstCaption + camera), layout_.captions[camera],
               layout_.captionsShown);
-        Place(Control(kAlarmIds[camera]), layout_.alarms[camera], layout_.alarmsShown);
+        Place(Control(kAlarmFrameIds[camera]), layout_.alarms[camera],
+              layout_.alarmsShown && detection_->running());
     }
     Place(Control(ids::kLargePicture), layout_.large, layout_.largeShown);
     Place(Control(ids::kLargeStrip), layout_.largeStrip, layout_.largeShown && !fullScreen_);

@@ -17,6 +17,7 @@ enum class Option {
     SimName,
     SimSettle,
     Record,
+    Detect,
     Clock,
     Set,
     Help,
@@ -50,6 +51,8 @@ constexpr OptionInfo kOptions[] = {
      "Simulated pictures roll MS ms after an input change"},
     {"--record", Option::Record, true, "CAMERAS|all",
      "Record cameras (e.g. 1,3) or all from the start"},
+    {"--detect", Option::Detect, false, "",
+     "Start motion detection once capture runs (the motion button)"},
     {"--clock", Option::Clock, true, "YYYY-mm-ddTHH:MM:SS",
      "The station's clock starts at this local time"},
     {"--set", Option::Set, true, "NAME=VALUE", "Override setting NAME for this run (repeatable)"},
@@ -241,6 +244,7 @@ QString ApplyValue(Option option, const QString& value, RunOptions& o) {
         case Option::Headless:
         case Option::Events:
         case Option::Window:
+        case Option::Detect:
         case Option::Help:
         case Option::Version:
             break;
@@ -258,6 +262,9 @@ void ApplyFlag(Option option, RunOptions& o) {
             break;
         case Option::Window:
             o.window = true;
+            break;
+        case Option::Detect:
+            o.detect = true;
             break;
         case Option::Help:
             o.help = true;

@@ -169,8 +169,10 @@ bool SettingsStore::LoadMotionSettings(RegistrySettings& s) const {
     if (!key.OpenForRead(RegistryRoot::CurrentUser, kProgramKey)) {
         return false;
     }
-    ReadInRange(key, "MotionDetectCamera", s.motionDetectCamera, 0, kMaskMax);
-    ReadInRange(key, "SenseMode", s.senseMode, 0, 255);
+    // Only the low four bits select cameras; higher ones are kept as stored and ignored.
+    key.ReadDword("MotionDetectCamera", &s.motionDetectCamera);
+    // A threshold of 0 would alarm on noise alone.
+    ReadInRange(key, "SenseMode", s.senseMode, 1, 255);
     ReadInRange(key, "DetectingAction", s.detectingAction, 0, kMaskMax);
     key.ReadString("AppPath", &s.appPath);
     return true;

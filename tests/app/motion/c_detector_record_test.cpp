@@ -5,34 +5,18 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <vector>
 
 #include "grey_plane.h"
+#include "yuy2_scene.h"
 
 namespace {
 
 using ovistra::CDetectorRecord;
+using ovistra::testing::Yuy2Scene;
 
 constexpr int kW = CDetectorRecord::kWidth;
 constexpr int kH = CDetectorRecord::kHeight;
-
-// A grey YUY2 frame of luma `level` with a few levels of noise, and optionally a 60x60 block
-// of luma `objectLevel` at (300, 200).
-std::vector<uint8_t> Frame(uint32_t seed, int level, int noise, int objectLevel = -1) {
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<int> jitter(-noise, noise);
-    std::vector<uint8_t> frame(size_t{kW} * kH * 2);
-    for (int y = 0; y < kH; ++y) {
-        for (int x = 0; x < kW; ++x) {
-            const bool inObject = objectLevel >= 0 && x >= 300 && x < 360 && y >= 200 && y < 260;
-            const int luma = inObject ? objectLevel : level + jitter(random);
-            frame[(size_t{kW} * y + x) * 2] = static_cast<uint8_t>(std::clamp(luma, 0, 255));
-            frame[(size_t{kW} * y + x) * 2 + 1] = 128;
-        }
-    }
-    return frame;
-}
 
 uint32_t Alarm(const CDetectorRecord& record) {
     uint32_t alarm = 7;
@@ -54,17 +38,17 @@ TEST(CDetectorRecord, AStillSceneStaysQuietAndAnObjectAlarmsOnTheFrameItAppears)
     record.SetFrameRect(0, 0, kW, kH);
     record.SetDiffThreshold(50);
     // The first frame has nothing to be compared with (not even a blank plane).
-    record.ProcessFrame(Frame(1, 120, 3).data());
+    record.ProcessFrame(Yuy2Scene(1, 120, 3).data());
     EXPECT_EQ(Alarm(record), 0u);
     for (uint32_t tick = 0; tick < 100; ++tick) {
-        record.ProcessFrame(Frame(tick + 2, 120, 3).data());
+        record.ProcessFrame(Yuy2Scene(tick + 2, 120, 3).data());
         ASSERT_EQ(Alarm(record), 0u) << tick;
     }
-    record.ProcessFrame(Frame(200, 120, 3, 240).data());
+    record.ProcessFrame(Yuy2Scene(200, 120, 3, 240).data());
     EXPECT_EQ(Alarm(record), 1u);
     // Held until the next comparison, which the object standing still ends.
     EXPECT_EQ(Alarm(record), 1u);
-    record.ProcessFrame(Frame(201, 120, 3, 240).data());
+    record.ProcessFrame(Yuy2Scene(201, 120, 3, 240).data());
     EXPECT_EQ(Alarm(record), 0u);
 }
 
@@ -93,8 +77,8 @@ TEST(CDetectorRecord, OnlyADifferenceAboveTheThresholdCounts) {
         CDetectorRecord record(VIGIMOT_LIBRARY);
         record.SetFrameRect(0, 0, kW, kH);
         record.SetDiffThreshold(240);
-        record.ProcessFrame(Frame(1, base, 0).data());
-        record.ProcessFrame(Frame(1, base, 0, c.object).data());
+        record.ProcessFrame(Yuy2Scene(1, base, 0).data());
+        record.ProcessFrame(Yuy2Scene(1, base, 0, c.object).data());
         EXPECT_EQ(Alarm(record), c.alarm) << "grey difference " << GreyOf(c.object) - GreyOf(base);
     }
 }
@@ -111,8 +95,8 @@ TEST(CDetectorRecord, WithoutTheLibraryOrItsEntryFramesNeverAlarm) {
         CDetectorRecord record(c.path);
         EXPECT_EQ(record.availability(), c.availability);
         record.SetFrameRect(0, 0, kW, kH);
-        record.ProcessFrame(Frame(1, 20, 0).data());
-        record.ProcessFrame(Frame(2, 20, 0, 250).data());
+        record.ProcessFrame(Yuy2Scene(1, 20, 0).data());
+        record.ProcessFrame(Yuy2Scene(2, 20, 0, 250).data());
         EXPECT_EQ(Alarm(record), 0u);
     }
 }

@@ -120,7 +120,7 @@ TEST_F(Settings, WildNumbersKeepTheirDefaults) {
         "\"FrameRateAll\"=dword:ffffffff\n\"Intervaltime\"=dword:ffffffff\n"
         "\"Distime\"=dword:0000ea61\n\"EachTime\"=dword:0000004f\n"
         "\"CameraAudio\"=dword:00000009\n\"TimeStamp\"=dword:00000010\n"
-        "\"MotionDetectCamera\"=dword:00000010\n\"ScheduleCamera\"=dword:80000001\n"
+        "\"ScheduleCamera\"=dword:80000001\n"
         "\"DetectingAction\"=dword:00000100\n\"SenseMode\"=dword:00000100\n"
         "\"Brightness\"=dword:00000100\n\"FrameSpeed\"=dword:00000476\n"
         "\"SelectDis\"=dword:00000007\n");
@@ -137,6 +137,26 @@ TEST_F(Settings, WildNumbersKeepTheirDefaults) {
     EXPECT_EQ(s.eachTimeMs.Get(), 80u);
     EXPECT_EQ(s.cameraAudio, 4u);
     EXPECT_EQ(s.frameSpeed, 1136u);
+}
+
+TEST_F(Settings, MotionValuesKeepTheirBitsAndAThresholdAboveZero) {
+    struct Case {
+        const char* stored;
+        uint32_t cameras, senseMode;
+    } const cases[] = {
+        // High camera bits stay as stored; whoever reads the mask looks at the low four.
+        {"\"MotionDetectCamera\"=dword:00000013\n", 0x13, 200},
+        {"\"MotionDetectCamera\"=dword:00000010\n", 0x10, 200},
+        {"\"SenseMode\"=dword:00000000\n", 0, 200},
+        {"\"SenseMode\"=dword:00000001\n", 0, 1},
+        {"\"SenseMode\"=dword:000000ff\n", 0, 255},
+    };
+    for (const Case& c : cases) {
+        WriteKey(c.stored);
+        const RegistrySettings s = Loaded();
+        EXPECT_EQ(s.motionDetectCamera, c.cameras) << c.stored;
+        EXPECT_EQ(s.senseMode, c.senseMode) << c.stored;
+    }
 }
 
 TEST_F(Settings, CameraNamesThatChangeAreReported) {

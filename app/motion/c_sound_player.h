@@ -1,0 +1,48 @@
+// Plays one sound file over and over: the alarm sound. The pipeline reports to a window by a
+// posted message; the window hands the message back to DrainEvents, which starts the sound
+// again at its end.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+#include "message_window.h"
+
+typedef struct _GstElement GstElement;
+
+namespace ovistra {
+
+class CSoundPlayer {
+public:
+    // "fake" in OVISTRA_AUDIO_SINK plays into a clocked fake sink (tests, machines without
+    // sound); anything else, or nothing, the machine's default audio output.
+    static constexpr const char* kSinkVariable = "OVISTRA_AUDIO_SINK";
+
+    // Every report of the pipeline posts `message` (no parameters) to `notify`.
+    CSoundPlayer(platform::WindowHandle notify, uint32_t message);
+    ~CSoundPlayer();
+    CSoundPlayer(const CSoundPlayer&) = delete;
+    CSoundPlayer& operator=(const CSoundPlayer&) = delete;
+
+    // False when the file is missing or cannot be played, or there is no audio output; the
+    // player then stays silent.
+    bool Open(const QString& path);
+    bool Start();  // false without an opened file
+    bool Stop();
+    // On the notification message: handles what the pipeline reported; at the end of the
+    // sound it plays from the beginning again.
+    void DrainEvents();
+
+    bool playing() const { return playing_; }
+    // Times the sound reached its end and was started again.
+    int repeats() const { return repeats_; }
+
+private:
+    platform::WindowHandle notify_;
+    uint32_t message_;
+    GstElement* pipeline_ = nullptr;
+    bool playing_ = false;
+    int repeats_ = 0;
+};
+
+}  // namespace ovistra

@@ -1,0 +1,206 @@
+// The main window's motion detection: the motion button and timer handed to the detection run,
+// what the run asks of the window (recordings, the alarm sound, the alarm frames), and the
+// motion settings dialog.
+#include <QPushButton>
+
+#include "c_motion_set.h"
+#include "c_sound_player.h"
+#include "capture_graph.h"
+#include "colour_scheme.h"
+#include "event_log.h"
+#include "folders.h"
+#include "frame_grabber.h"
+#include "message_box.h"
+#include "quorvane_dlg.h"
+#include "resource_library.h"
+#include "window_ids.h"
+
+namespace ovistra {
+namespace {
+
+constexpr int kCameras = DetectionRun::kCameras;
+const QColor kDetectingColour(255, 0, 0);
+const QColor kDetectionStoppedColour(0, 255, 100);
+const QColor kAlarmColour(255, 0, 0);
+
+QString CameraField(int camera) {
+    return QString::number(camera);
+}
+
+}  // namespace
+
+DetectionRun::Settings CQuorvaneDlg::CurrentDetectionSettings() const {
+    return {settings_.motionDetectCamera, settings_.senseMode, settings_.detectingAction};
+}
+
+void CQuorvaneDlg::ToggleMotionDetection() {
+    detection_->Toggle(CurrentDetectionSettings());
+}
+
+void CQuorvaneDlg::OnMotionTick() {
+    for (int camera = 1; camera <= kCameras; ++camera) {
+        if (!detection_->HasDetector(camera)) {
+            continue;
+        }
+        if (!captureGraph_) {
+            detection_->CheckCameraMotion(camera, nullptr);
+            continue;
+        }
+        // The lease keeps the frame whole while the detector reads it.
+        const media::FrameGrabber::Lease lease =
+            captureGraph_->router().grabber(camera - 1).GetBuffer();
+        detection_->CheckCameraMotion(camera, lease.data());
+    }
+}
+
+void CQuorvaneDlg::OnMotionSetButton() {
+    if (!motionSetDlg_) {
+        motionSetDlg_ = new CMotionSet(*context_.resources, Handle(), this);
+        motionSetDlg_->SetValues(
+            {settings_.motionDetectCamera, settings_.senseMode, settings_.detectingAction});
+        // From now on the motion settings are written at exit.
+        openedDialogs_.motion = true;
+    } else if (motionSetDlg_->isVisible()) {
+        motionSetDlg_->hide();
+        return;
+    }
+    motionSetDlg_->show();
+}
+
+void CQuorvaneDlg::OnMotionSetAnswer(bool confirmed) {
+    if (!motionSetDlg_) {
+        return;
+    }
+    motionSetDlg_->hide();
+    if (!confirmed) {
+        return;
+    }
+    const MotionValues& values = motionSetDlg_->values();
+    settings_.motionDetectCamera = values.cameraMask;
+    settings_.senseMode = values.senseMode;
+    settings_.detectingAction = values.actions;
+    if (detection_->running()) {
+        detection_->ApplySettings(CurrentDetectionSettings());
+    }
+}
+
+void CQuorvaneDlg::OnSoundNotification() {
+    if (soundPlayer_) {
+        soundPlayer_->DrainEvents();
+    }
+}
+
+void CQuorvaneDlg::StartDetectionAsked() {
+    if (context_.detectAtStart && !detection_->running()) {
+        OnCommand(ids::kMotionButton);
+    }
+}
+
+void CQuorvaneDlg::ShowAlarmFrames() {
+    for (int camera = 0; camera < kCameras; ++camera) {
+        if (QWidget* frame = Control(kAlarmFrameIds[camera])) {
+            frame->setVisible(layout_.alarmsShown && detection_->running());
+        }
+    }
+}
+
+// --- what the detection run asks of the window
+
+bool CQuorvaneDlg::CameraRecorded(int camera) const {
+    return recording_->IsRecording(camera);
+}
+
+bool CQuorvaneDlg::CameraRecordedBySchedule(int camera) const {
+    return RecordingBySchedule(camera - 1);
+}
+
+void CQuorvaneDlg::ToggleCameraRecording(int camera, bool byAlarm) {
+    recording_->SetSetup(CurrentRecordingSetup());
+    recording_->ToggleRecording(camera, byAlarm ? RecordReason::Alarm : RecordReason::Hand);
+}
+
+void CQuorvaneDlg::StartDetectionTimer(uint32_t periodMs) {
+    SetTimer(ids::kMotionTimer, periodMs);
+}
+
+void CQuorvaneDlg::StopDetectionTimer() {
+    KillTimer(ids::kMotionTimer);
+}
+
+void CQuorvaneDlg::TellNoCameraSelected() {
+    platform::MessageBoxes::Instance().Show(ids::kTextNoMotionCamera, ids::kCaptionGeneral,
+                                            platform::MessageIcon::Information,
+                                            platform::MessageButtons::Ok, this);
+}
+
+void CQuorvaneDlg::ShowDetectionRunning(bool running) {
+    if (auto* button = qobject_cast<QPushButton*>(Control(ids::kMotionButton))) {
+        QPalette palette = button->palette();
+        palette.setColor(QPalette::Button, running ? kDetectingColour : kDetectionStoppedColour);
+        palette.setColor(QPalette::ButtonText, running ? Qt::white : Qt::black);
+        button->setPalette(palette);
+        button->update();
+    }
+    ShowAlarmFrames();
+    if (running) {
+        QStringList cameras;
+        for (int camera = 1; camera <= kCameras; ++camera) {
+            if (detection_->HasDetector(camera)) {
+                cameras << CameraField(camera);
+            }
+        }
+        EventLog::Instance().Print("detection-started",
+                                   {{"cameras", cameras.join(QLatin1Char(','))},
+                                    {"tick", QString::number(detection_->tickMs())}});
+    } else {
+        EventLog::Instance().Print("detection-stopped");
+    }
+}
+
+void CQuorvaneDlg::ColourAlarmFrame(int camera, bool alarm) {
+    QWidget* frame = Control(kAlarmFrameIds[camera - 1]);
+    if (!frame) {
+        return;
+    }
+    const ColourScheme& scheme = CurrentColourScheme();
+    const QColor colour = alarm ? kAlarmColour
+                                : QColor(scheme.backgroundRed, scheme.backgroundGreen,
+                                         scheme.backgroundBlue);
+    frame->setStyleSheet(QStringLiteral("background-color: %1; border: 1px solid rgb(20, 24, 30);")
+                             .arg(colour.name()));
+}
+
+void CQuorvaneDlg::StartAlarmSound() {
+    if (!soundPlayer_) {
+        soundPlayer_ = std::make_unique<CSoundPlayer>(Handle(), ids::kSoundNotify);
+        // A missing or unplayable file leaves the alarm silent; it goes on all the same.
+        if (!soundPlayer_->Open(
+                platform::JoinPath(programFolder(), QStringLiteral("Alarm.wav")))) {
+            EventLog::Instance().Print("alarm-sound-unavailable");
+        }
+    }
+    soundPlayer_->Start();
+}
+
+void CQuorvaneDlg::StopAlarmSound() {
+    if (soundPlayer_) {
+        soundPlayer_->Stop();
+    }
+}
+
+void CQuorvaneDlg::AlarmStarted(int camera) {
+    EventLog::Instance().Print("alarm-started", {{"camera", CameraField(camera)}});
+}
+
+void CQuorvaneDlg::AlarmEnded(int camera) {
+    EventLog::Instance().Print("alarm-ended", {{"camera", CameraField(camera)}});
+}
+
+void CQuorvaneDlg::DetectionUnavailable(CDetectorRecord::Availability why) {
+    EventLog::Instance().Print(
+        "detection-unavailable",
+        {{"reason", why == CDetectorRecord::Availability::NoLibrary ? QStringLiteral("library")
+                                                                    : QStringLiteral("export")}});
+}
+
+}  // namespace ovistra

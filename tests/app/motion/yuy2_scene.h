@@ -1,0 +1,30 @@
+// Test frames for the detectors: a grey 640x480 YUY2 scene with a few levels of noise and
+// optionally an object.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace ovistra::testing {
+
+// Luma `level` with noise of +-`noise`, and optionally a 60x60 block of luma `objectLevel` at
+// (300, 200).
+inline std::vector<uint8_t> Yuy2Scene(uint32_t seed, int level, int noise, int objectLevel = -1) {
+    constexpr int kW = 640, kH = 480;
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> jitter(-noise, noise);
+    std::vector<uint8_t> frame(size_t{kW} * kH * 2);
+    for (int y = 0; y < kH; ++y) {
+        for (int x = 0; x < kW; ++x) {
+            const bool inObject = objectLevel >= 0 && x >= 300 && x < 360 && y >= 200 && y < 260;
+            const int luma = inObject ? objectLevel : level + jitter(random);
+            frame[(size_t{kW} * y + x) * 2] = static_cast<uint8_t>(std::clamp(luma, 0, 255));
+            frame[(size_t{kW} * y + x) * 2 + 1] = 128;
+        }
+    }
+    return frame;
+}
+
+}  // namespace ovistra::testing

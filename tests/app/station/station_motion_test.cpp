@@ -1,0 +1,177 @@
+// Motion detection from the main window on the simulated device: an object seen by a watched
+// camera raises an alarm that records, sounds and blinks until the scene stays still; the
+// motion button shows its state; the motion settings dialog is opened, answered and written.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QPushButton>
+
+#include "c_motion_set.h"
+#include "c_sound_player.h"
+#include "recording_list.h"
+#include "settings_store.h"
+#include "sim_device.h"
+#include "station_fixture.h"
+
+namespace {
+
+using namespace ovistra;
+
+class MotionDialog : public ovistra::testing::RecordingDialog {
+public:
+    using RecordingDialog::RecordingDialog;
+    using CQuorvaneDlg::detection_;
+    using CQuorvaneDlg::motionSetDlg_;
+    using CQuorvaneDlg::soundPlayer_;
+
+    QColor ButtonColour() const {
+        auto* button = qobject_cast<QPushButton*>(Control(ids::kMotionButton));
+        return button ? button->palette().color(QPalette::Button) : QColor();
+    }
+    bool FrameShown(int camera) const { return Control(kAlarmFrameIds[camera - 1])->isVisible(); }
+    bool FrameRed(int camera) const {
+        return Control(kAlarmFrameIds[camera - 1])->styleSheet().contains("#ff0000");
+    }
+};
+
+class StationMotion : public ovistra::testing::StationFixture {
+protected:
+    void SetUp() override {
+        gst_init(nullptr, nullptr);
+        qputenv(CSoundPlayer::kSinkVariable, "fake");
+        StationFixture::SetUp();
+        context.devices = &devices;
+        context.recordings = &list;
+        context.detectorLibrary = VIGIMOT_LIBRARY;
+        ASSERT_TRUE(registry.CreateKey(SettingsStore::kProgramKey));
+        ASSERT_TRUE(AddRunOverride(registry, "RecordPath", dir.filePath("rec"), nullptr));
+        QDir().mkpath(context.programFolder);
+        ASSERT_TRUE(QFile::copy(ALARM_WAV, context.programFolder + "Alarm.wav"));
+    }
+    void StoreMotionSettings(uint32_t cameras, uint32_t senseMode, uint32_t actions) {
+        RegistrySettings stored;
+        stored.motionDetectCamera = cameras;
+        stored.senseMode = senseMode;
+        stored.detectingAction = actions;
+        ASSERT_TRUE(SettingsStore(registry).SaveMotionSettings(stored));
+    }
+    void AddDevice(std::vector<media::SimMotionSpan> motions) {
+        media::SimDeviceConfig config;
+        config.motions = std::move(motions);
+        devices.Add(media::DeviceCategory::VideoInput,
+                    std::make_shared<media::SimulatedDevice>(std::move(config)));
+    }
+
+    media::StaticDeviceList devices;
+    RecordingList list{dir.path() + "/program/"};
+};
+
+TEST_F(StationMotion, AnAlarmRecordsSoundsAndBlinksUntilTheSceneStaysStill) {
+    AddDevice({{2, 1.0, 2.0}});
+    StoreMotionSettings(2, 50, 3);
+    context.detectAtStart = true;
+    MotionDialog dialog(context);
+    bool recordedByAlarm = false, sounded = false, blinkedRed = false, otherAlarm = false;
+    bool shownWhileRunning = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!dialog.detection_->running()) {
+            return;
+        }
+        shownWhileRunning = dialog.FrameShown(2) && !dialog.FrameRed(1);
+        recordedByAlarm |= dialog.recording_->IsRecording(2) &&
+                           dialog.recording_->reason(2) == RecordReason::Alarm;
+        sounded |= dialog.soundPlayer_ && dialog.soundPlayer_->playing();
+        blinkedRed |= dialog.FrameRed(2);
+        for (int camera : {1, 3, 4}) {
+            otherAlarm |= dialog.detection_->AlarmActive(camera) || dialog.FrameRed(camera);
+        }
+    });
+    QColor runningColour, stoppedColour;
+    bool alarmOverBeforeStop = false, shownAfterStop = true;
+    dialog.onCaptureStarted = [&] {
+        // Camera 2 alone, so it gets every frame; the others keep their last picture.
+        for (int button : {1011, 1013, 1014}) {
+            dialog.OnCommand(button);
+        }
+        watch.start(50);
+    };
+    ovistra::testing::StationFixture::AfterLoopStarts(dialog, 7500, [&] {
+        runningColour = dialog.ButtonColour();
+        alarmOverBeforeStop = !dialog.detection_->AlarmActive(2) && !dialog.FrameRed(2) &&
+                              !dialog.recording_->IsRecording(2) &&
+                              !(dialog.soundPlayer_ && dialog.soundPlayer_->playing());
+        dialog.OnCommand(ids::kMotionButton);
+        stoppedColour = dialog.ButtonColour();
+        shownAfterStop = dialog.FrameShown(2);
+    });
+    EXPECT_TRUE(RunThenExit(dialog, 8000));
+    EXPECT_TRUE(recordedByAlarm);
+    EXPECT_TRUE(sounded);
+    EXPECT_TRUE(blinkedRed);
+    EXPECT_TRUE(shownWhileRunning);
+    EXPECT_FALSE(otherAlarm);
+    EXPECT_TRUE(alarmOverBeforeStop) << "an alarm ends 2.75 s after the last motion";
+    EXPECT_EQ(runningColour, QColor(255, 0, 0));
+    EXPECT_EQ(stoppedColour, QColor(0, 255, 100));
+    EXPECT_FALSE(shownAfterStop);
+    ASSERT_EQ(list.entries().size(), 1u);
+    EXPECT_EQ(list.entries()[0].kind, "Alarm");
+    EXPECT_EQ(list.entries()[0].camera, "2");
+    EXPECT_FALSE(list.entries()[0].StillRecording());
+    EXPECT_TRUE(platform::MessageBoxes::Instance().History().empty());
+}
+
+TEST_F(StationMotion, TheMotionButtonWithoutAWatchedCameraOnlyTellsTheUser) {
+    AddDevice({});
+    StoreMotionSettings(16, 200, 1);
+    MotionDialog dialog(context);
+    ovistra::testing::StationFixture::AfterLoopStarts(
+        dialog, 300, [&] { dialog.OnCommand(ids::kMotionButton); });
+    EXPECT_TRUE(RunThenExit(dialog, 600));
+    EXPECT_FALSE(dialog.detection_->running());
+    EXPECT_FALSE(dialog.FrameShown(1));
+    const auto& history = platform::MessageBoxes::Instance().History();
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].textId, ids::kTextNoMotionCamera);
+    EXPECT_EQ(history[0].captionId, ids::kCaptionGeneral);
+    EXPECT_EQ(history[0].icon, platform::MessageIcon::Information);
+}
+
+TEST_F(StationMotion, TheSettingsDialogIsToggledAnsweredAndItsGroupWrittenAtExit) {
+    AddDevice({});
+    StoreMotionSettings(1, 100, 7);
+    MotionDialog dialog(context);
+    auto check = [&](int id, bool on) {
+        qobject_cast<QAbstractButton*>(dialog.motionSetDlg_->Control(id))->setChecked(on);
+    };
+    bool closedByButton = false;
+    uint32_t camerasAfterCancel = 0;
+    ovistra::testing::StationFixture::AfterLoopStarts(dialog, 200, [&] {
+        dialog.OnCommand(ids::kMotionSetButton);
+        check(CMotionSet::kCameraBoxes[2], true);
+        dialog.OnCommand(ids::kMotionSetButton);  // closes without applying
+        closedByButton = !dialog.motionSetDlg_->isVisible();
+        dialog.OnCommand(ids::kMotionSetButton);
+        check(CMotionSet::kCameraBoxes[3], true);
+        dialog.motionSetDlg_->OnCancel();
+    });
+    ovistra::testing::StationFixture::AfterLoopStarts(dialog, 400, [&] {
+        camerasAfterCancel = dialog.settings().motionDetectCamera;
+        dialog.OnCommand(ids::kMotionSetButton);
+        check(CMotionSet::kCameraBoxes[1], true);
+        dialog.motionSetDlg_->OnConfirm();
+    });
+    EXPECT_TRUE(RunThenExit(dialog, 600));
+    EXPECT_TRUE(closedByButton);
+    EXPECT_EQ(camerasAfterCancel, 1u);
+    EXPECT_FALSE(dialog.motionSetDlg_->isVisible());
+    RegistrySettings written;
+    ASSERT_TRUE(SettingsStore(registry).LoadMotionSettings(written));
+    EXPECT_EQ(written.motionDetectCamera, 3u);
+    EXPECT_EQ(written.senseMode, 200u);
+    EXPECT_EQ(written.detectingAction, 3u);
+}
+
+}  // namespace
