@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-#include "../media/gst_ptr.h"
+#include "gst_ptr.h"
 
 namespace ovistra {
 namespace {

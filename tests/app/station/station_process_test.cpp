@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -162,6 +163,55 @@ TEST_F(StationProcess, AScheduleStartsAndEndsItsRecordingOnTheStationsClock) {
     ASSERT_EQ(list.entries().size(), 1u);
     EXPECT_EQ(list.entries()[0].kind, "Schedule");  // text 195
     EXPECT_TRUE(list.entries()[0].startTime.startsWith("14:30:0"));
+}
+
+// Seconds from the first line with `first` to the first line with `second` after it.
+qint64 SecondsBetween(const QByteArray& out, const QByteArray& first, const QByteArray& second) {
+    QDateTime from;
+    for (const QByteArray& line : out.split('\n')) {
+        const QDateTime at = QDateTime::fromString(QString::fromUtf8(line.left(19)), Qt::ISODate);
+        if (!from.isValid() && line.contains(" " + first)) {
+            from = at;
+        } else if (from.isValid() && line.contains(" " + second)) {
+            return from.secsTo(at);
+        }
+    }
+    return -1;
+}
+
+TEST_F(StationProcess, MotionOnAWatchedCameraRaisesOneAlarmRecordedUntilTheSceneStaysStill) {
+    QProcess station;
+    Start(station, {"--headless", "--duration", "16", "--detect", "--sim-motion", "2:3-5", "--set",
+                    "MotionDetectCamera=2", "--set", "DetectingAction=1", "--set",
+                    "RecordPath=" + home.filePath("rec")});
+    EXPECT_EQ(Finish(station, 90000), 0) << station.readAllStandardError().toStdString();
+    const QByteArray out = station.readAllStandardOutput();
+    const QList<QByteArray> events = Events(out);
+    EXPECT_EQ(events.count("alarm-started"), 1) << out.toStdString();
+    EXPECT_EQ(events.count("alarm-ended"), 1) << out.toStdString();
+    EXPECT_TRUE(out.contains(" alarm-started camera=2\n")) << out.toStdString();
+    EXPECT_TRUE(out.contains(" recording-started camera=2 reason=alarm ")) << out.toStdString();
+    EXPECT_EQ(events.count("recording-started"), 1) << out.toStdString();
+    // 5.5 s after the last motion seen, which is at the scripted end at the latest.
+    const qint64 stoppedAfter = SecondsBetween(out, "capture-started", "recording-stopped");
+    EXPECT_GE(stoppedAfter, 7) << out.toStdString();
+    EXPECT_LE(stoppedAfter, 5 + 8) << out.toStdString();
+    ovistra::RecordingList list(home.filePath("data/Halvorn/Brisquel/"));
+    list.Load();
+    ASSERT_EQ(list.entries().size(), 1u);
+    EXPECT_EQ(list.entries()[0].kind, "Alarm");  // text 194
+    EXPECT_EQ(list.entries()[0].camera, "2");
+    EXPECT_FALSE(list.entries()[0].StillRecording());
+}
+
+TEST_F(StationProcess, StillScenesRaiseNoAlarmOnTheFastTick) {
+    QProcess station;
+    Start(station, {"--headless", "--duration", "12", "--detect", "--set",
+                    "MotionDetectCamera=15", "--set", "SenseMode=50"});
+    EXPECT_EQ(Finish(station, 90000), 0) << station.readAllStandardError().toStdString();
+    const QByteArray out = station.readAllStandardOutput();
+    EXPECT_TRUE(out.contains(" detection-started cameras=1,2,3,4 tick=250\n")) << out.toStdString();
+    EXPECT_FALSE(Events(out).contains("alarm-started")) << out.toStdString();
 }
 
 TEST_F(StationProcess, TheDeviceIsTakenUnderEachOfItsNames) {
