@@ -166,6 +166,11 @@ void CQuorvaneDlg::ApplyColours() {
             warning->setPalette(red);
         }
     }
+    for (int camera = 1; camera <= DetectionRun::kCameras; ++camera) {
+        if (detection_->running() && !detection_->AlarmActive(camera)) {
+            ColourAlarmFrame(camera, false);
+        }
+    }
     UpdateButtonStates();
     update();
 }

@@ -137,9 +137,15 @@ void CQuorvaneDlg::ShowDetectionRunning(bool running) {
     if (auto* button = qobject_cast<QPushButton*>(Control(ids::kMotionButton))) {
         QPalette palette = button->palette();
         palette.setColor(QPalette::Button, running ? kDetectingColour : kDetectionStoppedColour);
-        palette.setColor(QPalette::ButtonText, running ? Qt::white : Qt::black);
+        palette.setColor(QPalette::ButtonText, Qt::black);
         button->setPalette(palette);
         button->update();
+    }
+    if (running) {
+        // The squares start in the window's colour; only an alarm paints them red.
+        for (int camera = 1; camera <= kCameras; ++camera) {
+            ColourAlarmFrame(camera, false);
+        }
     }
     ShowAlarmFrames();
     if (running) {

@@ -52,7 +52,7 @@ constexpr OptionInfo kOptions[] = {
     {"--record", Option::Record, true, "CAMERAS|all",
      "Record cameras (e.g. 1,3) or all from the start"},
     {"--detect", Option::Detect, false, "",
-     "Start motion detection once capture runs (the motion button)"},
+     "Start motion detection once capture runs"},
     {"--clock", Option::Clock, true, "YYYY-mm-ddTHH:MM:SS",
      "The station's clock starts at this local time"},
     {"--set", Option::Set, true, "NAME=VALUE", "Override setting NAME for this run (repeatable)"},

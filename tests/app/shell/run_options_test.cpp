@@ -30,9 +30,10 @@ TEST(RunOptions, NoArgumentsRunTheWindowedStationOnAnyDevice) {
 }
 
 TEST(RunOptions, FlagsAndTheEndOfOptions) {
-    const ParsedOptions p = Parse({"--headless", "--events", "--version", "-h", "--"});
+    const ParsedOptions p = Parse({"--headless", "--events", "--detect", "--version", "-h", "--"});
     ASSERT_TRUE(p.ok()) << p.error.toStdString();
-    EXPECT_TRUE(p.options.headless && p.options.events && p.options.version && p.options.help);
+    EXPECT_TRUE(p.options.headless && p.options.events && p.options.detect &&
+                p.options.version && p.options.help);
     EXPECT_TRUE(Parse({"--help"}).options.help);
 }
 
@@ -215,7 +216,8 @@ TEST(RunOptions, HelpListsEveryOptionOnceAndOnlyOptionsTheParserKnows) {
     }
     for (const char* option :
          {"--headless", "--duration", "--events", "--window", "--device", "--sim-input",
-          "--sim-motion", "--sim-name", "--sim-settle", "--record", "--clock", "--set", "-h", "--version"}) {
+          "--sim-motion", "--sim-name", "--sim-settle", "--record", "--detect", "--clock", "--set",
+          "-h", "--version"}) {
         EXPECT_EQ(listed.count(option), 1) << option;
     }
 }
