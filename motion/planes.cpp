@@ -213,8 +213,16 @@ bool ErodeRow(const uint8_t* above, const uint8_t* row, const uint8_t* below, ui
     const int n = Body(k, inner);
     dst[0] = column(0) & column(1);
     const bool body = k.erodeInterior(above + 1, row + 1, below + 1, dst + 1, n);
-    const int m = 1 + n;
-    const bool tail = ErodeInteriorRow_C(above + m, row + m, below + m, dst + m, inner - n);
+    bool tail = false;
+    if (n < inner && n >= k.step) {
+        // The rest as one more step ending at the row's end: the overlap is written again with
+        // the same bytes, which costs far less than the reference on the rest.
+        const int m = 1 + inner - k.step;
+        tail = k.erodeInterior(above + m, row + m, below + m, dst + m, k.step);
+    } else if (n < inner) {
+        const int m = 1 + n;
+        tail = ErodeInteriorRow_C(above + m, row + m, below + m, dst + m, inner - n);
+    }
     dst[width - 1] = column(width - 2) & column(width - 1);
     return body || tail || dst[0] != 0 || dst[width - 1] != 0;
 }

@@ -203,7 +203,8 @@ std::vector<uint8_t> ErodeByDefinition(const TestPlane& src) {
 TEST(Erode, MatchesTheDefinitionOnRandomMasksOfEveryShape) {
     std::mt19937 rng(4);
     const std::pair<int, int> sizes[] = {{1, 1}, {1, 2}, {2, 1}, {1, 17}, {17, 1},  {2, 2},
-                                         {3, 3}, {2, 5}, {5, 2}, {31, 7}, {64, 64}, {65, 33}};
+                                         {3, 3}, {2, 5}, {5, 2}, {31, 7}, {64, 64}, {65, 33},
+                                         {640, 4}};
     for (auto [w, h] : sizes) {
         for (int round = 0; round < 20; ++round) {
             TestPlane src(w, h), dst(w, h, kCanary);
