@@ -16,9 +16,9 @@ namespace ovistra {
 class ResourceLibrary;
 
 struct MotionValues {
-    uint32_t cameraMask = 0;    // bit N-1: camera N watched
-    uint32_t senseMode = 200;   // grey difference threshold: 240, 200 or 50
-    uint32_t actions = 1;       // bit 0: record on alarm, bit 1: alarm sound
+    uint32_t cameraMask = 0;   // bit N-1: camera N watched
+    uint32_t senseMode = 200;  // grey difference threshold: 240, 200 or 50
+    uint32_t actions = 1;      // bit 0: record on alarm, bit 1: alarm sound
 };
 
 class CMotionSet : public QDialog {

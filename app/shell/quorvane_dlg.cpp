@@ -50,9 +50,10 @@ CQuorvaneDlg::CQuorvaneDlg(const StationContext& context, QWidget* parent)
     RecordingHost& recordingHost = *this;
     recording_ = std::make_unique<RecordingControl>(recordingHost, context_.recordings);
     DetectionHost& detectionHost = *this;
-    detection_ = std::make_unique<DetectionRun>(detectionHost, [library = context_.detectorLibrary] {
-        return std::make_unique<CDetectorRecord>(library);
-    });
+    detection_ =
+        std::make_unique<DetectionRun>(detectionHost, [library = context_.detectorLibrary] {
+            return std::make_unique<CDetectorRecord>(library);
+        });
     // Defaults are in force (RegistrySettings); the colours come from the settings file now,
     // before the window exists.
     displayMode_.SwitchForStation();

@@ -169,9 +169,9 @@ void CQuorvaneDlg::ColourAlarmFrame(int camera, bool alarm) {
         return;
     }
     const ColourScheme& scheme = CurrentColourScheme();
-    const QColor colour = alarm ? kAlarmColour
-                                : QColor(scheme.backgroundRed, scheme.backgroundGreen,
-                                         scheme.backgroundBlue);
+    const QColor colour =
+        alarm ? kAlarmColour
+              : QColor(scheme.backgroundRed, scheme.backgroundGreen, scheme.backgroundBlue);
     frame->setStyleSheet(QStringLiteral("background-color: %1; border: 1px solid rgb(20, 24, 30);")
                              .arg(colour.name()));
 }
@@ -180,8 +180,7 @@ void CQuorvaneDlg::StartAlarmSound() {
     if (!soundPlayer_) {
         soundPlayer_ = std::make_unique<CSoundPlayer>(Handle(), ids::kSoundNotify);
         // A missing or unplayable file leaves the alarm silent; it goes on all the same.
-        if (!soundPlayer_->Open(
-                platform::JoinPath(programFolder(), QStringLiteral("Alarm.wav")))) {
+        if (!soundPlayer_->Open(platform::JoinPath(programFolder(), QStringLiteral("Alarm.wav")))) {
             EventLog::Instance().Print("alarm-sound-unavailable");
         }
     }

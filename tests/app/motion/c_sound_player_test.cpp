@@ -15,7 +15,6 @@
 
 #include "random_bytes.h"
 
-
 namespace ovistra {
 namespace {
 

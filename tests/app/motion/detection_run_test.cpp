@@ -114,22 +114,47 @@ TEST(DetectionRun, AlarmsStartOnMotionAndEndOnTheEleventhQuietTick) {
         const char* name;
         uint32_t mask, actions;
         std::array<std::string, 4> scripts;
-        int handRecorded = 0;    // a camera recorded before its alarm
+        int handRecorded = 0;  // a camera recorded before its alarm
         int scheduleRecorded = 0;
         Log expected;
     } const cases[] = {
-        {"one motion tick", 1, 3, {"M" + quiet, "", "", ""}, 0, 0,
+        {"one motion tick",
+         1,
+         3,
+         {"M" + quiet, "", "", ""},
+         0,
+         0,
          {"0: alarm 1", "0: rec 1 alarm", "0: sound on", "11: rec 1", "11: sound off",
           "11: end 1"}},
-        {"motion every few ticks keeps one alarm", 1, 3, {"M....M....M" + quiet, "", "", ""}, 0,
-         0, {"0: alarm 1", "0: rec 1 alarm", "0: sound on", "21: rec 1", "21: sound off",
-             "21: end 1"}},
-        {"the sound belongs to the latest alarm", 3, 2, {"M" + quiet, "...M" + quiet, "", ""}, 0,
-         0, {"0: alarm 1", "0: sound on", "3: alarm 2", "3: sound off", "3: sound on", "11: end 1",
-             "14: sound off", "14: end 2"}},
-        {"a hand recording is not started again but ends with the alarm", 1, 1,
-         {"M" + quiet, "", "", ""}, 1, 0, {"0: alarm 1", "11: rec 1", "11: end 1"}},
-        {"a scheduled recording is left alone", 1, 3, {"M" + quiet, "", "", ""}, 1, 1,
+        {"motion every few ticks keeps one alarm",
+         1,
+         3,
+         {"M....M....M" + quiet, "", "", ""},
+         0,
+         0,
+         {"0: alarm 1", "0: rec 1 alarm", "0: sound on", "21: rec 1", "21: sound off",
+          "21: end 1"}},
+        {"the sound belongs to the latest alarm",
+         3,
+         2,
+         {"M" + quiet, "...M" + quiet, "", ""},
+         0,
+         0,
+         {"0: alarm 1", "0: sound on", "3: alarm 2", "3: sound off", "3: sound on", "11: end 1",
+          "14: sound off", "14: end 2"}},
+        {"a hand recording is not started again but ends with the alarm",
+         1,
+         1,
+         {"M" + quiet, "", "", ""},
+         1,
+         0,
+         {"0: alarm 1", "11: rec 1", "11: end 1"}},
+        {"a scheduled recording is left alone",
+         1,
+         3,
+         {"M" + quiet, "", "", ""},
+         1,
+         1,
          {"0: alarm 1", "0: sound on", "11: sound off", "11: end 1"}},
         {"no actions", 4, 0, {"", "", "M" + quiet, ""}, 0, 0, {"0: alarm 3", "11: end 3"}},
         {"an unwatched camera never alarms", 2, 3, {"M" + quiet, "", "", ""}, 0, 0, {}},
@@ -158,8 +183,8 @@ TEST(DetectionRun, TheFrameBlinksEveryTickOfTheAlarmAndEndsInTheNormalColour) {
         run.CheckCameraMotion(1, scenes.Next(1, t == 0 ? 'M' : '.', t + 1));
         colours.push_back(host.red[1]);
     }
-    EXPECT_EQ(colours, (std::vector<bool>{false, true, false, true, false, true, false, true,
-                                          false, true, false, false}));
+    EXPECT_EQ(colours, (std::vector<bool>{false, true, false, true, false, true, false, true, false,
+                                          true, false, false}));
     EXPECT_FALSE(run.AlarmActive(1));
 }
 
@@ -171,8 +196,8 @@ TEST(DetectionRun, StoppingDuringAnAlarmEndsSoundRecordingsAndRedFrames) {
     const DetectionRun::Settings settings{3, 200, 3};
     run.Toggle(settings);
     Play(run, host, {"M..", "", "", ""}, 1, &settings);
-    EXPECT_EQ(host.log, (Log{"0: alarm 1", "0: rec 1 alarm", "0: sound on", "1: end 1",
-                             "1: rec 1", "1: rec 2", "1: sound off"}));
+    EXPECT_EQ(host.log, (Log{"0: alarm 1", "0: rec 1 alarm", "0: sound on", "1: end 1", "1: rec 1",
+                             "1: rec 2", "1: sound off"}));
     EXPECT_TRUE(host.recorded[3]);
     EXPECT_EQ(host.red, (std::array<bool, 5>{}));
     EXPECT_FALSE(run.running());

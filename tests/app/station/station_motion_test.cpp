@@ -20,10 +20,10 @@ using namespace ovistra;
 
 class MotionDialog : public ovistra::testing::RecordingDialog {
 public:
-    using RecordingDialog::RecordingDialog;
     using CQuorvaneDlg::detection_;
     using CQuorvaneDlg::motionSetDlg_;
     using CQuorvaneDlg::soundPlayer_;
+    using RecordingDialog::RecordingDialog;
 
     QColor ButtonColour() const {
         auto* button = qobject_cast<QPushButton*>(Control(ids::kMotionButton));
