@@ -8,10 +8,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScreen>
-#include <QShowEvent>
 #include <QSpinBox>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <optional>
 
@@ -59,25 +56,14 @@ QString BrowseWithSystemDialog(QWidget* parent, const QString& title, const QStr
 
 CRecordSetDlg::CRecordSetDlg(const RegistrySettings& values, const ResourceLibrary& resources,
                              platform::WindowHandle mainWindow, QWidget* parent)
-    : QDialog(parent),
-      resources_(resources),
-      mainWindow_(std::move(mainWindow)),
+    // The copy changes only on confirm, so a cancel gives the main window back the values this
+    // opening showed: the same answer as a confirm, with nothing changed.
+    : PostedAnswerDialog(kTemplate, resources, std::move(mainWindow), ids::kRecordSetConfirmed,
+                         ids::kRecordSetConfirmed, parent),
       values_(values),
       chooseFolder_(BrowseWithSystemDialog) {
-    form_ = resources_.LoadTemplate(kTemplate, this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    if (!form_) {
+    if (!form()) {
         return;
-    }
-    layout->addWidget(form_);
-    setWindowTitle(form_->windowTitle());
-
-    if (QAbstractButton* confirm = Button(kConfirmButton)) {
-        connect(confirm, &QAbstractButton::clicked, this, &CRecordSetDlg::OnConfirm);
-    }
-    if (QAbstractButton* cancel = Button(kCancelButton)) {
-        connect(cancel, &QAbstractButton::clicked, this, &CRecordSetDlg::OnCancel);
     }
     if (QAbstractButton* browse = Button(kBrowseButton)) {
         connect(browse, &QAbstractButton::clicked, this, &CRecordSetDlg::OnBrowse);
@@ -108,14 +94,6 @@ CRecordSetDlg::CRecordSetDlg(const RegistrySettings& values, const ResourceLibra
 
 CRecordSetDlg::~CRecordSetDlg() = default;
 
-QWidget* CRecordSetDlg::Control(int id) const {
-    return form_ ? ResourceLibrary::FindControl(form_, id) : nullptr;
-}
-
-QAbstractButton* CRecordSetDlg::Button(int id) const {
-    return qobject_cast<QAbstractButton*>(Control(id));
-}
-
 QSpinBox* CRecordSetDlg::Spin(int id) const {
     return qobject_cast<QSpinBox*>(Control(id));
 }
@@ -141,26 +119,12 @@ QString CRecordSetDlg::DiskLine(const ResourceLibrary& resources, const QString&
            QString::asprintf(" %.1fG", static_cast<double>(size->freeBytes) / kGiB);
 }
 
-void CRecordSetDlg::showEvent(QShowEvent* event) {
-    // Our own show, not the desktop restoring a minimised window: a new opening.
-    if (!event->spontaneous()) {
-        OnInitDialog();
-    }
-    QDialog::showEvent(event);
-}
-
-void CRecordSetDlg::OnInitDialog() {
-    replied_ = false;
-    if (!form_) {
-        return;
-    }
-    PlaceTopRight();
-
+void CRecordSetDlg::OnOpen() {
     if (auto* edit = qobject_cast<QLineEdit*>(Control(kRecordPathEdit))) {
         edit->setText(values_.recordPath);
     }
     if (auto* line = qobject_cast<QLabel*>(Control(kDiskLine))) {
-        line->setText(DiskLine(resources_, values_.RecordFolder()));
+        line->setText(DiskLine(resources(), values_.RecordFolder()));
     }
     // Out-of-range rates (a hand-edited key) show clamped; the clamped rate is what a confirm
     // keeps, so no timer ever gets a zero or absurd period from here.
@@ -200,19 +164,6 @@ void CRecordSetDlg::OnInitDialog() {
     }
 }
 
-void CRecordSetDlg::PlaceTopRight() {
-    QScreen* where = screen();
-    if (!where) {
-        return;
-    }
-    const QRect area = where->availableGeometry();
-    if (!testAttribute(Qt::WA_Resized)) {
-        adjustSize();  // first opening: the template's own size
-    }
-    const QRect frame = frameGeometry();
-    move(area.right() - frame.width() + 1, area.top());
-}
-
 void CRecordSetDlg::OnAllCamerasStamp(bool checked) {
     for (int camera = 0; camera < RegistrySettings::kCameras; ++camera) {
         if (QAbstractButton* box = Button(kFirstCameraStamp + camera)) {
@@ -247,7 +198,7 @@ void CRecordSetDlg::OnBrowse() {
     }
     // The line follows the folder on screen, so the user sees the disk being chosen.
     if (auto* line = qobject_cast<QLabel*>(Control(kDiskLine))) {
-        line->setText(DiskLine(resources_, platform::RecordFolderFrom(chosen)));
+        line->setText(DiskLine(resources(), platform::RecordFolderFrom(chosen)));
     }
 }
 
@@ -289,48 +240,6 @@ void CRecordSetDlg::ReadControls() {
     }
     values_.recordMode = checked(kCircularMode);
     // enableLua stays as it came: the switch does not exist on this system.
-}
-
-void CRecordSetDlg::OnConfirm() {
-    if (replied_) {
-        return;
-    }
-    if (form_) {
-        ReadControls();
-    }
-    Reply(ids::kRecordSetConfirmed);
-}
-
-void CRecordSetDlg::OnCancel() {
-    if (replied_) {
-        return;
-    }
-    // The copy changes only on confirm, so the main window takes back the values this opening
-    // showed: the same answer as a confirm, with nothing changed.
-    Reply(ids::kRecordSetConfirmed);
-}
-
-void CRecordSetDlg::Reply(uint32_t message) {
-    replied_ = true;
-    // The main window closes us when it takes the answer; with no main window left, close here
-    // so the dialog cannot get stuck on screen.
-    if (!mainWindow_.PostMessage(message, 0, 0)) {
-        hide();
-    }
-}
-
-void CRecordSetDlg::accept() {
-    OnConfirm();
-}
-
-void CRecordSetDlg::reject() {
-    // Escape or the title bar's close button answer as Cancel does; once answered (the main
-    // window closing us), close for real.
-    if (replied_) {
-        QDialog::reject();
-        return;
-    }
-    OnCancel();
 }
 
 }  // namespace ovistra

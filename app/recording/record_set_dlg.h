@@ -1,33 +1,25 @@
 // The record settings dialog: where recordings go, frames per second, which cameras get the
-// date and time burnt in, which camera carries the sound and the recording mode. Modeless; it
-// edits its own copy of the settings and hands it back by posting to the main window, which
-// then closes it with hide() (close() would answer as Cancel once more).
+// date and time burnt in, which camera carries the sound and the recording mode. It edits its
+// own copy of the settings and hands it back by posting 1679 to the main window.
 #pragma once
 
-#include <QDialog>
 #include <QString>
 #include <functional>
 
-#include "message_window.h"
+#include "posted_answer_dialog.h"
 #include "registry_settings.h"
 
-class QAbstractButton;
-class QShowEvent;
 class QSpinBox;
 
 namespace ovistra {
 
-class ResourceLibrary;
-
-class CRecordSetDlg : public QDialog {
+class CRecordSetDlg : public PostedAnswerDialog {
     Q_OBJECT
 
 public:
     static constexpr int kTemplate = 138;
 
-    // Controls of template 138.
-    static constexpr int kConfirmButton = 1;
-    static constexpr int kCancelButton = 2;
+    // Controls of template 138 besides OK and Cancel.
     static constexpr int kRecordPathEdit = 1006;
     static constexpr int kBrowseButton = 1147;
     static constexpr int kDiskLine = 1158;
@@ -70,40 +62,25 @@ public:
     // Replaces the system folder browser, for example where no one can answer it.
     void SetFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
 
-    // The control with this number in the template; null when there is none.
-    QWidget* Control(int id) const;
-
     // Text 198, total size, text 180, free size, in GiB; empty when the file system holding
     // `folder` (or its nearest existing parent) cannot be asked.
     static QString DiskLine(const ResourceLibrary& resources, const QString& folder);
 
-    // The buttons' actions.
-    void OnConfirm();
-    void OnCancel();
+    // The browse button's action.
     void OnBrowse();
 
 protected:
-    void showEvent(QShowEvent* event) override;
-    void accept() override;
-    void reject() override;
+    void OnOpen() override;
+    void ReadControls() override;
 
 private:
-    void OnInitDialog();
-    void PlaceTopRight();
     void OnAllCamerasStamp(bool checked);
     void OnCameraStamp();
-    void ReadControls();
-    void Reply(uint32_t message);
 
-    QAbstractButton* Button(int id) const;
     QSpinBox* Spin(int id) const;
 
-    const ResourceLibrary& resources_;
-    platform::WindowHandle mainWindow_;
     RegistrySettings values_;  // written from the controls only on confirm
-    QWidget* form_ = nullptr;
     FolderChooser chooseFolder_;
-    bool replied_ = false;  // this showing has been answered; the main window closes it
 };
 
 }  // namespace ovistra

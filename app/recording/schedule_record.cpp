@@ -3,9 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QGuiApplication>
 #include <QPushButton>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QTimeEdit>
 #include <QVBoxLayout>
@@ -14,6 +12,7 @@
 
 #include "local_clock.h"
 #include "message_box.h"
+#include "posted_answer_dialog.h"
 #include "resource_library.h"
 #include "window_ids.h"
 
@@ -178,7 +177,7 @@ void CScheduleRecord::Open() {
         SelectFirstAndLoad();
     }
     show();
-    PlaceTopRight();
+    PlaceAtTopRight(*this);
     activateWindow();
 }
 
@@ -204,15 +203,6 @@ void CScheduleRecord::SplitEnds() {
         parts_[camera].endDate = values_.end[camera].left(kDateChars);
         parts_[camera].endTime = values_.end[camera].mid(kDateChars);
     }
-}
-
-void CScheduleRecord::PlaceTopRight() {
-    QScreen* where = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (!where) {
-        return;
-    }
-    const QRect area = where->availableGeometry();
-    move(area.right() + 1 - frameGeometry().width(), area.top());
 }
 
 void CScheduleRecord::OnCameraBox(int camera) {

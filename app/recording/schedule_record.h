@@ -69,7 +69,6 @@ private:
 
     void SplitStarts();
     void SplitEnds();
-    void PlaceTopRight();
     void OnCameraBox(int camera);  // 0..3
     void AddToList(int camera);
     void RemoveFromList(int camera);
