@@ -10,24 +10,14 @@
 #include <memory>
 #include <vector>
 
+#include "posted_messages.h"
 #include "resource_library.h"
 #include "window_ids.h"
 
 namespace ovistra {
 namespace {
 
-class MainWindowStandIn : public QWidget, public platform::MessageWindow {
-public:
-    ~MainWindowStandIn() override { CloseMailbox(); }
-    std::vector<uint32_t> messages;
-
-protected:
-    platform::LResult OnMessage(uint32_t msg, platform::WParam w, platform::LParam l) override {
-        // Both answers carry nothing: the values travel in the dialog's copy.
-        messages.push_back(w == 0 && l == 0 ? msg : 0);
-        return 0;
-    }
-};
+using MainWindowStandIn = testing::PostedMessages;
 
 const std::vector<uint32_t> kConfirmed{ids::kMotionSetConfirmed};
 const std::vector<uint32_t> kCancelled{ids::kMotionSetCancelled};

@@ -18,23 +18,14 @@
 #include <vector>
 
 #include "message_box.h"
+#include "posted_messages.h"
 #include "resource_library.h"
 #include "window_ids.h"
 
 namespace ovistra {
 namespace {
 
-class MainWindowStandIn : public QWidget, public platform::MessageWindow {
-public:
-    ~MainWindowStandIn() override { CloseMailbox(); }
-    std::vector<uint32_t> messages;
-
-protected:
-    platform::LResult OnMessage(uint32_t msg, platform::WParam, platform::LParam) override {
-        messages.push_back(msg);
-        return 0;
-    }
-};
+using MainWindowStandIn = testing::PostedMessages;
 
 class RecordSetDlgTest : public ::testing::Test {
 protected:

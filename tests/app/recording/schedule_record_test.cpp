@@ -14,26 +14,13 @@
 
 #include "local_clock.h"
 #include "message_box.h"
+#include "posted_messages.h"
 #include "resource_library.h"
 
 namespace ovistra {
 namespace {
 
 const QDate kToday(2026, 12, 8);
-
-// Stands in for the main window: keeps the numbers of the messages it is posted.
-class Owner : public QWidget, public platform::MessageWindow {
-public:
-    explicit Owner(std::vector<uint32_t>* got) : got_(got) {}
-    ~Owner() override { CloseMailbox(); }
-
-protected:
-    platform::LResult OnMessage(uint32_t msg, platform::WParam, platform::LParam) override {
-        got_->push_back(msg);
-        return 0;
-    }
-    std::vector<uint32_t>* got_;
-};
 
 class ScheduleRecordTest : public ::testing::Test {
 protected:
@@ -74,12 +61,11 @@ protected:
         return shown;
     }
     bool OwnerGot(uint32_t msg) {
-        return QTest::qWaitFor([&] { return !got_.empty() && got_.back() == msg; }, 5000);
+        return QTest::qWaitFor([&] { return !owner_.messages.empty() && owner_.messages.back() == msg; }, 5000);
     }
 
     std::unique_ptr<ResourceLibrary> resources_;
-    std::vector<uint32_t> got_;
-    Owner owner_{&got_};
+    testing::PostedMessages owner_;
     std::unique_ptr<CScheduleRecord> dialog_;
 };
 
