@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <string>
+#include <vector>
 
 namespace ovistra::testing {
 
@@ -19,6 +20,32 @@ struct FileFacts {
     int bottomLuma = -1;  // and near its bottom
     int audioStreams = 0;
 };
+
+// The first picture of a file in a raw `format` ("BGR", "GRAY8"), lines top down; empty when
+// none could be read.
+inline std::vector<uint8_t> FirstPicture(const QString& path, const char* format) {
+    gst_init(nullptr, nullptr);
+    const std::string line = "filesrc location=\"" + path.toStdString() +
+                             "\" ! decodebin ! videoconvert ! video/x-raw,format=" + format +
+                             " ! appsink name=out sync=false";
+    GstElement* pipeline = gst_parse_launch(line.c_str(), nullptr);
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "out");
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    std::vector<uint8_t> bytes;
+    if (GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 10 * GST_SECOND)) {
+        GstMapInfo map;
+        GstBuffer* buffer = gst_sample_get_buffer(sample);
+        if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+            bytes.assign(map.data, map.data + map.size);
+            gst_buffer_unmap(buffer, &map);
+        }
+        gst_sample_unref(sample);
+    }
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(sink);
+    gst_object_unref(pipeline);
+    return bytes;
+}
 
 inline FileFacts Inspect(const QString& path) {
     gst_init(nullptr, nullptr);
@@ -46,26 +73,11 @@ inline FileFacts Inspect(const QString& path) {
     g_clear_error(&error);
     g_object_unref(discoverer);
 
-    const std::string line = "filesrc location=\"" + path.toStdString() +
-                             "\" ! decodebin ! videoconvert ! video/x-raw,format=GRAY8 ! "
-                             "appsink name=out sync=false";
-    GstElement* pipeline = gst_parse_launch(line.c_str(), nullptr);
-    GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "out");
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 10 * GST_SECOND);
-    if (sample) {
-        GstMapInfo map;
-        GstBuffer* buffer = gst_sample_get_buffer(sample);
-        if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-            facts.topLuma = map.data[20 * 640 + 320];
-            facts.bottomLuma = map.data[460 * 640 + 320];
-            gst_buffer_unmap(buffer, &map);
-        }
-        gst_sample_unref(sample);
+    const std::vector<uint8_t> grey = FirstPicture(path, "GRAY8");
+    if (grey.size() >= size_t{640} * 480) {
+        facts.topLuma = grey[20 * 640 + 320];
+        facts.bottomLuma = grey[460 * 640 + 320];
     }
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(sink);
-    gst_object_unref(pipeline);
     return facts;
 }
 

@@ -110,30 +110,6 @@ TEST(CRecorder, APictureBeforeTheFirstFrameIsBlackAndANewFileStartsAtZero) {
     EXPECT_GT(empty.topLuma, 200);
 }
 
-// The first picture of a raw file, BGR top-down; empty when none could be read.
-std::vector<uint8_t> FirstPicture(const QString& path) {
-    const std::string line = "filesrc location=\"" + path.toStdString() +
-                             "\" ! avidemux ! videoconvert ! video/x-raw,format=BGR ! "
-                             "appsink name=out sync=false";
-    GstElement* pipeline = gst_parse_launch(line.c_str(), nullptr);
-    GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "out");
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    std::vector<uint8_t> bytes;
-    if (GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 10 * GST_SECOND)) {
-        GstMapInfo map;
-        GstBuffer* buffer = gst_sample_get_buffer(sample);
-        if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-            bytes.assign(map.data, map.data + map.size);
-            gst_buffer_unmap(buffer, &map);
-        }
-        gst_sample_unref(sample);
-    }
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(sink);
-    gst_object_unref(pipeline);
-    return bytes;
-}
-
 // Hides encoder factories from the registry while it lives.
 class HiddenFactories {
 public:
@@ -187,7 +163,7 @@ TEST(CRecorder, WithoutEncodersPicturesGoInRawAndTheStampInvertsExactlyItsTextPi
                 break;
             }
         }
-        pictures[stamped] = FirstPicture(path);
+        pictures[stamped] = ovistra::testing::FirstPicture(path, "BGR");
         ASSERT_EQ(pictures[stamped].size(), 640u * 480 * 3);
     }
     // Upright, and lossless apart from the stamp.
