@@ -16,29 +16,20 @@ namespace {
 
 using namespace ovistra;
 
-class CaptureDialog : public CQuorvaneDlg {
+class CaptureDialog : public ovistra::testing::RecordingDialog {
 public:
-    using CQuorvaneDlg::CQuorvaneDlg;
-    ~CaptureDialog() override { CloseMailbox(); }
+    using RecordingDialog::RecordingDialog;
 
     using CQuorvaneDlg::ApplyCameraEnableSet;
     using CQuorvaneDlg::captureGraph_;
     using CQuorvaneDlg::switchState_;
     bool allCamerasActive() const { return allCamerasActive_; }
 
-    std::function<void()> onCaptureStarted;
     std::function<void()> duringStopRecordings;
     int scheduleChecks = 0;
     int switchingStops = 0;
 
 protected:
-    int StartCapture() override {
-        const int result = CQuorvaneDlg::StartCapture();
-        if (result == 0 && onCaptureStarted) {
-            onCaptureStarted();
-        }
-        return result;
-    }
     void CheckSchedules() override { ++scheduleChecks; }
     void StopSwitching() override {
         ++switchingStops;
