@@ -143,6 +143,7 @@ int main(int argc, char** argv) {
     station.ShowWindow(showWindow);
     station.RecordAtStart(options.recordCameras, options.recordAll);
     station.DetectAtStart(options.detect);
+    station.StillsAtStart(options.stillCameras);
     ovistra::platform::TerminationSignals termination([&station] { station.RequestExit(); });
     if (options.durationSeconds) {
         station.ExitAfter(*options.durationSeconds);

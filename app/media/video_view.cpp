@@ -133,13 +133,14 @@ void VideoView::ConvertShownFrame(QSize pixels, qreal pixelRatio) {
 }
 
 QByteArray VideoView::GetCurrentImage() const {
-    if (shownFrame_.empty()) {
-        return {};
-    }
+    return shownFrame_.empty() ? QByteArray() : PackedBitmapOf(shownFrame_.data());
+}
+
+QByteArray VideoView::PackedBitmapOf(const uint8_t* frame) {
     QByteArray dib(kDibHeaderBytes + kDibImageBytes, Qt::Uninitialized);
     auto* out = reinterpret_cast<uint8_t*>(dib.data());
     PutDibHeader(out);
-    Yuy2ToRgb24(out + kDibHeaderBytes, shownFrame_.data() + kFrameStride * (kFrameHeight - 1),
+    Yuy2ToRgb24(out + kDibHeaderBytes, frame + kFrameStride * (kFrameHeight - 1),
                 kFrameWidth / 2, kFrameHeight, 0, -2 * kFrameStride);
     return dib;
 }

@@ -31,6 +31,8 @@ public:
     // The frame shown last as a packed bitmap: a 40-byte header, then 640x480 bottom-up 24-bit
     // blue, green, red. Empty before the first frame is shown.
     QByteArray GetCurrentImage() const;
+    // The same bitmap of any 640x480 YUY2 frame.
+    static QByteArray PackedBitmapOf(const uint8_t* frame);
 
     // Frames converted for painting so far.
     uint64_t conversions() const { return conversions_; }

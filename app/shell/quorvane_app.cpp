@@ -95,6 +95,7 @@ int CQuorvaneApp::Run() {
     context.recordAtStart = recordAtStart_;
     context.recordAllAtStart = recordAllAtStart_;
     context.detectAtStart = detectAtStart_;
+    context.stillsAtStart = stillsAtStart_;
     bool started = false;
     {
         CQuorvaneDlg dialog(context);

@@ -48,6 +48,8 @@ public:
     }
     // Starts motion detection once capture runs.
     void DetectAtStart(bool detect) { detectAtStart_ = detect; }
+    // Saves a still of each of these cameras (1..4) once it has a picture.
+    void StillsAtStart(std::vector<int> cameras) { stillsAtStart_ = std::move(cameras); }
 
     // The capture devices the run offers; they outlive Run.
     void UseCaptureDevices(const media::DeviceList* devices, bool simulated) {
@@ -71,6 +73,7 @@ private:
     std::vector<int> recordAtStart_;
     bool recordAllAtStart_ = false;
     bool detectAtStart_ = false;
+    std::vector<int> stillsAtStart_;
     CQuorvaneDlg* dialog_ = nullptr;
     bool exitRequested_ = false;
 };

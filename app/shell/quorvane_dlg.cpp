@@ -299,6 +299,9 @@ void CQuorvaneDlg::OnCommand(int id) {
         case ids::kMotionSetButton:
             OnMotionSetButton();
             break;
+        case ids::kStillAllButton:
+            TakeAllStills();
+            break;
         default:
             OnFeatureCommand(id);
             break;

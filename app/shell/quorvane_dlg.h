@@ -3,6 +3,7 @@
 // fixed order whichever way it is closed.
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QDialog>
 #include <QRect>
@@ -27,6 +28,7 @@
 #include "settings_store.h"
 
 class QPushButton;
+class QTimer;
 
 namespace ovistra {
 
@@ -56,6 +58,7 @@ struct StationContext {
     bool recordAllAtStart = false;        // the all-cameras record button once capture runs
     std::shared_ptr<const AudioInputList> audioInputs;  // null: the machine's sound inputs
     bool detectAtStart = false;  // the motion button once capture runs
+    std::vector<int> stillsAtStart;  // cameras whose still is saved once they have a picture
     QString detectorLibrary;     // empty: the analysis library among the station's folders
 };
 
@@ -240,6 +243,18 @@ protected:
     std::unique_ptr<DetectionRun> detection_;
     std::unique_ptr<CSoundPlayer> soundPlayer_;  // from the first alarm with sound on
     CMotionSet* motionSetDlg_ = nullptr;         // a child, from its first opening on
+
+    // --- still pictures (quorvane_dlg_stills.cpp)
+    bool CameraPresent(int camera) const;  // 1..4: switched on
+    // What camera `camera` (1..4) shows, as a packed bitmap; empty before its first picture.
+    QByteArray CurrentImage(int camera) const;
+    void TakeStillPicture(int camera);  // 1..4, when switched on
+    void SaveStillPicture(int camera, const QByteArray& image);
+    void TakeAllStills();  // the still button
+    void StartStillsAsked();            // the run's --still, once capture runs
+    void TakeStillsAsked();
+    std::vector<int> stillsPending_;  // --still cameras without a picture yet
+    QTimer* stillsTimer_ = nullptr;
 
 private:
     bool OnInitDialog();

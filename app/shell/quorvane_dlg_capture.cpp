@@ -98,6 +98,7 @@ int CQuorvaneDlg::StartCapture() {
     recording_->SetSetup(CurrentRecordingSetup());
     StartRecordingsAsked();
     StartDetectionAsked();
+    StartStillsAsked();
     return 0;
 }
 

@@ -293,7 +293,6 @@ void CQuorvaneDlg::OnClickTimer(int camera) {
 }
 
 // The stills feature fills this in.
-void CQuorvaneDlg::OnSingleClick(int) {}
 
 bool CQuorvaneDlg::eventFilter(QObject* watched, QEvent* event) {
     if (watched == sidePanel_ && event->type() == QEvent::Paint) {

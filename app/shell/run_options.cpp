@@ -17,6 +17,7 @@ enum class Option {
     SimName,
     SimSettle,
     Record,
+    Still,
     Detect,
     Clock,
     Set,
@@ -51,6 +52,8 @@ constexpr OptionInfo kOptions[] = {
      "Simulated pictures roll MS ms after an input change"},
     {"--record", Option::Record, true, "CAMERAS|all",
      "Record cameras (e.g. 1,3) or all from the start"},
+    {"--still", Option::Still, true, "CAMERAS|all",
+     "Save a still of cameras (e.g. 1,3) or all"},
     {"--detect", Option::Detect, false, "", "Start motion detection once capture runs"},
     {"--clock", Option::Clock, true, "YYYY-mm-ddTHH:MM:SS",
      "The station's clock starts at this local time"},
@@ -122,6 +125,25 @@ bool ParseCamera(QStringView text, int* camera) {
     }
     *camera = text[0].unicode() - u'0';
     return true;
+}
+
+// Cameras 1..4 separated by commas, each kept once in order. The reason the list is unusable
+// (it is then left empty), or an empty string.
+QString ParseCameraList(const char* option, const QString& value, std::vector<int>* cameras) {
+    cameras->clear();
+    for (const QString& part : value.split(u',')) {
+        int camera = 0;
+        if (!ParseCamera(part, &camera)) {
+            cameras->clear();
+            return QStringLiteral(
+                       "%1 needs camera numbers from 1 to 4 separated by commas, or all, not %2")
+                .arg(QLatin1String(option), Shown(value));
+        }
+        if (std::find(cameras->begin(), cameras->end(), camera) == cameras->end()) {
+            cameras->push_back(camera);
+        }
+    }
+    return {};
 }
 
 // Each returns the reason the value is unusable, or an empty string.
@@ -198,28 +220,19 @@ QString ApplyValue(Option option, const QString& value, RunOptions& o) {
             o.simSettleMs = ms;
             return {};
         }
-        case Option::Record: {
-            o.recordCameras.clear();
+        case Option::Record:
             o.recordAll = value == QLatin1String("all");
             if (o.recordAll) {
+                o.recordCameras.clear();
                 return {};
             }
-            for (const QString& part : value.split(u',')) {
-                int camera = 0;
-                if (!ParseCamera(part, &camera)) {
-                    o.recordCameras.clear();
-                    return QStringLiteral(
-                               "--record needs camera numbers from 1 to 4 separated by commas, "
-                               "or all, not %1")
-                        .arg(Shown(value));
-                }
-                if (std::find(o.recordCameras.begin(), o.recordCameras.end(), camera) ==
-                    o.recordCameras.end()) {
-                    o.recordCameras.push_back(camera);
-                }
+            return ParseCameraList("--record", value, &o.recordCameras);
+        case Option::Still:
+            if (value == QLatin1String("all")) {
+                o.stillCameras = {1, 2, 3, 4};
+                return {};
             }
-            return {};
-        }
+            return ParseCameraList("--still", value, &o.stillCameras);
         case Option::Clock: {
             const QString format = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
             const QDateTime moment = QDateTime::fromString(value, format);

@@ -33,6 +33,7 @@ struct RunOptions {
     std::optional<int> simSettleMs;     // 0..60000 when set
     std::vector<int> recordCameras;     // 1..4, each once, in command-line order
     bool recordAll = false;             // --record all: the all-cameras record button
+    std::vector<int> stillCameras;      // 1..4, each once, in command-line order
     bool detect = false;                // --detect: the motion button once capture runs
     std::optional<QDateTime> clock;     // the station's clock starts here
     std::vector<std::pair<QString, QString>> sets;  // raw (name, value), in command-line order

@@ -51,6 +51,10 @@ TEST(RunOptions, ValuesAreReadAlikeAfterABlankOrAnEqualsSign) {
         {"--sim-settle", "0", [](auto& o) { EXPECT_EQ(o.simSettleMs, 0); }},
         {"--sim-settle", "250", [](auto& o) { EXPECT_EQ(o.simSettleMs, 250); }},
         {"--record", "all", [](auto& o) { EXPECT_TRUE(o.recordAll && o.recordCameras.empty()); }},
+        {"--still", "all",
+         [](auto& o) { EXPECT_EQ(o.stillCameras, (std::vector<int>{1, 2, 3, 4})); }},
+        {"--still", "3,1,3",
+         [](auto& o) { EXPECT_EQ(o.stillCameras, (std::vector<int>{3, 1})); }},
         {"--clock", "2007-03-25T14:29:57",
          [](auto& o) {
              EXPECT_EQ(o.clock, QDateTime(QDate(2007, 3, 25), QTime(14, 29, 57)));
@@ -162,6 +166,7 @@ TEST(RunOptions, UnusableLinesGiveAOneLineReason) {
         {{"--clock", "2007-03-25T24:00:00"}, "YYYY-mm-ddTHH:MM:SS"},
         {{"--record", "1,,2"}, "1 to 4"},
         {{"--record", "ALL"}, "1 to 4"},
+        {{"--still", "0"}, "1 to 4"},
         {{"--record="}, "1 to 4"},
         {{"--device", "video0"}, "real, sim or a /dev/ path"},
         {{"--sim-input", "0=a"}, "1 to 4"},
@@ -216,8 +221,8 @@ TEST(RunOptions, HelpListsEveryOptionOnceAndOnlyOptionsTheParserKnows) {
     }
     for (const char* option :
          {"--headless", "--duration", "--events", "--window", "--device", "--sim-input",
-          "--sim-motion", "--sim-name", "--sim-settle", "--record", "--detect", "--clock", "--set",
-          "-h", "--version"}) {
+          "--sim-motion", "--sim-name", "--sim-settle", "--record", "--still", "--detect",
+          "--clock", "--set", "-h", "--version"}) {
         EXPECT_EQ(listed.count(option), 1) << option;
     }
 }

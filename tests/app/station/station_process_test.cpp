@@ -214,6 +214,25 @@ TEST_F(StationProcess, StillScenesRaiseNoAlarmOnTheFastTick) {
     EXPECT_FALSE(Events(out).contains("alarm-started")) << out.toStdString();
 }
 
+TEST_F(StationProcess, StillsOfTheAskedCamerasLieBesideARecording) {
+    QProcess station;
+    Start(station, {"--headless", "--record", "2", "--still", "1,3", "--duration", "8", "--set",
+                    "RecordPath=" + home.filePath("rec")});
+    EXPECT_EQ(Finish(station, 60000), 0) << station.readAllStandardError().toStdString();
+    const QByteArray out = station.readAllStandardOutput();
+    EXPECT_EQ(Events(out).count("still-saved"), 2) << out.toStdString();
+    for (const char* camera : {"camera=1 ", "camera=3 "}) {
+        EXPECT_TRUE(out.contains(QByteArray(" still-saved ") + camera)) << out.toStdString();
+    }
+    const QFileInfoList stills =
+        QDir(home.filePath("rec/image")).entryInfoList({"*.bmp"}, QDir::Files);
+    ASSERT_EQ(stills.size(), 2);
+    for (const QFileInfo& still : stills) {
+        EXPECT_EQ(still.size(), 14 + 40 + 640 * 480 * 3) << still.filePath().toStdString();
+    }
+    EXPECT_EQ(QDir(home.filePath("rec/Camera2")).entryList({"*.avi"}).size(), 1);
+}
+
 TEST_F(StationProcess, TheDeviceIsTakenUnderEachOfItsNames) {
     struct Case {
         QStringList arguments;
