@@ -1,0 +1,93 @@
+// The owner-drawn button painted offscreen: its face and label in the scheme's colours, the
+// orange frame while hovered, the label's shift while pressed and its yellow while disabled.
+#include "c_color_button.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QEnterEvent>
+#include <QImage>
+
+#include "colour_scheme.h"
+
+namespace ovistra {
+namespace {
+
+QImage Grab(CColorButton& button) {
+    return button.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+int Count(const QImage& image, const QColor& colour) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            count += image.pixelColor(x, y) == colour ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+class ColorButton : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CurrentColourScheme() = ColourScheme{};
+        button.resize(120, 30);
+    }
+    void TearDown() override { CurrentColourScheme() = ColourScheme{}; }
+    CColorButton button{QStringLiteral("Open")};
+};
+
+TEST_F(ColorButton, FaceAndLabelFollowTheSchemeAtEachPaint) {
+    const QColor face(30, 124, 255), label(0, 255, 100);
+    QImage image = Grab(button);
+    EXPECT_EQ(image.pixelColor(5, 15), face);
+    EXPECT_GT(Count(image, label), 10);
+    EXPECT_EQ(image.pixelColor(60, 0), QColor(Qt::black));  // the frame's top edge
+
+    CurrentColourScheme().backgroundRed = 200;
+    CurrentColourScheme().textBlue = 0;
+    image = Grab(button);
+    EXPECT_EQ(image.pixelColor(5, 15), QColor(200, 124, 255));
+    EXPECT_EQ(Count(image, label), 0);
+    EXPECT_GT(Count(image, QColor(0, 255, 0)), 10);
+}
+
+TEST_F(ColorButton, HoverDrawsTheOrangeFrameUntilTheMouseLeaves) {
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(&button, &enter);
+    QImage image = Grab(button);
+    const struct {
+        QPoint at;
+        QColor colour;
+    } edges[] = {{{3, 15}, {250, 196, 88}},
+                 {{116, 15}, {251, 202, 106}},
+                 {{60, 2}, {252, 210, 121}},
+                 {{60, 27}, {229, 151, 0}}};
+    for (const auto& e : edges) {
+        EXPECT_EQ(image.pixelColor(e.at), e.colour) << e.at.x() << "," << e.at.y();
+    }
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&button, &leave);
+    image = Grab(button);
+    for (const auto& e : edges) {
+        EXPECT_EQ(image.pixelColor(e.at), QColor(30, 124, 255)) << e.at.x() << "," << e.at.y();
+    }
+}
+
+TEST_F(ColorButton, PressingShiftsTheLabelAndDisablingTurnsItYellow) {
+    const QImage normal = Grab(button);
+    button.setDown(true);
+    const QImage pressed = Grab(button);
+    const QRect inner(3, 3, 110, 20);
+    EXPECT_EQ(pressed.copy(inner.translated(1, 1)), normal.copy(inner));
+    EXPECT_NE(pressed, normal);
+
+    button.setDown(false);
+    button.setEnabled(false);
+    const QImage disabled = Grab(button);
+    EXPECT_GT(Count(disabled, QColor(250, 255, 0)), 10);
+    EXPECT_EQ(Count(disabled, QColor(0, 255, 100)), 0);
+}
+
+}  // namespace
+}  // namespace ovistra
