@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "dialog_controls.h"
 #include "posted_messages.h"
 #include "resource_library.h"
 #include "window_ids.h"
@@ -37,16 +38,8 @@ protected:
         dialog->SetValues(values);
         dialog->show();
     }
-    void Click(int id) {
-        auto* button = qobject_cast<QAbstractButton*>(dialog->Control(id));
-        ASSERT_TRUE(button) << id;
-        button->click();
-        QCoreApplication::sendPostedEvents();
-    }
-    bool Checked(int id) {
-        auto* button = qobject_cast<QAbstractButton*>(dialog->Control(id));
-        return button && button->isChecked();
-    }
+    void Click(int id) { testing::ClickControl(*dialog, id); }
+    bool Checked(int id) { return testing::IsChecked(*dialog, id); }
 
     std::unique_ptr<ResourceLibrary> resources;
     MainWindowStandIn main;

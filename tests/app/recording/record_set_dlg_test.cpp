@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "message_box.h"
+#include "dialog_controls.h"
 #include "posted_messages.h"
 #include "resource_library.h"
 #include "window_ids.h"
@@ -48,16 +49,8 @@ protected:
         dialog->show();
         return *dialog;
     }
-    void Click(int id) {
-        auto* button = qobject_cast<QAbstractButton*>(dialog->Control(id));
-        ASSERT_TRUE(button) << id;
-        button->click();
-        QCoreApplication::sendPostedEvents();
-    }
-    bool Checked(int id) {
-        auto* button = qobject_cast<QAbstractButton*>(dialog->Control(id));
-        return button && button->isChecked();
-    }
+    void Click(int id) { testing::ClickControl(*dialog, id); }
+    bool Checked(int id) { return testing::IsChecked(*dialog, id); }
     QSpinBox* Spin(int id) { return qobject_cast<QSpinBox*>(dialog->Control(id)); }
 
     QTemporaryDir dir;

@@ -69,11 +69,8 @@ protected:
     void AddSimulated(std::string name = "USB 2.0 A/V Converter") {
         media::SimDeviceConfig config;
         config.name = std::move(name);
-        devices.Add(media::DeviceCategory::VideoInput,
-                    std::make_shared<media::SimulatedDevice>(std::move(config)));
+        AddSimulatedDevice(std::move(config));
     }
-
-    media::StaticDeviceList devices;
 };
 
 TEST_F(StationCapture, EveryFrameAGrabberReceivesShowsItsOwnCamera) {

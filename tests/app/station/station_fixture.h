@@ -12,6 +12,7 @@
 #include "message_box.h"
 #include "quorvane_dlg.h"
 #include "resource_library.h"
+#include "sim_device.h"
 #include "station_statistics.h"
 #include "window_ids.h"
 
@@ -53,6 +54,13 @@ protected:
         context.statistics = &statistics;
     }
 
+    // A simulated device as the capture device of the window under test.
+    void AddSimulatedDevice(media::SimDeviceConfig config = {}) {
+        devices.Add(media::DeviceCategory::VideoInput,
+                    std::make_shared<media::SimulatedDevice>(std::move(config)));
+        context.devices = &devices;
+    }
+
     // Runs the window and presses its exit button `ms` after its loop started (a slow start,
     // as under the sanitizers, still gets its capture start first).
     static bool RunThenExit(CQuorvaneDlg& dialog, int ms) {
@@ -72,6 +80,7 @@ protected:
     platform::RegistryStore registry{keyFile};
     std::unique_ptr<ResourceLibrary> resources;
     StationStatistics statistics;
+    media::StaticDeviceList devices;
     StationContext context;
 };
 

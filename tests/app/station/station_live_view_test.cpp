@@ -55,9 +55,7 @@ protected:
     void SetUp() override {
         gst_init(nullptr, nullptr);
         StationFixture::SetUp();
-        devices.Add(media::DeviceCategory::VideoInput,
-                    std::make_shared<media::SimulatedDevice>(media::SimDeviceConfig{}));
-        context.devices = &devices;
+        AddSimulatedDevice();
     }
     // Runs the window, does `steps` one after the other `gapMs` apart, then exits.
     void Run(LiveDialog& dialog, std::vector<std::function<void()>> steps, int gapMs = 400) {
@@ -72,7 +70,6 @@ protected:
         QWidget* control = dialog.Control(id);
         return QRect(control->mapTo(&dialog, QPoint(0, 0)), control->size());
     }
-    media::StaticDeviceList devices;
 };
 
 TEST_F(StationLiveView, CaptionsCarryTheCameraNameRightAfterItsLabel) {

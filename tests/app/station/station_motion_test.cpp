@@ -41,7 +41,6 @@ protected:
         gst_init(nullptr, nullptr);
         qputenv(CSoundPlayer::kSinkVariable, "fake");
         StationFixture::SetUp();
-        context.devices = &devices;
         context.recordings = &list;
         context.detectorLibrary = VIGIMOT_LIBRARY;
         ASSERT_TRUE(registry.CreateKey(SettingsStore::kProgramKey));
@@ -59,11 +58,9 @@ protected:
     void AddDevice(std::vector<media::SimMotionSpan> motions) {
         media::SimDeviceConfig config;
         config.motions = std::move(motions);
-        devices.Add(media::DeviceCategory::VideoInput,
-                    std::make_shared<media::SimulatedDevice>(std::move(config)));
+        AddSimulatedDevice(std::move(config));
     }
 
-    media::StaticDeviceList devices;
     RecordingList list{dir.path() + "/program/"};
 };
 

@@ -70,7 +70,6 @@ protected:
     }
 
     std::shared_ptr<UnpluggableDevice> device = std::make_shared<UnpluggableDevice>();
-    media::StaticDeviceList devices;
     RecordingList list{dir.path() + "/program/"};
 };
 

@@ -26,9 +26,7 @@ protected:
     void SetUp() override {
         gst_init(nullptr, nullptr);
         StationFixture::SetUp();
-        devices.Add(media::DeviceCategory::VideoInput,
-                    std::make_shared<media::SimulatedDevice>(media::SimDeviceConfig{}));
-        context.devices = &devices;
+        AddSimulatedDevice();
         context.recordings = &list;
         ASSERT_TRUE(registry.CreateKey(SettingsStore::kProgramKey));
         for (const auto& [name, value] :
@@ -49,7 +47,6 @@ protected:
         dialog.CheckSchedules();
     }
 
-    media::StaticDeviceList devices;
     RecordingList list{dir.path() + "/program/"};
 };
 
