@@ -38,12 +38,11 @@ void CQuorvaneDlg::ToggleMotionDetection() {
 }
 
 void CQuorvaneDlg::OnMotionTick() {
+    if (!captureGraph_) {
+        return;
+    }
     for (int camera = 1; camera <= kCameras; ++camera) {
         if (!detection_->HasDetector(camera)) {
-            continue;
-        }
-        if (!captureGraph_) {
-            detection_->CheckCameraMotion(camera, nullptr);
             continue;
         }
         // The lease keeps the frame whole while the detector reads it.
