@@ -2,10 +2,9 @@
 
 #include <gst/app/gstappsink.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <utility>
 
+#include "audio_output.h"
 #include "frame_grabber.h"
 #include "gst_ptr.h"
 
@@ -14,25 +13,6 @@ namespace {
 
 constexpr GstClockTime kOpenWait = 5 * GST_SECOND;
 constexpr GstClockTime kSeekWait = 2 * GST_SECOND;
-
-bool FakeSoundWanted() {
-    const char* value = std::getenv("OVISTRA_AUDIO_SINK");
-    return value && std::strcmp(value, "fake") == 0;
-}
-
-bool HasPrefix(GstPad* pad, const char* media) {
-    GstCaps* caps = gst_pad_get_current_caps(pad);
-    if (!caps) {
-        caps = gst_pad_query_caps(pad, nullptr);
-    }
-    const bool match =
-        caps && gst_caps_get_size(caps) > 0 &&
-        g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(caps, 0)), media);
-    if (caps) {
-        gst_caps_unref(caps);
-    }
-    return match;
-}
 
 }  // namespace
 
@@ -186,12 +166,12 @@ std::vector<PlaybackGraph::Event> PlaybackGraph::TakeEvents() {
 
 void PlaybackGraph::OnDecodedPad(GstElement* /*decoder*/, GstPad* pad, gpointer self) {
     auto* graph = static_cast<PlaybackGraph*>(self);
-    if (HasPrefix(pad, "video/")) {
+    if (PadCarries(pad, "video/")) {
         GstPtr<GstPad> in = AdoptGst(gst_element_get_static_pad(graph->videoIn_, "sink"));
         if (!gst_pad_is_linked(in.get())) {
             gst_pad_link(pad, in.get());
         }
-    } else if (HasPrefix(pad, "audio/") && !graph->soundLinked_) {
+    } else if (PadCarries(pad, "audio/") && !graph->soundLinked_) {
         graph->AddSoundBranch(pad);
     }
 }
@@ -199,8 +179,9 @@ void PlaybackGraph::OnDecodedPad(GstElement* /*decoder*/, GstPad* pad, gpointer 
 void PlaybackGraph::AddSoundBranch(GstPad* pad) {
     // Made only when the file has sound: a sink without data would never let the graph pause.
     GError* error = nullptr;
-    const std::string description = std::string("queue ! audioconvert ! audioresample ! ") +
-                                    (FakeSoundWanted() ? "fakesink sync=true" : "autoaudiosink");
+    const std::string description =
+        std::string("queue ! audioconvert ! audioresample ! ") +
+        (FakeAudioOutputWanted() ? "fakesink sync=true" : "autoaudiosink");
     GstElement* branch = gst_parse_bin_from_description(description.c_str(), TRUE, &error);
     g_clear_error(&error);
     if (!branch) {

@@ -3,10 +3,10 @@
 #include <gst/gst.h>
 
 #include <QFile>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 
+#include "audio_output.h"
 #include "gst_ptr.h"
 
 namespace ovistra {
@@ -20,11 +20,6 @@ struct BusNotice {
     platform::WindowHandle target;
     uint32_t message;
 };
-
-bool FakeSinkWanted() {
-    const char* value = std::getenv(CSoundPlayer::kSinkVariable);
-    return value && std::strcmp(value, "fake") == 0;
-}
 
 bool HasFactoryName(GstElement* element, const char* name) {
     GstElementFactory* factory = gst_element_get_factory(element);
@@ -64,16 +59,7 @@ void FreeNotice(gpointer data) {
 
 // Streaming thread: decodebin offers its pads once it knows the file.
 void LinkDecodedAudio(GstElement*, GstPad* pad, gpointer convert) {
-    GstCaps* caps = gst_pad_get_current_caps(pad);
-    if (!caps) {
-        caps = gst_pad_query_caps(pad, nullptr);
-    }
-    const bool audio =
-        caps && gst_caps_get_size(caps) > 0 &&
-        g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(caps, 0)), "audio/");
-    if (caps) {
-        gst_caps_unref(caps);
-    }
+    const bool audio = media::PadCarries(pad, "audio/");
     if (!audio) {
         return;
     }
@@ -120,7 +106,7 @@ bool CSoundPlayer::Open(const QString& path) {
     if (!gst_is_initialized() || path.isEmpty()) {
         return false;
     }
-    const bool fake = FakeSinkWanted();
+    const bool fake = media::FakeAudioOutputWanted();
     media::GstPtr<GstElement> pipeline = media::AdoptGst(gst_pipeline_new("alarm-sound"));
     GstElement* source = gst_element_factory_make("filesrc", nullptr);
     GstElement* decode = gst_element_factory_make("decodebin", nullptr);
