@@ -50,6 +50,12 @@ CColorButton::CColorButton(const QString& text, QWidget* parent) : QPushButton(t
     setFont(label);
 }
 
+void CColorButton::SetOwnColours(const QColor& text, const QColor& face) {
+    ownText_ = text;
+    ownFace_ = face;
+    update();
+}
+
 void CColorButton::enterEvent(QEnterEvent* event) {
     hovered_ = true;
     update();
@@ -64,8 +70,10 @@ void CColorButton::leaveEvent(QEvent* event) {
 
 void CColorButton::paintEvent(QPaintEvent* /*event*/) {
     const ColourScheme& scheme = CurrentColourScheme();
-    const QColor face(scheme.backgroundRed, scheme.backgroundGreen, scheme.backgroundBlue);
-    const QColor text(scheme.textRed, scheme.textGreen, scheme.textBlue);
+    const QColor face = ownFace_.value_or(
+        QColor(scheme.backgroundRed, scheme.backgroundGreen, scheme.backgroundBlue));
+    const QColor text =
+        ownText_.value_or(QColor(scheme.textRed, scheme.textGreen, scheme.textBlue));
     QPainter painter(this);
     // Outside the rounded corners the parent's background shows.
     painter.fillRect(rect(),

@@ -144,6 +144,8 @@ bool PlaybackGraph::SetRate(double rate) {
     if (done) {
         rate_ = rate;
     }
+    // The flush prerolls again; until it has, the graph cannot say where it is.
+    gst_element_get_state(pipeline_, nullptr, nullptr, kSeekWait);
     return done;
 }
 

@@ -33,28 +33,36 @@ QString StillFileName(const QDateTime& moment) {
            QString::number(moment.time().msec()) + QStringLiteral(".bmp");
 }
 
-QString SaveStill(const QString& folder, const QDateTime& moment, const QByteArray& bitmap) {
+BitmapWrite WriteBitmapFile(const QString& path, const QByteArray& bitmap) {
     if (bitmap.size() < kInfoHeaderBytes || bitmap.size() > UINT32_MAX - kFileHeaderBytes) {
-        return {};
+        return BitmapWrite::Failed;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        return file.exists() ? BitmapWrite::Taken : BitmapWrite::Failed;
     }
     const std::array<char, kFileHeaderBytes> header = FileHeader(bitmap.size());
+    if (file.write(header.data(), kFileHeaderBytes) != kFileHeaderBytes ||
+        file.write(bitmap) != bitmap.size() || !file.flush()) {
+        // A cut picture is no picture: it goes rather than staying half written.
+        file.close();
+        QFile::remove(path);
+        return BitmapWrite::Failed;
+    }
+    return BitmapWrite::Written;
+}
+
+QString SaveStill(const QString& folder, const QDateTime& moment, const QByteArray& bitmap) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const QString path = platform::JoinPath(folder, StillFileName(moment.addMSecs(attempt)));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            if (file.exists()) {
-                continue;  // taken, perhaps by another camera's still in the same millisecond
-            }
-            return {};
+        switch (WriteBitmapFile(path, bitmap)) {
+            case BitmapWrite::Written:
+                return path;
+            case BitmapWrite::Taken:
+                continue;  // perhaps by another camera's still in the same millisecond
+            case BitmapWrite::Failed:
+                return {};
         }
-        if (file.write(header.data(), kFileHeaderBytes) != kFileHeaderBytes ||
-            file.write(bitmap) != bitmap.size() || !file.flush()) {
-            // A cut picture is no picture: it goes rather than staying half written.
-            file.close();
-            QFile::remove(path);
-            return {};
-        }
-        return path;
     }
     return {};
 }

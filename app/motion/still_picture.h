@@ -15,6 +15,13 @@ QString StillFolder(const QString& recordFolder);
 // 14:25:01.037 on 30 November 2003 is "20031130-14250137.bmp".
 QString StillFileName(const QDateTime& moment);
 
+enum class BitmapWrite { Written, Taken, Failed };
+
+// Writes a packed bitmap (a 40-byte information header, then the pixels, no colour table) as a
+// new BMP file; an existing file is left alone (Taken). A file that could not be filled is
+// removed again.
+BitmapWrite WriteBitmapFile(const QString& path, const QByteArray& bitmap);
+
 // Writes a packed bitmap (a 40-byte information header, then the pixels, no colour table) as a
 // BMP file in `folder`, named after `moment`. The file is created only if it does not exist: a
 // name already taken moves on to the next millisecond. Returns the file's path; empty when

@@ -38,6 +38,8 @@ public:
     // Interactive shows a real modal box; Headless never shows a window. An empty lookup gives
     // empty texts. Answers still queued are dropped.
     void Configure(Mode mode, TextLookup lookup);
+    // Other dialogs of the run (a print dialog) are shown only when boxes are.
+    Mode mode() const { return mode_; }
 
     // Told of every box once it is answered.
     void SetListener(Listener listener);

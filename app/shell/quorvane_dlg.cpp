@@ -248,6 +248,12 @@ platform::LResult CQuorvaneDlg::OnMessage(uint32_t msg, platform::WParam w, plat
         case ids::kScheduleCancelled:
             OnScheduleAnswer(msg == ids::kScheduleConfirmed);
             break;
+        case ids::kPlaybackToggle:
+            TogglePlayback();
+            break;
+        case ids::kPictureBrowserClosed:
+            OnPictureBrowserEmptied();
+            break;
         default:
             OnFeatureMessage(msg, w, l);
             break;
@@ -301,6 +307,9 @@ void CQuorvaneDlg::OnCommand(int id) {
             break;
         case ids::kStillAllButton:
             TakeAllStills();
+            break;
+        case ids::kPlaybackButton:
+            TogglePlayback();
             break;
         default:
             OnFeatureCommand(id);
@@ -385,7 +394,6 @@ bool CQuorvaneDlg::CanMakeVideoView() {
     return true;
 }
 void CQuorvaneDlg::NotifySiblingStarted() {}
-void CQuorvaneDlg::CloseSecondaryWindows() {}
 void CQuorvaneDlg::NotifySiblingStopped() {}
 void CQuorvaneDlg::OnFeatureCommand(int) {}
 void CQuorvaneDlg::OnFeatureMessage(uint32_t, platform::WParam, platform::LParam) {}

@@ -22,9 +22,9 @@
 #include "live_view_layout.h"
 #include "message_window.h"
 #include "recording_control.h"
-#include "schedule_check.h"
 #include "registry_key.h"
 #include "registry_settings.h"
+#include "schedule_check.h"
 #include "settings_store.h"
 
 class QPushButton;
@@ -34,6 +34,8 @@ namespace ovistra {
 
 class CaptureGraph;
 class CMotionSet;
+class CPlayback;
+class CThumbnailDlg;
 class CRecordSetDlg;
 class CScheduleRecord;
 class CSoundPlayer;
@@ -57,9 +59,9 @@ struct StationContext {
     std::vector<int> recordAtStart;       // cameras recorded once capture runs
     bool recordAllAtStart = false;        // the all-cameras record button once capture runs
     std::shared_ptr<const AudioInputList> audioInputs;  // null: the machine's sound inputs
-    bool detectAtStart = false;  // the motion button once capture runs
+    bool detectAtStart = false;                         // the motion button once capture runs
     std::vector<int> stillsAtStart;  // cameras whose still is saved once they have a picture
-    QString detectorLibrary;     // empty: the analysis library among the station's folders
+    QString detectorLibrary;         // empty: the analysis library among the station's folders
 };
 
 class CQuorvaneDlg : public QDialog,
@@ -180,7 +182,7 @@ protected:
     void OnRecordAllButton();
     // The recording timers (881, 884..887, 911..914); false for any other timer.
     bool OnRecordingTimer(uintptr_t id);
-    void StartRecordingsAsked();  // the run's --record, once capture runs
+    void StartRecordingsAsked();                 // the run's --record, once capture runs
     bool RecordingBySchedule(int camera) const;  // 0..3
     void CreateCameraFolders() const;
     QDateTime LocalNow() const override;
@@ -218,7 +220,7 @@ protected:
     static constexpr int kAlarmFrameIds[4] = {1050, 1121, 1123, 1122};  // camera 1..4
     DetectionRun::Settings CurrentDetectionSettings() const;
     void ToggleMotionDetection();
-    void OnMotionTick();  // timer 915
+    void OnMotionTick();         // timer 915
     void StartDetectionAsked();  // the run's --detect, once capture runs
     // Shown while detection runs, where the layout has room for them.
     void ShowAlarmFrames();
@@ -250,11 +252,22 @@ protected:
     QByteArray CurrentImage(int camera) const;
     void TakeStillPicture(int camera);  // 1..4, when switched on
     void SaveStillPicture(int camera, const QByteArray& image);
-    void TakeAllStills();  // the still button
-    void StartStillsAsked();            // the run's --still, once capture runs
+    void TakeAllStills();     // the still button
+    void StartStillsAsked();  // the run's --still, once capture runs
     void TakeStillsAsked();
     std::vector<int> stillsPending_;  // --still cameras without a picture yet
     QTimer* stillsTimer_ = nullptr;
+    // A new still or exported picture: the picture browser shows it (a headless station keeps
+    // its pictures on disk and opens no browser).
+    void ShowInPictureBrowser(const QString& path);
+    void OnPictureBrowserEmptied();            // 1725
+    CThumbnailDlg* pictureBrowser_ = nullptr;  // a child, from the first picture on
+
+    // --- playback (quorvane_dlg_playback.cpp)
+    void TogglePlayback();  // button 1023, message 2025
+    // True while a recording of the station writes the file `path` (a set's first file).
+    bool RecordingWrites(const QString& path) const;
+    CPlayback* playbackDlg_ = nullptr;  // a child, from its first opening on
 
 private:
     bool OnInitDialog();
@@ -276,8 +289,8 @@ private:
     bool startupFailed_ = false;
     bool switchingStopped_ = false;
     bool captureRunning_ = false;  // the capture pipeline runs: cameras can be recorded
-    bool closing_ = false;    // the exit button was taken
-    bool destroyed_ = false;  // DestroyWindow ran
+    bool closing_ = false;         // the exit button was taken
+    bool destroyed_ = false;       // DestroyWindow ran
 };
 
 }  // namespace ovistra

@@ -1,8 +1,10 @@
 // The main window's still pictures: a single click on a camera's picture saves that camera's,
 // the still button every shown camera's, and --still those of the run once they have a picture.
+// Each new picture goes to the picture browser.
 #include <QDir>
 #include <QTimer>
 
+#include "c_thumbnail_dlg.h"
 #include "capture_graph.h"
 #include "event_log.h"
 #include "frame_grabber.h"
@@ -62,6 +64,27 @@ void CQuorvaneDlg::SaveStillPicture(int camera, const QByteArray& image) {
         return;
     }
     EventLog::Instance().Print("still-saved", {{"camera", number}, {"file", path}});
+    ShowInPictureBrowser(path);
+}
+
+void CQuorvaneDlg::ShowInPictureBrowser(const QString& path) {
+    // Nobody could keep or throw away a headless station's pictures: they stay on disk.
+    if (!context_.showWindow) {
+        return;
+    }
+    if (!pictureBrowser_) {
+        pictureBrowser_ = new CThumbnailDlg(*context_.resources, Handle(), this);
+    }
+    pictureBrowser_->show();
+    pictureBrowser_->AddPicture(path);
+}
+
+void CQuorvaneDlg::OnPictureBrowserEmptied() {
+    // Emptied and closed: the next picture opens a new one.
+    if (pictureBrowser_) {
+        pictureBrowser_->deleteLater();
+        pictureBrowser_ = nullptr;
+    }
 }
 
 void CQuorvaneDlg::StartStillsAsked() {

@@ -321,7 +321,7 @@ TEST(ResourceImages, ApplicationIconIsAnImage) {
     EXPECT_GT(colours.size(), 4);
 }
 
-TEST(ResourceMenus, PictureSlotMenuCarriesItsFourCommands) {
+TEST(ResourceMenus, PictureSlotMenuCarriesItsFiveCommands) {
     auto library = LoadBuilt();
     ASSERT_TRUE(library);
     std::unique_ptr<QMenu> menu(library->LoadMenu(133, nullptr));
@@ -336,8 +336,8 @@ TEST(ResourceMenus, PictureSlotMenuCarriesItsFourCommands) {
         texts.insert(action->text());
         EXPECT_FALSE(action->text().isEmpty());
     }
-    EXPECT_EQ(commands, (std::vector<int>{32771, 32772, 32773, 32774}));
-    EXPECT_EQ(texts.size(), 4);
+    EXPECT_EQ(commands, (std::vector<int>{32797, 32798, 32799, 32801, 32800}));
+    EXPECT_EQ(texts.size(), 5);
 }
 
 TEST(ResourceMenus, DamagedMenuLinesAreSkipped) {

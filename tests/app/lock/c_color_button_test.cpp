@@ -89,5 +89,15 @@ TEST_F(ColorButton, PressingShiftsTheLabelAndDisablingTurnsItYellow) {
     EXPECT_EQ(Count(disabled, QColor(0, 255, 100)), 0);
 }
 
+TEST_F(ColorButton, OwnColoursOutlastSchemeChanges) {
+    const QColor face(0, 200, 255);
+    button.SetOwnColours(Qt::black, face);
+    CurrentColourScheme().backgroundRed = 200;
+    const QImage image = Grab(button);
+    EXPECT_EQ(image.pixelColor(5, 15), face);
+    EXPECT_GT(Count(image.copy(QRect(3, 3, 114, 24)), Qt::black), 10);  // the label
+    EXPECT_EQ(Count(image, QColor(0, 255, 100)), 0);
+}
+
 }  // namespace
 }  // namespace ovistra

@@ -12,35 +12,10 @@
 #include <thread>
 
 #include "frame_grabber.h"
+#include "test_clip.h"
 
 namespace ovistra::media {
 namespace {
-
-// Two seconds of pictures with sound, as an AVI file.
-bool MakeClip(const std::string& path) {
-    const std::string line =
-        "videotestsrc num-buffers=50 pattern=ball ! video/x-raw,width=320,height=240,"
-        "framerate=25/1 ! avenc_mpeg4 ! avimux name=mux ! filesink location=\"" +
-        path + "\" audiotestsrc num-buffers=20 samplesperbuffer=4410 ! audioconvert ! mux.";
-    GError* error = nullptr;
-    GstElement* pipeline = gst_parse_launch(line.c_str(), &error);
-    g_clear_error(&error);
-    if (!pipeline) {
-        return false;
-    }
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    GstBus* bus = gst_element_get_bus(pipeline);
-    GstMessage* end = gst_bus_timed_pop_filtered(
-        bus, 20 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    const bool made = end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS;
-    if (end) {
-        gst_message_unref(end);
-    }
-    gst_object_unref(bus);
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
-    return made;
-}
 
 class PlaybackGraphTest : public ::testing::Test {
 protected:
@@ -51,7 +26,7 @@ protected:
         ASSERT_NE(mkdtemp(folder), nullptr);
         dir = folder;
         clip = dir / "clip.avi";
-        ASSERT_TRUE(MakeClip(clip));
+        ASSERT_TRUE(testing::MakeClip(clip));
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
     // Waits for a notification, then hands over what the graph reported.

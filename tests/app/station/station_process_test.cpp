@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,9 +11,14 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 
+#include "c_playback.h"
+#include "message_box.h"
+#include "playback_graph.h"
 #include "recorded_file.h"
 #include "recording_list.h"
+#include "resource_library.h"
 
 namespace {
 
@@ -112,8 +118,13 @@ TEST_F(StationProcess, HeadlessRunForADurationEndsInOrder) {
 }
 
 TEST_F(StationProcess, RecordingAllFourLeavesFourPlayableListedFiles) {
-    QStringList arguments{"--headless", "--record", "all", "--duration", "20",
-                          "--set", "RecordPath=" + home.filePath("rec")};
+    QStringList arguments{"--headless",
+                          "--record",
+                          "all",
+                          "--duration",
+                          "20",
+                          "--set",
+                          "RecordPath=" + home.filePath("rec")};
     for (int camera = 1; camera <= 4; ++camera) {
         arguments << "--set" << QStringLiteral("FrameRate%1=25").arg(camera);
     }
@@ -206,15 +217,15 @@ TEST_F(StationProcess, MotionOnAWatchedCameraRaisesOneAlarmRecordedUntilTheScene
 
 TEST_F(StationProcess, StillScenesRaiseNoAlarmOnTheFastTick) {
     QProcess station;
-    Start(station, {"--headless", "--duration", "12", "--detect", "--set",
-                    "MotionDetectCamera=15", "--set", "SenseMode=50"});
+    Start(station, {"--headless", "--duration", "12", "--detect", "--set", "MotionDetectCamera=15",
+                    "--set", "SenseMode=50"});
     EXPECT_EQ(Finish(station, 90000), 0) << station.readAllStandardError().toStdString();
     const QByteArray out = station.readAllStandardOutput();
     EXPECT_TRUE(out.contains(" detection-started cameras=1,2,3,4 tick=250\n")) << out.toStdString();
     EXPECT_FALSE(Events(out).contains("alarm-started")) << out.toStdString();
 }
 
-TEST_F(StationProcess, StillsOfTheAskedCamerasLieBesideARecording) {
+TEST_F(StationProcess, StillsLieBesideARecordingThatPlaysBackExportsAndIsDeleted) {
     QProcess station;
     Start(station, {"--headless", "--record", "2", "--still", "1,3", "--duration", "8", "--set",
                     "RecordPath=" + home.filePath("rec")});
@@ -231,6 +242,48 @@ TEST_F(StationProcess, StillsOfTheAskedCamerasLieBesideARecording) {
         EXPECT_EQ(still.size(), 14 + 40 + 640 * 480 * 3) << still.filePath().toStdString();
     }
     EXPECT_EQ(QDir(home.filePath("rec/Camera2")).entryList({"*.avi"}).size(), 1);
+
+    // The recording in the playback dialog: listed, played, sought, exported and deleted.
+    gst_init(nullptr, nullptr);
+    setenv("OVISTRA_AUDIO_SINK", "fake", 1);
+    QString error;
+    const auto resources = ovistra::ResourceLibrary::LoadFile(UIPACK_LIBRARY, &error);
+    ASSERT_TRUE(resources) << error.toStdString();
+    ovistra::platform::MessageBoxes::Instance().Configure(
+        ovistra::platform::MessageBoxes::Mode::Headless, {});
+    ovistra::RecordingList recordings(home.filePath("data/Halvorn/Brisquel/"));
+    recordings.Load();
+    QStringList exported;
+    ovistra::CPlayback playback(recordings, *resources, {},
+                                {{}, [&](const QString& path) { exported << path; }});
+    playback.FillList();
+    ASSERT_EQ(playback.recordings().rows().size(), 1u);
+    EXPECT_EQ(playback.recordings().rows()[0].camera, "2");
+    playback.SelectRow(0);
+    ASSERT_TRUE(playback.loaded());
+    QElapsedTimer clock;
+    clock.start();
+    auto position = [&] { return playback.graph().Position().value_or(0); };
+    while (position() < 1.5 && clock.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    ASSERT_GE(position(), 1.5);
+    EXPECT_GE(playback.graph().Duration().value_or(0), 5.0);
+    playback.OnPause();
+    playback.OnSliderMoved(0);
+    EXPECT_LT(position(), 0.5);
+    playback.OnExport();
+    ASSERT_EQ(exported.size(), 1);
+    EXPECT_EQ(QFileInfo(exported[0]).path(), home.filePath("rec/Camera2/image"));
+    EXPECT_EQ(QFileInfo(exported[0]).size(), 14 + 40 + 640 * 480 * 3);
+    auto* table = qobject_cast<QTreeWidget*>(playback.Control(ovistra::CPlayback::kRecordingList));
+    table->topLevelItem(0)->setSelected(true);
+    playback.OnDelete();
+    EXPECT_FALSE(playback.loaded());
+    EXPECT_TRUE(QDir(home.filePath("rec/Camera2")).entryList({"*.avi"}).isEmpty());
+    ovistra::RecordingList reloaded(home.filePath("data/Halvorn/Brisquel/"));
+    reloaded.Load();
+    EXPECT_TRUE(reloaded.entries().empty());
 }
 
 TEST_F(StationProcess, TheDeviceIsTakenUnderEachOfItsNames) {

@@ -1,5 +1,5 @@
-// The record settings and schedules dialogs from the main window: opened and closed by their
-// buttons, their answers taken, and their groups written at exit only when they were opened.
+// The record settings, schedules and playback dialogs from the main window: opened and closed by
+// their buttons, their answers taken, and their groups written at exit only when they were opened.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -7,7 +7,10 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
+#include "c_playback.h"
+#include "dialog_controls.h"
 #include "record_set_dlg.h"
+#include "recording_list.h"
 #include "schedule_record.h"
 #include "settings_store.h"
 #include "station_fixture.h"
@@ -20,6 +23,7 @@ class SettingsDialog : public CQuorvaneDlg {
 public:
     using CQuorvaneDlg::CQuorvaneDlg;
     ~SettingsDialog() override { CloseMailbox(); }
+    using CQuorvaneDlg::playbackDlg_;
     using CQuorvaneDlg::recordSetDlg_;
     using CQuorvaneDlg::scheduleDlg_;
 
@@ -121,6 +125,31 @@ TEST_F(StationSettingsDialogs, ACancelledScheduleChangesNothingAndAConfirmedOneI
     EXPECT_EQ(maskAfterCancel, 2u);
     const QByteArray key = KeyFile();
     EXPECT_TRUE(key.contains("\"Camera2EndSchedule\"=\"20070325150000\"")) << key.toStdString();
+}
+
+TEST_F(StationSettingsDialogs, PlaybackOpensOnItsButtonAndClosesOnItsAnswerAndAtExit) {
+    RecordingList recordings(context.programFolder);
+    context.recordings = &recordings;
+    SettingsDialog dialog(context);
+    std::vector<bool> shown;
+    auto note = [&] { shown.push_back(dialog.playbackDlg_ && dialog.playbackDlg_->isVisible()); };
+    Run(dialog, {[&] { dialog.OnCommand(ids::kPlaybackButton); },
+                 [&] {
+                     note();
+                     dialog.OnCommand(ids::kPlaybackButton);
+                     note();
+                     dialog.OnCommand(ids::kPlaybackButton);
+                     note();
+                     // The dialog's own close button asks the main window to close it.
+                     ovistra::testing::ClickControl(*dialog.playbackDlg_, CPlayback::kCloseButton);
+                 },
+                 [&] {
+                     note();
+                     dialog.OnCommand(ids::kPlaybackButton);
+                     note();
+                 }});
+    EXPECT_EQ(shown, (std::vector<bool>{true, false, true, false, true}));
+    EXPECT_FALSE(dialog.playbackDlg_->isVisible());  // closed with the station
 }
 
 }  // namespace

@@ -1,0 +1,45 @@
+// The main window's playback dialog: button 1023 and message 2025 open and close it; the
+// exit button closes it with the picture browser.
+#include "c_playback.h"
+#include "c_thumbnail_dlg.h"
+#include "quorvane_dlg.h"
+#include "recording_control.h"
+
+namespace ovistra {
+
+void CQuorvaneDlg::TogglePlayback() {
+    if (!context_.recordings) {
+        return;  // a station without its recording list has nothing to play
+    }
+    if (!playbackDlg_) {
+        CPlayback::Hooks hooks;
+        hooks.beingWritten = [this](const QString& path) { return RecordingWrites(path); };
+        hooks.pictureExported = [this](const QString& path) { ShowInPictureBrowser(path); };
+        playbackDlg_ = new CPlayback(*context_.recordings, *context_.resources, Handle(),
+                                     std::move(hooks), this);
+    } else if (playbackDlg_->isVisible()) {
+        playbackDlg_->hide();
+        return;
+    }
+    playbackDlg_->show();
+}
+
+bool CQuorvaneDlg::RecordingWrites(const QString& path) const {
+    for (int camera = 1; camera <= RecordingControl::kCameras; ++camera) {
+        if (recording_->IsRecording(camera) && recording_->fileName(camera) == path) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CQuorvaneDlg::CloseSecondaryWindows() {
+    if (playbackDlg_) {
+        playbackDlg_->hide();
+    }
+    if (pictureBrowser_) {
+        pictureBrowser_->hide();
+    }
+}
+
+}  // namespace ovistra
