@@ -73,6 +73,7 @@ void BM_BrowserAddAll(benchmark::State& state) {
         auto browser =
             std::make_unique<ovistra::CThumbnailDlg>(*resources, ovistra::platform::WindowHandle());
         browser->show();
+        QApplication::processEvents();  // shown and exposed: repaints paint from here on
         state.ResumeTiming();
         for (const QString& still : stills) {
             browser->AddPicture(still);
@@ -92,6 +93,7 @@ void BM_BrowserScrollStep(benchmark::State& state) {
     const QTemporaryDir folder;
     ovistra::CThumbnailDlg browser(*resources, {});
     browser.show();
+    QApplication::processEvents();  // shown and exposed: repaints paint from here on
     for (const QString& still : LinkedStills(folder)) {
         browser.AddPicture(still);
     }
@@ -122,7 +124,7 @@ void BM_Peer_QImageFiveThumbnails(benchmark::State& state) {
         for (int slot = 0; slot < ovistra::PictureList::kSlots; ++slot) {
             const QImage picture(stills[(offset + slot) % stills.size()]);
             benchmark::DoNotOptimize(
-                picture.scaled(126, 96, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+                picture.scaled(160, 119, Qt::IgnoreAspectRatio, Qt::FastTransformation));
         }
         ++offset;
     }

@@ -15,7 +15,11 @@ namespace ovistra {
 template <typename Make>
 auto ReplaceControl(QWidget* form, int id, Make make) -> decltype(make(form)) {
     QWidget* placeholder = ResourceLibrary::FindControl(form, id);
-    if (!placeholder || !form->layout()) {
+    // The layout of the widget that holds it (a group box has its own).
+    QLayout* layout = placeholder && placeholder->parentWidget()
+                          ? placeholder->parentWidget()->layout()
+                          : nullptr;
+    if (!layout) {
         return nullptr;
     }
     auto* replacement = make(placeholder);
@@ -25,7 +29,7 @@ auto ReplaceControl(QWidget* form, int id, Make make) -> decltype(make(form)) {
     replacement->setMaximumSize(placeholder->maximumSize());
     replacement->setSizePolicy(placeholder->sizePolicy());
     replacement->setFocusPolicy(placeholder->focusPolicy());
-    delete form->layout()->replaceWidget(placeholder, replacement);
+    delete layout->replaceWidget(placeholder, replacement);
     delete placeholder;
     return replacement;
 }
