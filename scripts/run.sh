@@ -27,7 +27,8 @@ capture_card_present() {
 # on camera 2, something crossing it from 20 s to 23 s, a recording and the alarm sound. The
 # settings hold for this run only.
 if [[ $# -eq 0 ]] && ! capture_card_present; then
-    set -- --detect --sim-motion 2:20-23 --set MotionDetectCamera=2 --set DetectingAction=3
+    set -- --detect --sim-motion 2:20-23 --set MotionDetectCamera=2 --set DetectingAction=3 \
+        --set SenseMode=50
     echo "No capture card: the simulated device runs, with an alarm on camera 2 after 20 s ($*)."
 fi
 exec "$prefix/bin/ovistra" "$@"

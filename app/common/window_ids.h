@@ -47,6 +47,8 @@ constexpr uintptr_t kLayoutTimer = 917;
 
 // --- commands and controls of the main window's template
 constexpr int kAboutCommand = 16;
+constexpr int kLockCommand = 32803;
+constexpr int kSetPasswordCommand = 32805;
 constexpr int kFirstPicture = 1000;  // 1000..1003: camera 1..4
 constexpr int kHiddenHolder = 1004;
 constexpr int kFirstCameraButton = 1011;  // 1011..1014: camera 1..4
@@ -99,6 +101,8 @@ constexpr int kTextKindHand = 217;
 constexpr int kTextNoMotionCamera = 225;
 constexpr int kCaptionRecording = 218;
 constexpr int kTextAlreadyRunning = 228;
+constexpr int kTextLockCommand = 271;
+constexpr int kTextSetPasswordCommand = 272;
 constexpr int kPictureBrowserTemplate = 131;
 constexpr int kPictureSlotMenu = 133;
 constexpr int kTextCannotOpenPicture = 143;
@@ -107,5 +111,12 @@ constexpr int kTextSelectPictureFirst = 145;
 constexpr int kTextDeleteAllPictures = 231;
 constexpr int kTextPictureNameNotPlain = 240;
 constexpr int kTextReplaceJpeg = 241;
+
+// --- the colour dialog (template 161), opened from the main window's context menu
+constexpr int kColourCommand = 32780;
+constexpr int kColourTemplate = 161;
+constexpr int kTextColourRange = 260;
+constexpr int kTextColoursNotSaved = 261;
+constexpr int kTextColourCommand = 262;
 
 }  // namespace ovistra::ids

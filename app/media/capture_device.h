@@ -100,6 +100,9 @@ public:
     virtual I2cBus* Bus() = 0;                  // the vendor library's path
     virtual VideoProcAmp* ProcAmp() = 0;
     virtual Crossbar* CrossbarControl() = 0;
+    // The decoder's standard register (kStandardPal or kStandardNtsc); -1 when the device cannot
+    // tell. Thread-safe.
+    virtual int VideoStandard() const { return -1; }
 };
 
 // The devices of the machine by category, in enumeration order.

@@ -56,6 +56,7 @@ public:
     I2cBus* Bus() override { return this; }
     VideoProcAmp* ProcAmp() override { return this; }
     Crossbar* CrossbarControl() override { return this; }
+    int VideoStandard() const override { return standard_.load(); }
 
     // --- I2cBus: the decoder's registers; other addresses refuse. Thread-safe.
     bool WriteI2c(uint8_t address, uint8_t reg, const uint8_t* bytes, size_t count) override;

@@ -50,6 +50,7 @@ void KeyboardLock::Arm() {
     }
     stateBeforeLock_ = window_->windowState();
     window_->setWindowState(stateBeforeLock_ | Qt::WindowFullScreen);
+    SetOnTop(true);
     qApp->installEventFilter(this);
     Grab();
     state_ = State::Armed;
@@ -62,6 +63,7 @@ void KeyboardLock::Release() {
     Ungrab();
     qApp->removeEventFilter(this);
     if (window_) {
+        SetOnTop(false);
         window_->setWindowState(stateBeforeLock_);
     }
     state_ = State::Released;
@@ -81,6 +83,18 @@ void KeyboardLock::HandToPrompt() {
     }
     Ungrab();
     state_ = State::Prompting;
+}
+
+void KeyboardLock::SetOnTop(bool onTop) {
+    // On the native window: changing the widget's flags would hide it, ending a dialog's loop.
+    QWindow* native = window_ ? window_->windowHandle() : nullptr;
+    if (!native) {
+        return;
+    }
+    if (onTop) {
+        onTopBeforeLock_ = native->flags().testFlag(Qt::WindowStaysOnTopHint);
+    }
+    native->setFlag(Qt::WindowStaysOnTopHint, onTop || onTopBeforeLock_);
 }
 
 void KeyboardLock::Grab() {
@@ -112,7 +126,11 @@ bool KeyboardLock::BelongsToMainWindow(QObject* watched) const {
 bool KeyboardLock::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type == QEvent::Close && watched == window_) {
+        // Closing the locked station is one more attempt to use it.
         event->ignore();
+        if (state_ == State::Armed) {
+            notify_.PostMessage(unlockRequest_, 0, 0);
+        }
         return true;
     }
     if (!IsInput(type)) {

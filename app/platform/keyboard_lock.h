@@ -1,7 +1,7 @@
-// Locks the station against passers-by: while armed the main window stays full screen, owns
-// keyboard and mouse, swallows all input to the program and asks the window to unlock (one
-// request message per key press, click or wheel turn). A prompt may be given input; release
-// hands everything back.
+// Locks the station against passers-by: while armed the main window stays full screen and on
+// top, owns keyboard and mouse, swallows all input to the program and asks the window to unlock
+// (one request message per key press, click, wheel turn or close request). A prompt may be given
+// input; release hands everything back.
 #pragma once
 
 #include <QObject>
@@ -33,6 +33,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void SetOnTop(bool onTop);
     void Grab();
     void Ungrab();
     bool BelongsToMainWindow(QObject* watched) const;
@@ -42,6 +43,7 @@ private:
     uint32_t unlockRequest_;
     State state_ = State::Released;
     Qt::WindowStates stateBeforeLock_;
+    bool onTopBeforeLock_ = false;
 };
 
 }  // namespace ovistra::platform

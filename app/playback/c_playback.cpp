@@ -57,14 +57,10 @@ CPlayback::CPlayback(RecordingList& recordings, const ResourceLibrary& resources
     // Only the dialog's own thread takes the graph's news; the streaming threads just knock.
     graph_ = std::make_unique<media::PlaybackGraph>(
         grabber_, [handle = Handle()] { handle.PostMessage(kGraphNotify, 0, 0); });
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    form_ = resources_.LoadTemplate(kTemplate, this);
+    form_ = resources_.LoadTemplateInto(kTemplate, this);
     if (!form_) {
         return;
     }
-    layout->addWidget(form_);
-    setWindowTitle(form_->windowTitle());
     table_ = qobject_cast<QTreeWidget*>(Control(kRecordingList));
     slider_ = qobject_cast<QSlider*>(Control(kPositionSlider));
     if (slider_) {

@@ -7,7 +7,6 @@
 #include <QMouseEvent>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QVBoxLayout>
 
 #include "c_color_button.h"
 #include "c_picture_button.h"
@@ -57,14 +56,10 @@ CThumbnailDlg::CThumbnailDlg(const ResourceLibrary& resources, platform::WindowH
       opener_(std::move(opener)),
       choosePrinter_(AskForPrinter),
       thumbnails_(std::make_shared<ThumbnailCache>()) {
-    form_ = resources.LoadTemplate(ids::kPictureBrowserTemplate, this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    form_ = resources.LoadTemplateInto(ids::kPictureBrowserTemplate, this);
     if (!form_) {
         return;
     }
-    layout->addWidget(form_);
-    setWindowTitle(form_->windowTitle());
     slotMenu_ = resources.LoadMenu(ids::kPictureSlotMenu, this);
     if (slotMenu_) {
         for (QAction* action : slotMenu_->actions()) {

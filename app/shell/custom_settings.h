@@ -1,6 +1,7 @@
 // The settings file "CustomSetting.dt" in the program folder: the colour scheme, the lock
 // password and the marker that the file has been set up. Written at once when a dialog
-// confirms, not at exit.
+// confirms, not at exit. The file holds the password, so it is kept closed to other users:
+// every write leaves the folder 0700 and the file 0600.
 #pragma once
 
 #include <QString>
@@ -28,6 +29,10 @@ public:
 
     // 1 once a colour or password dialog has been confirmed.
     int LoadCheckState() const;
+
+    // Creates the folder (0700) and an empty file (0600) where they are missing; an existing
+    // file keeps its contents. False when either cannot be made.
+    bool CreateFile() const;
 
 private:
     QString path_;

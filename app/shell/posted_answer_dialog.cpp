@@ -4,7 +4,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QShowEvent>
-#include <QVBoxLayout>
 
 #include "resource_library.h"
 
@@ -30,14 +29,10 @@ PostedAnswerDialog::PostedAnswerDialog(int templateId, const ResourceLibrary& re
       mainWindow_(std::move(mainWindow)),
       confirmMessage_(confirmMessage),
       cancelMessage_(cancelMessage) {
-    form_ = resources_.LoadTemplate(templateId, this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    form_ = resources_.LoadTemplateInto(templateId, this);
     if (!form_) {
         return;
     }
-    layout->addWidget(form_);
-    setWindowTitle(form_->windowTitle());
     if (QAbstractButton* confirm = Button(kConfirmButton)) {
         connect(confirm, &QAbstractButton::clicked, this, &PostedAnswerDialog::OnConfirm);
     }
@@ -81,6 +76,9 @@ void PostedAnswerDialog::OnConfirm() {
 void PostedAnswerDialog::OnCancel() {
     if (replied_) {
         return;
+    }
+    if (form_) {
+        RevertLiveChanges();
     }
     Reply(cancelMessage_);
 }

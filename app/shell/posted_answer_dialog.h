@@ -47,6 +47,8 @@ protected:
     virtual void OnOpen() = 0;
     // Confirm: the controls become the dialog's values (only with a template).
     virtual void ReadControls() = 0;
+    // Cancel, before its answer goes out: a dialog that works live puts back what it changed.
+    virtual void RevertLiveChanges() {}
 
     QAbstractButton* Button(int id) const;
     QWidget* form() const { return form_; }

@@ -19,6 +19,7 @@
 #include "local_clock.h"
 #include "media_requirements.h"
 #include "message_box.h"
+#include "password_lock.h"
 #include "resource_library.h"
 #include "window_ids.h"
 
@@ -223,14 +224,7 @@ platform::LResult CQuorvaneDlg::OnMessage(uint32_t msg, platform::WParam w, plat
             break;
         case ids::kColoursChanged:
         case ids::kColoursReset:
-            CurrentColourScheme() = CustomSettings(settingsFile_).LoadColourScheme();
-            ApplyColours();
-            ApplyLayout();
-            if (switchState_.cyclingView.load()) {
-                // The large picture is built anew in the new colours.
-                SetCyclingView(false);
-                SetCyclingView(true);
-            }
+            OnColoursChanged();
             OnFeatureMessage(msg, w, l);
             break;
         case ids::kRecordSetConfirmed:
@@ -251,8 +245,17 @@ platform::LResult CQuorvaneDlg::OnMessage(uint32_t msg, platform::WParam w, plat
         case ids::kPlaybackToggle:
             TogglePlayback();
             break;
+        case ids::kUnlockRequest:
+            Lock().OnUnlockRequest();
+            break;
         case ids::kPictureBrowserClosed:
             OnPictureBrowserEmptied();
+            break;
+        case ids::kCameraSetToggle:
+        case ids::kCameraSetTakeAll:
+        case ids::kCameraSetToggleAndHand:
+        case ids::kCameraSetTakeTimings:
+            OnCameraSetMessage(msg);
             break;
         default:
             OnFeatureMessage(msg, w, l);
@@ -310,6 +313,18 @@ void CQuorvaneDlg::OnCommand(int id) {
             break;
         case ids::kPlaybackButton:
             TogglePlayback();
+            break;
+        case ids::kCameraSetButton:
+            OnCameraSetButton();
+            break;
+        case ids::kColourCommand:
+            OpenColourDialog();
+            break;
+        case ids::kLockCommand:
+            Lock().OnLockCommand();
+            break;
+        case ids::kSetPasswordCommand:
+            Lock().OnSetPasswordCommand();
             break;
         default:
             OnFeatureCommand(id);
@@ -371,12 +386,17 @@ void CQuorvaneDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CQuorvaneDlg::contextMenuEvent(QContextMenuEvent* event) {
-    const QString about = context_.resources->Text(ids::kTextAbout);
-    if (about.isEmpty()) {
-        return;
-    }
     QMenu menu(this);
-    menu.addAction(about, this, [this] { OnCommand(ids::kAboutCommand); });
+    menu.addAction(context_.resources->Text(ids::kTextLockCommand), this,
+                   [this] { OnCommand(ids::kLockCommand); });
+    menu.addAction(context_.resources->Text(ids::kTextSetPasswordCommand), this,
+                   [this] { OnCommand(ids::kSetPasswordCommand); });
+    menu.addAction(context_.resources->Text(ids::kTextColourCommand), this,
+                   [this] { OnCommand(ids::kColourCommand); });
+    if (const QString about = context_.resources->Text(ids::kTextAbout); !about.isEmpty()) {
+        menu.addSeparator();
+        menu.addAction(about, this, [this] { OnCommand(ids::kAboutCommand); });
+    }
     menu.exec(event->globalPos());
 }
 

@@ -33,8 +33,11 @@ class QTimer;
 namespace ovistra {
 
 class CaptureGraph;
+class CCameraSetDlg;
 class CMotionSet;
 class CPlayback;
+class CSetColor;
+class PasswordLock;
 class CThumbnailDlg;
 class CRecordSetDlg;
 class CScheduleRecord;
@@ -268,6 +271,22 @@ protected:
     // True while a recording of the station writes the file `path` (a set's first file).
     bool RecordingWrites(const QString& path) const;
     CPlayback* playbackDlg_ = nullptr;  // a child, from its first opening on
+
+    // --- password lock (quorvane_dlg_lock.cpp)
+    PasswordLock& Lock();  // made on first use
+    std::unique_ptr<PasswordLock> passwordLock_;
+
+    // --- colours (quorvane_dlg_colours.cpp)
+    void OpenColourDialog();
+    // 1126, 1127: the window and every owner-drawn button take the process-wide scheme.
+    void OnColoursChanged();
+    CSetColor* colourDlg_ = nullptr;  // a child, from its first opening on
+
+    // --- camera settings (quorvane_dlg_camera_set.cpp)
+    // Button 1016 and messages 1578, 1580 open and close the dialog; 1579, 1581 take its values.
+    void OnCameraSetButton();
+    void OnCameraSetMessage(uint32_t msg);
+    CCameraSetDlg* cameraSetDlg_ = nullptr;  // a child, from its first opening on
 
 private:
     bool OnInitDialog();

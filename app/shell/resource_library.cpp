@@ -8,6 +8,7 @@
 #include <QMutex>
 #include <QStringList>
 #include <QUiLoader>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <map>
 #include <utility>
@@ -204,6 +205,18 @@ QWidget* ResourceLibrary::LoadTemplate(int id, QWidget* parent) const {
     // Templates use standard widgets only; never pull Designer plugins of the machine in.
     loader.clearPluginPaths();
     return loader.load(&file, parent);
+}
+
+QWidget* ResourceLibrary::LoadTemplateInto(int id, QWidget* dialog) const {
+    // A layout even without a template, so a dialog whose template is missing still opens.
+    auto* layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    QWidget* form = LoadTemplate(id, dialog);
+    if (form) {
+        layout->addWidget(form);
+        dialog->setWindowTitle(form->windowTitle());
+    }
+    return form;
 }
 
 QIcon ResourceLibrary::Icon(int id) const {

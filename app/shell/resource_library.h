@@ -37,8 +37,10 @@ public:
     bool HasText(int id) const;
 
     QWidget* LoadTemplate(int id, QWidget* parent) const;  // null when missing or unreadable
-    QIcon Icon(int id) const;                              // null when missing
-    QPixmap Bitmap(int id) const;                          // null when missing
+    // The template as the whole content of `dialog`, which takes its title; null as above.
+    QWidget* LoadTemplateInto(int id, QWidget* dialog) const;
+    QIcon Icon(int id) const;      // null when missing
+    QPixmap Bitmap(int id) const;  // null when missing
     // Each action's data() is its command number; null when the menu is missing.
     QMenu* LoadMenu(int id, QWidget* parent) const;
 

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 
 namespace {
 
@@ -73,6 +74,38 @@ TEST_F(SettingsFile, PasswordIsReadToThirtyOneCharacters) {
 TEST_F(SettingsFile, NothingIsWrittenWithoutItsFolder) {
     EXPECT_FALSE(file.SaveColourScheme(ColourScheme{}));
     EXPECT_FALSE(QDir(dir.filePath("customSetting")).exists());
+}
+
+TEST_F(SettingsFile, WritesAndCreationLeaveFolderAndFileClosedToOthersAndEmptyNothing) {
+    const QFile::Permissions others = QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther;
+    const QString folder = dir.filePath("customSetting");
+    const std::function<bool()> actions[] = {[&] { return file.SaveColourScheme({}); },
+                                             [&] { return file.SavePassword("c2VjcmV0"); },
+                                             [&] { return file.CreateFile(); }};
+    for (const auto& action : actions) {
+        for (bool existing : {false, true}) {  // an open file, as an older version made it
+            QDir(folder).removeRecursively();
+            QDir(dir.path()).mkpath("customSetting");
+            QFile::setPermissions(folder, QFile::permissions(folder) | others);
+            if (existing) {
+                Write("[Settings]\nKeep=1\n");
+                QFile::setPermissions(path, QFile::permissions(path) | others);
+            }
+            ASSERT_TRUE(action());
+            EXPECT_FALSE(QFile::permissions(path) & others) << existing;
+            EXPECT_FALSE(QFile::permissions(folder) & others) << existing;
+            if (existing) {
+                QFile f(path);
+                ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+                EXPECT_TRUE(f.readAll().startsWith("[Settings]\nKeep=1\n"));
+            }
+        }
+    }
+    // A program folder removed meanwhile is made again, the settings folder closed.
+    const QString gone = dir.filePath("gone/customSetting");
+    EXPECT_TRUE(CustomSettings(gone + "/CustomSetting.dt").CreateFile());
+    EXPECT_TRUE(QFile::exists(gone + "/CustomSetting.dt"));
+    EXPECT_FALSE(QFile::permissions(gone) & others);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "message_box.h"
 #include "quorvane_dlg.h"
 #include "resource_library.h"
+#include "settings_store.h"
 #include "sim_device.h"
 #include "station_statistics.h"
 #include "window_ids.h"
@@ -59,6 +60,14 @@ protected:
         devices.Add(media::DeviceCategory::VideoInput,
                     std::make_shared<media::SimulatedDevice>(std::move(config)));
         context.devices = &devices;
+    }
+
+    // A key file whose recordings (and stills) go below the test's own folder "rec".
+    void StoreRecordFolder() {
+        ASSERT_TRUE(registry.CreateKey(SettingsStore::kProgramKey));
+        RegistrySettings stored;
+        stored.recordPath = dir.filePath("rec");
+        ASSERT_TRUE(SettingsStore(registry).SaveRecordSettings(stored));
     }
 
     // Runs the window and presses its exit button `ms` after its loop started (a slow start,

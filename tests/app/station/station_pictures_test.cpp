@@ -5,7 +5,6 @@
 #include <QDir>
 
 #include "c_thumbnail_dlg.h"
-#include "settings_store.h"
 #include "station_fixture.h"
 
 namespace {
@@ -25,10 +24,7 @@ protected:
         gst_init(nullptr, nullptr);
         StationFixture::SetUp();
         AddSimulatedDevice();
-        ASSERT_TRUE(registry.CreateKey(SettingsStore::kProgramKey));
-        RegistrySettings stored;
-        stored.recordPath = dir.filePath("rec");
-        ASSERT_TRUE(SettingsStore(registry).SaveRecordSettings(stored));
+        StoreRecordFolder();
     }
     QStringList Stills() const {
         return QDir(dir.filePath("rec/image")).entryList({"*.bmp"}, QDir::Files);
