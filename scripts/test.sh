@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test.
 #   --sanitize   the same in build-asan/ with the address and undefined-behaviour sanitizers
-#   --threads    the frame hand-over and switching tests in build-tsan/ with the thread sanitizer
+#   --threads    the frame hand-over, switching and shared-block tests in build-tsan/ with the thread
+#                sanitizer
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 dir=$OVISTRA_ROOT/build
@@ -18,11 +19,13 @@ case "${1:-}" in
         dir=$OVISTRA_ROOT/build-tsan
         cmake -S "$OVISTRA_ROOT" -B "$dir" -G Ninja -DOVISTRA_SANITIZE_THREAD=ON \
             -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVISTRA_BUILD_BENCH=OFF
-        cmake --build "$dir" --parallel "$(nproc)" --target media_tests capture_tests
+        cmake --build "$dir" --parallel "$(nproc)" --target media_tests capture_tests \
+            shared_block_tests
         export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
         "$dir/tests/app/media/bin/media_tests"
         QT_QPA_PLATFORM=offscreen "$dir/tests/app/capture/bin/capture_tests" \
             --gtest_filter='CameraSwitcher.*'
+        "$dir/tests/app/platform/bin/shared_block_tests" --gtest_filter='SharedBlockThreads.*'
         exit 0
         ;;
     *)

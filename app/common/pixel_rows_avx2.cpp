@@ -157,4 +157,14 @@ void Yuy2ToGreyRow_AVX2(const uint8_t* yuy2, uint8_t* grey, int groups) {
     }
 }
 
+void HandOverRow_AVX2(const uint8_t* src, uint8_t* dst, int units) {
+    // A second load 28 bytes on puts units 4-7 in the odd dwords between units 0-3 of the first:
+    // u0 u4 u1 u5 u2 u6 u3 u7 after the blend, so one cross-lane permute orders all eight.
+    const __m256i order = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+    for (int u = 0; u < units; u += 8, src += 64, dst += 32) {
+        const __m256i mixed = _mm256_blend_epi32(Load(src), Load(src + 28), 0xAA);
+        Store(dst, _mm256_permutevar8x32_epi32(mixed, order));
+    }
+}
+
 }  // namespace ovistra

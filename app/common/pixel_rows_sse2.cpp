@@ -135,4 +135,14 @@ void Yuy2ToGreyRow_SSE2(const uint8_t* yuy2, uint8_t* grey, int groups) {
     }
 }
 
+void HandOverRow_SSE2(const uint8_t* src, uint8_t* dst, int units) {
+    for (int u = 0; u < units; u += 4, src += 32, dst += 16) {
+        // The float shuffle is the one SSE2 instruction that picks dwords from two registers;
+        // it moves the bits untouched.
+        const __m128 a = _mm_castsi128_ps(Load(src));
+        const __m128 b = _mm_castsi128_ps(Load(src + 16));
+        Store(dst, _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))));
+    }
+}
+
 }  // namespace ovistra
