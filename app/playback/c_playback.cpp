@@ -34,7 +34,6 @@ constexpr int kTextCameraAll = 197;
 constexpr int kTextDeleteNothing = 125;
 constexpr int kTextShowNothing = 126;
 constexpr int kTextFileGone = 127;
-constexpr int kTextCannotOpen = 143;
 constexpr int kTextFound = 137;
 constexpr int kTextStillRecording = 236;
 
@@ -102,6 +101,11 @@ QAbstractButton* CPlayback::Button(int id) const {
 
 QLabel* CPlayback::Label(int id) const {
     return qobject_cast<QLabel*>(Control(id));
+}
+
+void CPlayback::Tell(int textId, int captionId) {
+    platform::MessageBoxes::Instance().Show(textId, captionId, platform::MessageIcon::Warning,
+                                            platform::MessageButtons::Ok, this);
 }
 
 void CPlayback::ConnectControls() {
@@ -236,9 +240,7 @@ std::vector<int> CPlayback::SelectedRows() const {
 void CPlayback::OnDelete() {
     const std::vector<int> rows = SelectedRows();
     if (rows.empty()) {
-        platform::MessageBoxes::Instance().Show(kTextDeleteNothing, ids::kCaptionGeneral,
-                                                platform::MessageIcon::Warning,
-                                                platform::MessageButtons::Ok, this);
+        Tell(kTextDeleteNothing, ids::kCaptionGeneral);
         return;
     }
     bool keptOne = false;
@@ -271,18 +273,14 @@ void CPlayback::OnDelete() {
 void CPlayback::OnShowFolder() {
     const std::vector<int> rows = SelectedRows();
     if (rows.empty()) {
-        platform::MessageBoxes::Instance().Show(kTextShowNothing, ids::kCaptionGeneral,
-                                                platform::MessageIcon::Warning,
-                                                platform::MessageButtons::Ok, this);
+        Tell(kTextShowNothing, ids::kCaptionGeneral);
         return;
     }
     const int row = rows.front();
     const QString path = list_.rows()[row].path;
     if (!QFileInfo::exists(path)) {
         // Only the row and its entry go: the other files of a set stay where they are.
-        platform::MessageBoxes::Instance().Show(kTextFileGone, ids::kCaptionWarning,
-                                                platform::MessageIcon::Warning,
-                                                platform::MessageButtons::Ok, this);
+        Tell(kTextFileGone, ids::kCaptionWarning);
         list_.Forget(row);
         if (table_) {
             delete table_->takeTopLevelItem(row);
@@ -293,9 +291,7 @@ void CPlayback::OnShowFolder() {
     }
     if (QFile file(path); !file.open(QIODevice::ReadOnly)) {
         // It is there, so it stays listed.
-        platform::MessageBoxes::Instance().Show(kTextCannotOpen, ids::kCaptionGeneral,
-                                                platform::MessageIcon::Warning,
-                                                platform::MessageButtons::Ok, this);
+        Tell(kTextCannotOpen, ids::kCaptionGeneral);
         return;
     }
     platform::ShellExplore(QFileInfo(path).path());

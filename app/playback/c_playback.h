@@ -156,6 +156,10 @@ private:
 
     QAbstractButton* Button(int id) const;
     QLabel* Label(int id) const;
+    // A warning box over the dialog.
+    void Tell(int textId, int captionId);
+
+    static constexpr int kTextCannotOpen = 143;
 
     const ResourceLibrary& resources_;
     platform::WindowHandle mainWindow_;

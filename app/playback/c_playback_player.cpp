@@ -11,7 +11,6 @@
 
 #include "c_playback.h"
 #include "local_clock.h"
-#include "message_box.h"
 #include "playback_graph.h"
 #include "playback_jump.h"
 #include "recording_control.h"
@@ -28,14 +27,8 @@ constexpr uint32_t kPositionPeriodMs = 100;
 constexpr int kTextBefore = 128;
 constexpr int kTextAfter = 129;
 constexpr int kTextSpeedRefused = 142;
-constexpr int kTextCannotOpen = 143;
 constexpr int kTextPictureNotSaved = 237;
 constexpr int kExportNames = 10;
-
-void Tell(int textId, int captionId, QWidget* parent) {
-    platform::MessageBoxes::Instance().Show(textId, captionId, platform::MessageIcon::Warning,
-                                            platform::MessageButtons::Ok, parent);
-}
 
 }  // namespace
 
@@ -76,7 +69,7 @@ bool CPlayback::OpenFile(const QString& path) {
     }
     movingSlider_ = false;
     if (!graph_->Open(path.toStdString())) {
-        Tell(kTextCannotOpen, ids::kCaptionGeneral, this);
+        Tell(kTextCannotOpen, ids::kCaptionGeneral);
         return false;
     }
     SetTimer(kPositionTimer, kPositionPeriodMs);
@@ -159,7 +152,7 @@ bool CPlayback::SetRateOrRefuse(double rate) {
         return true;
     }
     NormalPlay();
-    Tell(kTextSpeedRefused, ids::kCaptionGeneral, this);
+    Tell(kTextSpeedRefused, ids::kCaptionGeneral);
     return false;
 }
 
@@ -213,7 +206,7 @@ void CPlayback::OnReverse() {
     const std::optional<double> duration = graph_->Duration();
     if (!duration || *duration <= 0) {
         NormalPlay();
-        Tell(kTextSpeedRefused, ids::kCaptionGeneral, this);
+        Tell(kTextSpeedRefused, ids::kCaptionGeneral);
         return;
     }
     graph_->Pause();
@@ -298,7 +291,7 @@ void CPlayback::OnGraphEvents() {
         if (event == media::PlaybackGraph::Event::Error) {
             // A damaged file ends here rather than hanging the player.
             CloseFile();
-            Tell(kTextCannotOpen, ids::kCaptionGeneral, this);
+            Tell(kTextCannotOpen, ids::kCaptionGeneral);
             return;
         }
         EndOfFile();
@@ -334,7 +327,7 @@ void CPlayback::OnJump() {
         LocateMoment(current_, QDateTime(day->date(), moment->time()), platform::LocalNow());
     if (target.where != JumpTarget::Where::Inside) {
         Tell(target.where == JumpTarget::Where::Before ? kTextBefore : kTextAfter,
-             ids::kCaptionGeneral, this);
+             ids::kCaptionGeneral);
         return;
     }
     const QString file = target.fileIndex == 0
@@ -343,7 +336,7 @@ void CPlayback::OnJump() {
     if (file != currentFile_ || !loaded_) {
         const int place = static_cast<int>(setFiles_.indexOf(file));
         if (place < 0) {
-            Tell(kTextCannotOpen, ids::kCaptionGeneral, this);  // that file of the set is gone
+            Tell(kTextCannotOpen, ids::kCaptionGeneral);  // that file of the set is gone
             return;
         }
         setPosition_ = place;
@@ -387,7 +380,7 @@ void CPlayback::OnExport() {
             break;
         }
     }
-    Tell(kTextPictureNotSaved, ids::kCaptionGeneral, this);
+    Tell(kTextPictureNotSaved, ids::kCaptionGeneral);
 }
 
 }  // namespace ovistra
