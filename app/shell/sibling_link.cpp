@@ -1,0 +1,165 @@
+#include "sibling_link.h"
+
+#include <QString>
+
+#include "event_log.h"
+#include "hand_over_copy.h"
+
+namespace ovistra {
+
+SiblingLink::SiblingLink(Host& host, std::atomic<int>& linkCamera, std::string blockName)
+    : host_(host), linkCamera_(linkCamera), block_(std::move(blockName)) {}
+
+bool SiblingLink::Requested(int camera) const {
+    const int link = linkCamera_.load();
+    return link == kAllCameras || link == camera;
+}
+
+void SiblingLink::OnStartFrames(uintptr_t camera) {
+    // A camera the station does not have would map a block no picture ever fills.
+    if (!ValidCamera(camera)) {
+        return;
+    }
+    active_ = true;
+    linkCamera_.store(static_cast<int>(camera));
+    const platform::SharedBlockResult opened = block_.Open();
+    if (opened != platform::SharedBlockResult::Created &&
+        opened != platform::SharedBlockResult::Reused) {
+        EventLog::Instance().Print("link-refused");
+        return;
+    }
+    EventLog::Instance().Print("link-started", {{"camera", QString::number(camera)}});
+}
+
+void SiblingLink::OnStopFrames() {
+    const bool wasActive = active_;
+    active_ = false;
+    if (siblingWindow_ != 0) {
+        host_.Exit();
+    } else {
+        StopRemoteRecordings();
+    }
+    linkCamera_.store(0);
+    block_.Close();
+    if (wasActive) {
+        EventLog::Instance().Print("link-ended", {{"reason", QStringLiteral("message")}});
+    }
+}
+
+void SiblingLink::OnControl(uintptr_t camera) {
+    if (!ValidCamera(camera)) {
+        return;
+    }
+    if (siblingWindow_ != 0) {
+        host_.Exit();
+    } else {
+        StopRemoteRecordings();
+    }
+    linkCamera_.store(static_cast<int>(camera));
+    SwitchRequestedCameraOn();
+}
+
+void SiblingLink::OnCommand(uintptr_t type, intptr_t value) {
+    lastCommand_ = type;
+    switch (type) {
+        case kRegister:
+            if (siblingWindow_ != 0) {
+                return;  // one sibling at a time
+            }
+            if (value == 0) {
+                StartRemoteRecordings();
+            } else if (host_.IsSiblingWindow(value)) {
+                siblingWindow_ = value;
+                if (linkCamera_.load() != kAllCameras) {
+                    ShowRequestedCameraOnly();
+                }
+                host_.StartRegisterTimer();
+            }
+            // Anything else is no window of a sibling: registering it would let a later stop
+            // request close the station.
+            break;
+        case kShowRequested:
+            if (siblingWindow_ != 0) {
+                ShowRequestedCameraOnly();
+            }
+            break;
+        case kStop:
+            if (siblingWindow_ != 0) {
+                host_.Exit();
+            } else {
+                StopRemoteRecordings();
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void SiblingLink::OnRegisterTimer() {
+    if (!host_.CaptureExists()) {
+        return;  // fires again in 50 ms
+    }
+    host_.StopRegisterTimer();
+    StartRemoteRecordings();
+}
+
+void SiblingLink::HandOver(int camera, const uint8_t* frame) {
+    if (!Requested(camera + 1)) {
+        return;
+    }
+    block_.Write([frame](std::span<uint8_t> view) { CopyHandOverFrame(frame, view.data()); });
+}
+
+void SiblingLink::StartRemoteRecordings() {
+    for (int camera = 1; camera <= 4; ++camera) {
+        if (Requested(camera) && !host_.CameraRecording(camera)) {
+            host_.ToggleLinkRecording(camera);
+            remote_[camera - 1] = host_.CameraRecording(camera);
+        }
+    }
+    if (linkCamera_.load() == kAllCameras && !host_.AllCamerasRecording()) {
+        host_.ToggleAllLinkRecording();
+        remote_[kAllCameras - 1] = host_.AllCamerasRecording();
+    }
+}
+
+void SiblingLink::StopRemoteRecordings() {
+    // Cameras first: once one of ours has stopped, the all-cameras toggle can no longer end a
+    // recording the user started.
+    for (int camera = 1; camera <= 4; ++camera) {
+        if (Requested(camera) && remote_[camera - 1]) {
+            if (host_.CameraRecording(camera)) {
+                host_.ToggleLinkRecording(camera);
+            }
+            remote_[camera - 1] = false;
+        }
+    }
+    if (linkCamera_.load() == kAllCameras && remote_[kAllCameras - 1]) {
+        if (host_.AllCamerasRecording()) {
+            host_.ToggleAllLinkRecording();
+        }
+        remote_[kAllCameras - 1] = false;
+    }
+}
+
+void SiblingLink::SwitchRequestedCameraOn() {
+    const int camera = linkCamera_.load();
+    if (camera >= 1 && camera <= 4 && !host_.CameraOn(camera)) {
+        host_.SwitchCameraOn(camera);
+    }
+}
+
+void SiblingLink::ShowRequestedCameraOnly() {
+    const int camera = linkCamera_.load();
+    if (camera < 1 || camera > 4) {
+        return;
+    }
+    for (int other = 1; other <= 4; ++other) {
+        if (!host_.CameraOn(other)) {
+            return;  // only from the four-camera view
+        }
+    }
+    host_.ShowOnlyCamera(camera);
+}
+
+}  // namespace ovistra

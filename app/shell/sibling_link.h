@@ -1,0 +1,78 @@
+// The station's side of the link with a sibling program: which camera's pictures it hands over
+// through the shared block, the recordings the sibling asked for, and the sibling that may close
+// the station. Messages arrive on the UI thread; the switching thread only hands pictures over.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "shared_block.h"
+
+namespace ovistra {
+
+class SiblingLink {
+public:
+    // What the link needs of the main window; UI thread.
+    class Host {
+    public:
+        virtual ~Host() = default;
+        virtual bool CaptureExists() const = 0;
+        virtual bool CameraRecording(int camera) const = 0;  // 1..4
+        virtual bool AllCamerasRecording() const = 0;
+        virtual void ToggleLinkRecording(int camera) = 0;  // 1..4, reason link
+        virtual void ToggleAllLinkRecording() = 0;
+        virtual bool CameraOn(int camera) const = 0;
+        virtual void SwitchCameraOn(int camera) = 0;
+        virtual void ShowOnlyCamera(int camera) = 0;  // all cameras off, then this one on
+        virtual void StartRegisterTimer() = 0;        // timer 21, 50 ms
+        virtual void StopRegisterTimer() = 0;
+        virtual void Exit() = 0;  // the exit button's sequence
+        // True when `value` stands for a sibling connected now (its process id).
+        virtual bool IsSiblingWindow(intptr_t value) const = 0;
+    };
+
+    static constexpr int kAllCameras = 5;
+    static constexpr uint32_t kRegister = 18;
+    static constexpr uint32_t kShowRequested = 19;
+    static constexpr uint32_t kStop = 20;
+
+    // `linkCamera` is the switching thread's copy of the hand-over camera.
+    // Tests give each link a block name of its own.
+    SiblingLink(Host& host, std::atomic<int>& linkCamera,
+                std::string blockName = platform::kSharedBlockName);
+
+    void OnStartFrames(uintptr_t camera);            // 1137
+    void OnStopFrames();                             // 2031
+    void OnControl(uintptr_t camera);                // 2033
+    void OnCommand(uintptr_t type, intptr_t value);  // 2034
+    void OnRegisterTimer();                          // timer 21
+
+    // Switching thread, after camera (0..3) was shown: its picture into the block.
+    void HandOver(int camera, const uint8_t* frame);
+
+    bool active() const { return active_; }
+    int camera() const { return linkCamera_.load(); }
+    intptr_t siblingWindow() const { return siblingWindow_; }
+    uintptr_t lastCommand() const { return lastCommand_; }
+    bool remoteRecording(int index) const { return remote_[index - 1]; }  // 1..5
+
+private:
+    static bool ValidCamera(uintptr_t camera) { return camera >= 1 && camera <= kAllCameras; }
+    bool Requested(int camera) const;
+    void StartRemoteRecordings();
+    void StopRemoteRecordings();
+    void SwitchRequestedCameraOn();
+    void ShowRequestedCameraOnly();
+
+    Host& host_;
+    std::atomic<int>& linkCamera_;
+    platform::SharedBlock block_;
+    bool active_ = false;
+    intptr_t siblingWindow_ = 0;
+    uintptr_t lastCommand_ = 0;
+    std::array<bool, 5> remote_{};  // cameras 1..4 and the all-cameras recording
+};
+
+}  // namespace ovistra
