@@ -15,6 +15,14 @@ constexpr uint32_t kSiblingStopFrames = 2031;
 constexpr uint32_t kSiblingLinkEnded = 2032;
 constexpr uint32_t kSiblingControl = 2033;
 constexpr uint32_t kSiblingRegister = 2034;
+// 2034's types: register the sibling, show only the requested camera, stop.
+constexpr uintptr_t kSiblingRegisterType = 18;
+constexpr uintptr_t kSiblingShowRequestedType = 19;
+constexpr uintptr_t kSiblingStopType = 20;
+// The sibling programs' window titles, in the order they are looked for.
+inline constexpr const char* kSiblingTitles[] = {"Dunmarra", "Corvelle "};
+// The main window's own title, which sibling programs find it by.
+inline constexpr const char* kStationTitle = "Quorvane ";
 constexpr uint32_t kCameraIntervalTime = 1524;
 constexpr uint32_t kCameraSetToggle = 1578;
 constexpr uint32_t kCameraSetTakeAll = 1579;

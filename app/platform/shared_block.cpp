@@ -4,10 +4,27 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <utility>
 
 namespace ovistra::platform {
+
+std::string SharedBlockNameFromEnvironment() {
+    const char* asked = std::getenv("OVISTRA_LINK_BLOCK");
+    if (asked == nullptr) {
+        return kSharedBlockName;
+    }
+    const std::string name(asked);
+    const bool plain =
+        name.size() >= 2 && name.size() <= 200 && name[0] == '/' &&
+        std::all_of(name.begin() + 1, name.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-';
+        });
+    return plain ? name : std::string(kSharedBlockName);
+}
 
 namespace {
 

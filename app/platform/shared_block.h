@@ -16,6 +16,10 @@
 namespace ovistra::platform {
 
 inline constexpr const char* kSharedBlockName = "/QUORVANE";
+// The block's name for this run: OVISTRA_LINK_BLOCK when it is a plain name ("/" followed by
+// letters, digits, ".", "_" or "-"), so two stations of one user, or parallel tests, need not
+// share one block; otherwise kSharedBlockName.
+std::string SharedBlockNameFromEnvironment();
 inline constexpr std::size_t kSharedBlockBytes = 153600;
 
 // Created and Reused come with a view; every other result leaves the block untouched.

@@ -89,7 +89,7 @@ bool RecordingControl::ToggleRecording(int camera, RecordReason reason) {
     return Start(camera, reason);
 }
 
-void RecordingControl::ToggleAllRecording() {
+void RecordingControl::ToggleAllRecording(RecordReason reason) {
     if (allRecording()) {
         for (int camera = 1; camera <= kCameras; ++camera) {
             ToggleRecording(camera);
@@ -97,7 +97,7 @@ void RecordingControl::ToggleAllRecording() {
     } else if (HasFreeSpace(kStartThresholdMb)) {
         for (int camera = 1; camera <= kCameras; ++camera) {
             if (!IsRecording(camera)) {
-                ToggleRecording(camera);
+                ToggleRecording(camera, reason);
             }
         }
     } else {

@@ -92,7 +92,7 @@ public:
     // labels the recording), stops it otherwise. True when the camera is being recorded after.
     bool ToggleRecording(int camera, RecordReason reason = RecordReason::Hand);
     // Stops every camera when all four are being recorded, else starts the others.
-    void ToggleAllRecording();
+    void ToggleAllRecording(RecordReason reason = RecordReason::Hand);
     void RotateCircularFile(int camera);  // every 10 minutes, circular sets only
     void WatchRecordDisk();               // every minute while circular mode is off
     // The camera's frame timer: its latest frame (null before the first) and whether it is new.

@@ -11,6 +11,7 @@
 #include "quorvane_dlg.h"
 #include "resource_library.h"
 #include "runtime_paths.h"
+#include "shared_block.h"
 #include "settings_store.h"
 #include "window_ids.h"
 
@@ -63,6 +64,7 @@ int CQuorvaneApp::InitInstance() {
         Complain(runtime.error);
         return kExitStartupFailed;
     }
+    runtimeFolder_ = runtime.path;
     switch (instanceLock_.Acquire(runtime.path)) {
         case platform::SingleInstanceLock::Result::Acquired:
             break;
@@ -96,6 +98,8 @@ int CQuorvaneApp::Run() {
     context.recordAllAtStart = recordAllAtStart_;
     context.detectAtStart = detectAtStart_;
     context.stillsAtStart = stillsAtStart_;
+    context.runtimeFolder = runtimeFolder_;
+    context.linkBlockName = platform::SharedBlockNameFromEnvironment();
     bool started = false;
     {
         CQuorvaneDlg dialog(context);

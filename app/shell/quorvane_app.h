@@ -63,6 +63,7 @@ private:
     platform::RegistryStore& registry_;
     const bool headless_;
     QString programFolder_;
+    QString runtimeFolder_;  // checked at start: the instance lock and the link sockets
     std::unique_ptr<ResourceLibrary> resources_;
     std::unique_ptr<RecordingList> recordings_;
     platform::SingleInstanceLock instanceLock_;

@@ -1,4 +1,5 @@
 #include "quorvane_dlg.h"
+#include "quorvane_dlg_link_host.h"
 
 #include <QContextMenuEvent>
 #include <QDir>
@@ -41,7 +42,7 @@ void SetText(QWidget* control, const QString& text) {
 
 }  // namespace
 
-const QString CQuorvaneDlg::kWindowTitle = QStringLiteral("Quorvane ");
+const QString CQuorvaneDlg::kWindowTitle = QString::fromLatin1(ids::kStationTitle);
 
 CQuorvaneDlg::CQuorvaneDlg(const StationContext& context, QWidget* parent)
     : QDialog(parent),
@@ -196,6 +197,9 @@ void CQuorvaneDlg::OnTimer(uintptr_t id) {
         case ids::kLayoutTimer:
             KillTimer(ids::kLayoutTimer);
             OnLayoutTimer();
+            break;
+        case ids::kSiblingRecordTimer:
+            link_->OnRegisterTimer();
             break;
         default:
             if (OnRecordingTimer(id)) {
@@ -409,12 +413,10 @@ QStringList CQuorvaneDlg::MissingMediaElements() {
     return ovistra::MissingMediaElements();
 }
 
-// --- filled in by the capture, recording, schedule, link and settings features
+// --- filled in by the capture, recording, schedule and settings features
 bool CQuorvaneDlg::CanMakeVideoView() {
     return true;
 }
-void CQuorvaneDlg::NotifySiblingStarted() {}
-void CQuorvaneDlg::NotifySiblingStopped() {}
 void CQuorvaneDlg::OnFeatureCommand(int) {}
 void CQuorvaneDlg::OnFeatureMessage(uint32_t, platform::WParam, platform::LParam) {}
 

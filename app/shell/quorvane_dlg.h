@@ -9,6 +9,8 @@
 #include <QRect>
 #include <QString>
 #include <array>
+#include <set>
+#include <string>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -26,6 +28,9 @@
 #include "registry_settings.h"
 #include "schedule_check.h"
 #include "settings_store.h"
+#include "shared_block.h"
+#include "sibling_link.h"
+#include "window_link.h"
 
 class QPushButton;
 class QTimer;
@@ -65,6 +70,8 @@ struct StationContext {
     bool detectAtStart = false;                         // the motion button once capture runs
     std::vector<int> stillsAtStart;  // cameras whose still is saved once they have a picture
     QString detectorLibrary;         // empty: the analysis library among the station's folders
+    QString runtimeFolder;           // empty: no link with sibling programs
+    std::string linkBlockName = platform::kSharedBlockName;
 };
 
 class CQuorvaneDlg : public QDialog,
@@ -281,6 +288,21 @@ protected:
     // 1126, 1127: the window and every owner-drawn button take the process-wide scheme.
     void OnColoursChanged();
     CSetColor* colourDlg_ = nullptr;  // a child, from its first opening on
+
+    // --- sibling programs (quorvane_dlg_link.cpp)
+    class LinkHost;
+    // 1137, 2031, 2033 and 2034 from a connected program (`sender`, its process id).
+    platform::LResult OnLinkMessage(uint32_t msg, platform::WParam w, platform::LParam l,
+                                    pid_t sender);
+    void OnLinkClientGone(pid_t sender);
+    // The switching thread showed camera `camera` (0..3): its picture to the sibling.
+    void HandOverPicture(int camera);
+    std::unique_ptr<LinkHost> linkHost_;
+    std::unique_ptr<SiblingLink> link_;
+    std::unique_ptr<platform::WindowLinkListener> linkListener_;
+    pid_t linkSender_ = 0;          // the program whose record is being handled
+    std::set<pid_t> linkClients_;   // programs that asked for something not yet ended
+    std::set<pid_t> framesClients_;  // programs that asked for pictures
 
     // --- camera settings (quorvane_dlg_camera_set.cpp)
     // Button 1016 and messages 1578, 1580 open and close the dialog; 1579, 1581 take its values.

@@ -82,6 +82,7 @@ int CQuorvaneDlg::StartCapture() {
         QMetaObject::invokeMethod(
             this, [this, camera] { ShowCyclingCamera(camera); }, Qt::QueuedConnection);
     };
+    hooks.handOver = [this](int camera) { HandOverPicture(camera); };
     switcher_ =
         std::make_unique<CameraSwitcher>(switchState_, std::move(timings), std::move(hooks));
     captureGraph_->SetDeviceLostHandler([this] { OnDeviceLost(); });

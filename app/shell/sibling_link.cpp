@@ -4,6 +4,7 @@
 
 #include "event_log.h"
 #include "hand_over_copy.h"
+#include "window_ids.h"
 
 namespace ovistra {
 
@@ -39,11 +40,40 @@ void SiblingLink::OnStopFrames() {
     } else {
         StopRemoteRecordings();
     }
+    if (wasActive) {
+        EndLink("message");
+    } else {
+        linkCamera_.store(0);
+        block_.Close();
+    }
+}
+
+void SiblingLink::OnClientGone(intptr_t client, bool othersWantFrames) {
+    if (siblingWindow_ != 0 && siblingWindow_ == client) {
+        siblingWindow_ = 0;
+        host_.StopRegisterTimer();
+    }
+    StopRemoteRecordings();
+    if (!othersWantFrames && (active_ || linkCamera_.load() != 0)) {
+        EndLink("client-gone");
+    }
+}
+
+int SiblingLink::OnShutdown() {
+    if (!active_) {
+        block_.Close();
+        return 0;
+    }
+    const int camera = linkCamera_.load();
+    EndLink("shutdown");
+    return camera;
+}
+
+void SiblingLink::EndLink(const char* reason) {
+    active_ = false;
     linkCamera_.store(0);
     block_.Close();
-    if (wasActive) {
-        EventLog::Instance().Print("link-ended", {{"reason", QStringLiteral("message")}});
-    }
+    EventLog::Instance().Print("link-ended", {{"reason", QString::fromLatin1(reason)}});
 }
 
 void SiblingLink::OnControl(uintptr_t camera) {
@@ -62,7 +92,7 @@ void SiblingLink::OnControl(uintptr_t camera) {
 void SiblingLink::OnCommand(uintptr_t type, intptr_t value) {
     lastCommand_ = type;
     switch (type) {
-        case kRegister:
+        case ids::kSiblingRegisterType:
             if (siblingWindow_ != 0) {
                 return;  // one sibling at a time
             }
@@ -78,12 +108,12 @@ void SiblingLink::OnCommand(uintptr_t type, intptr_t value) {
             // Anything else is no window of a sibling: registering it would let a later stop
             // request close the station.
             break;
-        case kShowRequested:
+        case ids::kSiblingShowRequestedType:
             if (siblingWindow_ != 0) {
                 ShowRequestedCameraOnly();
             }
             break;
-        case kStop:
+        case ids::kSiblingStopType:
             if (siblingWindow_ != 0) {
                 host_.Exit();
             } else {

@@ -34,9 +34,6 @@ public:
     };
 
     static constexpr int kAllCameras = 5;
-    static constexpr uint32_t kRegister = 18;
-    static constexpr uint32_t kShowRequested = 19;
-    static constexpr uint32_t kStop = 20;
 
     // `linkCamera` is the switching thread's copy of the hand-over camera.
     // Tests give each link a block name of its own.
@@ -48,6 +45,11 @@ public:
     void OnControl(uintptr_t camera);                // 2033
     void OnCommand(uintptr_t type, intptr_t value);  // 2034
     void OnRegisterTimer();                          // timer 21
+    // A client went away without ending what it asked for: it ends as a 2031 from an
+    // unregistered sibling would end it, the pictures only once no other client wants them.
+    void OnClientGone(intptr_t client, bool othersWantFrames);
+    // Shutdown: the block removed. The camera to tell the sibling, 0 when no link was active.
+    int OnShutdown();
 
     // Switching thread, after camera (0..3) was shown: its picture into the block.
     void HandOver(int camera, const uint8_t* frame);
@@ -65,6 +67,7 @@ private:
     void StopRemoteRecordings();
     void SwitchRequestedCameraOn();
     void ShowRequestedCameraOnly();
+    void EndLink(const char* reason);
 
     Host& host_;
     std::atomic<int>& linkCamera_;

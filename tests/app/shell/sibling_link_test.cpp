@@ -11,6 +11,7 @@
 
 #include "hand_over_copy.h"
 #include "shared_block_reader.h"
+#include "window_ids.h"
 
 namespace ovistra {
 namespace {
@@ -101,7 +102,7 @@ TEST_F(SiblingLinkTest, RequestsWithACameraTheStationHasNotChangeNothing) {
 TEST_F(SiblingLinkTest, RemoteRecordingsStopWithoutEndingTheUsersOwn) {
     station.recording = {2};  // the user records camera 2
     link.OnControl(5);
-    link.OnCommand(SiblingLink::kRegister, 0);  // no window: record at once
+    link.OnCommand(ids::kSiblingRegisterType, 0);  // no window: record at once
     EXPECT_EQ(station.recording, (std::set<int>{1, 2, 3, 4}));
     EXPECT_TRUE(link.remoteRecording(1));
     EXPECT_FALSE(link.remoteRecording(2));
@@ -113,9 +114,9 @@ TEST_F(SiblingLinkTest, RemoteRecordingsStopWithoutEndingTheUsersOwn) {
 TEST_F(SiblingLinkTest, ARegisteredSiblingRecordsOnceCaptureRunsAndItsStopClosesTheStation) {
     station.capture = false;
     link.OnControl(2);
-    link.OnCommand(SiblingLink::kRegister, 99);  // forged: no sibling of ours
+    link.OnCommand(ids::kSiblingRegisterType, 99);  // forged: no sibling of ours
     EXPECT_EQ(link.siblingWindow(), 0);
-    link.OnCommand(SiblingLink::kRegister, station.sibling);
+    link.OnCommand(ids::kSiblingRegisterType, station.sibling);
     EXPECT_EQ(link.siblingWindow(), station.sibling);
     EXPECT_EQ(station.on, std::set<int>{2});  // the requested camera alone
     EXPECT_TRUE(station.timer);
@@ -126,12 +127,12 @@ TEST_F(SiblingLinkTest, ARegisteredSiblingRecordsOnceCaptureRunsAndItsStopCloses
     EXPECT_FALSE(station.timer);
     EXPECT_EQ(station.recording, std::set<int>{2});
     station.sibling = 5151;
-    link.OnCommand(SiblingLink::kRegister, 5151);  // a second sibling is ignored
+    link.OnCommand(ids::kSiblingRegisterType, 5151);  // a second sibling is ignored
     EXPECT_EQ(link.siblingWindow(), 4242);
     // Each of the three stop requests runs the exit sequence.
     link.OnStopFrames();
     link.OnControl(1);
-    link.OnCommand(SiblingLink::kStop, 0);
+    link.OnCommand(ids::kSiblingStopType, 0);
     EXPECT_EQ(station.exits, 3);
 }
 
