@@ -136,5 +136,39 @@ TEST_F(SiblingLinkTest, ARegisteredSiblingRecordsOnceCaptureRunsAndItsStopCloses
     EXPECT_EQ(station.exits, 3);
 }
 
+TEST_F(SiblingLinkTest, AVanishedClientEndsWhatItStartedButNeverTheStation) {
+    struct Case {
+        bool registered;
+        bool othersWantFrames;
+        bool linkStays;
+    };
+    for (const Case c : {Case{true, false, false}, Case{false, false, false},
+                         Case{true, true, true}}) {
+        station.recording = {1};  // the user's
+        link.OnStartFrames(5);
+        link.OnCommand(ids::kSiblingRegisterType, c.registered ? station.sibling : 0);
+        link.OnRegisterTimer();
+        ASSERT_EQ(station.recording, (std::set<int>{1, 2, 3, 4}));
+        link.OnClientGone(station.sibling, c.othersWantFrames);
+        EXPECT_EQ(link.siblingWindow(), 0);
+        EXPECT_EQ(station.recording, std::set<int>{1});
+        EXPECT_FALSE(station.timer);
+        EXPECT_EQ(station.exits, 0);
+        EXPECT_EQ(link.active(), c.linkStays);
+        EXPECT_EQ(platform::SharedBlockReader(name).Open() == platform::SharedBlockResult::Reused,
+                  c.linkStays);
+        link.OnStopFrames();
+    }
+}
+
+TEST_F(SiblingLinkTest, ShutdownRemovesTheBlockAndNamesTheCameraOnlyWhileLinked) {
+    EXPECT_EQ(link.OnShutdown(), 0);
+    link.OnStartFrames(3);
+    EXPECT_EQ(link.OnShutdown(), 3);
+    EXPECT_FALSE(link.active());
+    EXPECT_EQ(platform::SharedBlockReader(name).Open(), platform::SharedBlockResult::Failed);
+    EXPECT_EQ(link.OnShutdown(), 0);
+}
+
 }  // namespace
 }  // namespace ovistra

@@ -1,0 +1,273 @@
+// The station driven by a sibling program over a real window link, with the simulated device:
+// pictures handed over through the block, recordings asked for and ended, a registered sibling
+// closing the station, and requests the station must not act on.
+#include <fcntl.h>
+#include <gst/gst.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "hand_over_copy.h"
+#include "recording_list.h"
+#include "settings_store.h"
+#include "shared_block_reader.h"
+#include "sim_device.h"
+#include "station_fixture.h"
+#include "window_link.h"
+
+namespace ovistra {
+namespace {
+
+class LinkDialog : public testing::RecordingDialog {
+public:
+    using RecordingDialog::RecordingDialog;
+    using CQuorvaneDlg::switchState_;
+};
+
+struct BlockFacts {
+    bool exists = false;
+    off_t size = 0;
+    mode_t mode = 0;
+};
+
+class StationLink : public testing::StationFixture {
+protected:
+    void SetUp() override {
+        gst_init(nullptr, nullptr);
+        StationFixture::SetUp();
+        AddSimulatedDevice();
+        StoreRecordFolder();
+        context.recordings = &list;
+        ASSERT_TRUE(QDir(dir.path()).mkpath("run"));
+        QFile::setPermissions(dir.filePath("run"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        context.runtimeFolder = dir.filePath("run");
+        context.linkBlockName = blockName;
+    }
+    void TearDown() override { shm_unlink(blockName.c_str()); }
+
+    void Post(uint32_t msg, platform::WParam w, platform::LParam l) {
+        if (!client) {
+            client = platform::WindowLinkConnection::Open(context.runtimeFolder,
+                                                          CQuorvaneDlg::kWindowTitle, 1000);
+        }
+        ASSERT_TRUE(client.has_value());
+        ASSERT_TRUE(client->Post(msg, w, l));
+    }
+    static void Wait(int ms) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    template <typename Done>
+    static bool WaitFor(Done done, int ms = 5000) {
+        for (int waited = 0; !done() && waited < ms; waited += 20) {
+            Wait(20);
+        }
+        return done();
+    }
+    BlockFacts Block() const {
+        BlockFacts facts;
+        struct stat st {};
+        if (stat(("/dev/shm" + blockName).c_str(), &st) == 0) {
+            facts = {true, st.st_size, static_cast<mode_t>(st.st_mode & 07777)};
+        }
+        return facts;
+    }
+    // The cameras whose pictures the block shows while sampled for `ms`.
+    std::set<int> CamerasInBlock(int ms) const {
+        std::set<int> seen;
+        platform::SharedBlockReader reader(blockName);
+        if (reader.Open() != platform::SharedBlockResult::Reused) {
+            return seen;
+        }
+        std::vector<uint8_t> frame(640 * 480 * 2);
+        for (int waited = 0; waited < ms; waited += 10) {
+            // Back to full size, each pixel pair and line doubled, for the marker reader.
+            const uint8_t* block = reader.view().data();
+            for (int y = 0; y < 480; ++y) {
+                for (int g = 0; g < 320; ++g) {
+                    std::memcpy(&frame[static_cast<size_t>(y) * 1280 + g * 4],
+                                block + (y / 2) * 640 + (g / 2) * 4, 4);
+                }
+            }
+            if (const int camera = media::SimulatedDevice::CameraShownIn(frame.data())) {
+                seen.insert(camera);
+            }
+            Wait(10);
+        }
+        return seen;
+    }
+
+    std::string blockName = "/ovistra-station-link-" + std::to_string(getpid());
+    RecordingList list{dir.path() + "/program/"};
+    std::optional<platform::WindowLinkConnection> client;
+};
+
+TEST_F(StationLink, TheBlockShowsTheAskedCameraThenEveryCameraAndGoesWithTheLink) {
+    LinkDialog dialog(context);
+    BlockFacts made;
+    std::set<int> one, every;
+    dialog.onCaptureStarted = [&] {
+        Post(ids::kSiblingStartFrames, 2, 0);
+        ASSERT_TRUE(WaitFor([&] { return Block().exists; }));
+        made = Block();
+        one = CamerasInBlock(1500);
+        Post(ids::kSiblingStartFrames, 5, 0);  // the same block, every camera now
+        Wait(100);
+        every = CamerasInBlock(3000);
+        Post(ids::kSiblingStopFrames, 0, 0);
+        EXPECT_TRUE(WaitFor([&] { return !Block().exists; }));
+        EXPECT_EQ(dialog.switchState_.linkCamera.load(), 0);
+        dialog.OnCommand(ids::kExitButton);
+    };
+    EXPECT_TRUE(dialog.RunModal());
+    EXPECT_TRUE(made.exists);
+    EXPECT_EQ(made.size, kHandOverBytes);
+    EXPECT_EQ(made.mode, 0600u);
+    EXPECT_EQ(one, std::set<int>{2});
+    EXPECT_EQ(every, (std::set<int>{1, 2, 3, 4}));
+}
+
+TEST_F(StationLink, RemoteRecordingsEndWithoutTheUsersOwnAndWithTheirVanishedClient) {
+    LinkDialog dialog(context);
+    auto recording = [&dialog] {
+        std::set<int> cameras;
+        for (int camera = 1; camera <= 4; ++camera) {
+            if (dialog.recording_->IsRecording(camera)) {
+                cameras.insert(camera);
+            }
+        }
+        return cameras;
+    };
+    dialog.onCaptureStarted = [&] {
+        dialog.OnCommand(ids::kFirstRecordButton);  // the user records camera 1
+        Post(ids::kSiblingControl, 5, 0);
+        Post(ids::kSiblingRegister, ids::kSiblingRegisterType, 0);  // no window: at once
+        EXPECT_TRUE(WaitFor([&] { return recording() == std::set<int>{1, 2, 3, 4}; }));
+        Post(ids::kSiblingRegister, ids::kSiblingStopType, 0);
+        EXPECT_TRUE(WaitFor([&] { return recording() == std::set<int>{1}; }));
+
+        // A forged window registers nothing, so 2031 stops only what the link started.
+        Post(ids::kSiblingControl, 3, 0);
+        Post(ids::kSiblingRegister, ids::kSiblingRegisterType, 1);
+        Post(ids::kSiblingRegister, ids::kSiblingRegisterType, 0);
+        EXPECT_TRUE(WaitFor([&] { return recording() == std::set<int>{1, 3}; }));
+        Post(ids::kSiblingStopFrames, 0, 0);
+        EXPECT_TRUE(WaitFor([&] { return recording() == std::set<int>{1}; }));
+
+        // A client that goes away mid-record and while taking pictures.
+        Post(ids::kSiblingControl, 2, 0);
+        Post(ids::kSiblingRegister, ids::kSiblingRegisterType, 0);
+        Post(ids::kSiblingStartFrames, 2, 0);
+        EXPECT_TRUE(WaitFor([&] { return recording() == std::set<int>{1, 2} && Block().exists; }));
+        client.reset();
+        EXPECT_TRUE(WaitFor([&] { return recording() == std::set<int>{1} && !Block().exists; }));
+        Wait(300);
+        EXPECT_EQ(recording(), std::set<int>{1});  // the station runs on, the user's goes on
+        dialog.OnCommand(ids::kExitButton);
+    };
+    EXPECT_TRUE(dialog.RunModal());
+    std::map<QString, int> perCamera;
+    for (const RecordInfo& entry : list.entries()) {
+        EXPECT_FALSE(entry.StillRecording()) << entry.path.toStdString();
+        ++perCamera[entry.camera];
+    }
+    EXPECT_EQ(perCamera, (std::map<QString, int>{{"1", 1}, {"2", 2}, {"3", 2}, {"4", 1}}));
+}
+
+TEST_F(StationLink, ARegisteredSiblingsStopRequestClosesTheStationInOrder) {
+    struct Request {
+        uint32_t msg;
+        platform::WParam w;
+    };
+    for (const Request request : {Request{ids::kSiblingStopFrames, 0},
+                                  Request{ids::kSiblingControl, 1},
+                                  Request{ids::kSiblingRegister, ids::kSiblingStopType}}) {
+        SCOPED_TRACE(request.msg);
+        list.entries().clear();
+        client.reset();
+        LinkDialog dialog(context);
+        bool forced = false;
+        dialog.onCaptureStarted = [&] {
+            dialog.OnCommand(ids::kFirstRecordButton + 3);
+            Post(ids::kSiblingRegister, ids::kSiblingRegisterType, getpid());
+            Post(ids::kSiblingRegister, ids::kSiblingRegisterType, 0);  // ignored: one is set
+            Wait(200);
+            EXPECT_EQ(dialog.recording_->IsRecording(4), true);
+            Post(request.msg, request.w, 0);
+        };
+        AfterLoopStarts(dialog, 20000, [&] {
+            forced = true;
+            dialog.OnCommand(ids::kExitButton);
+        });
+        EXPECT_TRUE(dialog.RunModal());
+        EXPECT_FALSE(forced);
+        ASSERT_EQ(list.entries().size(), 1u);
+        EXPECT_FALSE(list.entries()[0].StillRecording());
+    }
+}
+
+TEST_F(StationLink, ABlockOfAnotherModeOrSizeIsNeverUsedAndWildCamerasChangeNothing) {
+    struct Squat {
+        mode_t mode;
+        off_t size;
+    };
+    for (const Squat squat : {Squat{0644, kHandOverBytes}, Squat{0600, 4096}}) {
+        const int fd = shm_open(blockName.c_str(), O_CREAT | O_EXCL | O_RDWR, squat.mode);
+        ASSERT_GE(fd, 0);
+        fchmod(fd, squat.mode);
+        ASSERT_EQ(ftruncate(fd, squat.size), 0);
+        close(fd);
+        client.reset();
+        LinkDialog dialog(context);
+        dialog.onCaptureStarted = [&] {
+            for (platform::WParam wild : {platform::WParam{0}, platform::WParam{6},
+                                          ~platform::WParam{0}}) {
+                Post(ids::kSiblingStartFrames, wild, 0);
+                Post(ids::kSiblingControl, wild, 0);
+            }
+            Wait(200);
+            EXPECT_EQ(dialog.switchState_.linkCamera.load(), 0);
+            Post(ids::kSiblingStartFrames, 2, 0);
+            Wait(800);
+            dialog.OnCommand(ids::kExitButton);
+        };
+        EXPECT_TRUE(dialog.RunModal());
+        const BlockFacts after = Block();
+        EXPECT_TRUE(after.exists);
+        EXPECT_EQ(after.mode, squat.mode);
+        EXPECT_EQ(after.size, squat.size);
+        if (squat.size == kHandOverBytes) {
+            EXPECT_TRUE(CamerasInBlock(0).empty());  // never written
+        }
+        shm_unlink(blockName.c_str());
+    }
+}
+
+TEST_F(StationLink, TheLinkEndsSafelyWhileTheSwitchingThreadCopies) {
+    LinkDialog dialog(context);
+    dialog.onCaptureStarted = [&] {
+        for (int i = 0; i < 40; ++i) {
+            Post(ids::kSiblingStartFrames, 5, 0);
+            Wait(i % 7);
+            Post(ids::kSiblingStopFrames, 0, 0);
+            Wait(i % 5);
+        }
+        EXPECT_TRUE(WaitFor([&] { return !Block().exists; }));
+        dialog.OnCommand(ids::kExitButton);
+    };
+    EXPECT_TRUE(dialog.RunModal());
+    EXPECT_EQ(dialog.switchState_.linkCamera.load(), 0);
+}
+
+}  // namespace
+}  // namespace ovistra
