@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -31,6 +32,7 @@ protected:
         env.insert("XDG_DATA_HOME", home.filePath("data"));
         env.insert("XDG_CONFIG_HOME", home.filePath("config"));
         env.insert("XDG_RUNTIME_DIR", home.filePath("run"));
+        env.insert("OVISTRA_LINK_BLOCK", blockName);
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
         return env;
@@ -101,6 +103,7 @@ protected:
 
     QTemporaryDir home;
     QByteArray output;
+    QString blockName = QStringLiteral("/ovistra-process-%1").arg(QCoreApplication::applicationPid());
 };
 
 TEST_F(StationProcess, HeadlessRunForADurationEndsInOrder) {
@@ -492,3 +495,85 @@ TEST_F(StationProcess, RunOnlySettingsNeverReachTheKeyFile) {
 }
 
 }  // namespace
+
+TEST_F(StationProcess, ASiblingProgramTakesPicturesRecordsAndClosesTheStation) {
+    const QString block = "/dev/shm" + blockName;
+    QProcess sibling;
+    Start(sibling, {"listen"}, OVISTRA_SIBLING);
+    ASSERT_TRUE(sibling.waitForReadyRead(10000));
+    QProcess station;
+    Start(station, {"--headless", "--events"});
+    ASSERT_TRUE(WaitForLine(station, "capture-started"));
+
+    QProcess frames;
+    Start(frames, {"frames", "2", "--count", "3", "--out", home.filePath("png")}, OVISTRA_SIBLING);
+    EXPECT_EQ(Finish(frames), 0) << frames.readAllStandardError().toStdString();
+    const QStringList pictures = QDir(home.filePath("png")).entryList({"*.png"});
+    EXPECT_EQ(pictures.size(), 3);
+    for (const QString& name : pictures) {
+        const QImage picture(home.filePath("png/" + name));
+        ASSERT_EQ(picture.size(), QSize(320, 240)) << name.toStdString();
+        const QColor marker = picture.pixelColor(24, 20);  // camera 2's marker is green
+        EXPECT_GT(marker.green(), marker.red() + 60) << name.toStdString();
+        EXPECT_GT(marker.green(), marker.blue() + 60) << name.toStdString();
+    }
+
+    QProcess record;
+    Start(record, {"record", "3", "--seconds", "2"}, OVISTRA_SIBLING);
+    EXPECT_EQ(Finish(record), 0) << record.readAllStandardError().toStdString();
+    ASSERT_TRUE(WaitForLine(station, "recording-stopped camera=3"));
+    EXPECT_TRUE(output.contains("recording-started camera=3 reason=link")) << output.toStdString();
+
+    // A client killed while taking pictures ends its link; the station runs on.
+    QProcess killed;
+    Start(killed, {"frames", "1", "--count", "1000", "--out", home.filePath("png1")},
+          OVISTRA_SIBLING);
+    ASSERT_TRUE(WaitForLine(station, "link-started camera=1"));
+    killed.kill();
+    killed.waitForFinished();
+    ASSERT_TRUE(WaitForLine(station, "link-ended reason=client-gone"));
+    EXPECT_FALSE(QFile::exists(block));
+    EXPECT_EQ(station.state(), QProcess::Running);
+
+    // Closing while another client takes pictures tells the listening sibling.
+    QProcess watching;
+    Start(watching, {"frames", "4", "--count", "1000", "--out", home.filePath("png4")},
+          OVISTRA_SIBLING);
+    ASSERT_TRUE(WaitForLine(station, "link-started camera=4"));
+    QProcess close;
+    Start(close, {"close"}, OVISTRA_SIBLING);
+    EXPECT_EQ(Finish(close), 0) << close.readAllStandardError().toStdString();
+    EXPECT_EQ(Finish(station), 0);
+    output += station.readAllStandardOutput();
+    EXPECT_TRUE(output.contains("link-ended reason=shutdown")) << output.toStdString();
+    EXPECT_TRUE(output.endsWith("stopped\n")) << output.toStdString();
+    EXPECT_FALSE(QFile::exists(block));
+    Finish(watching);
+    ::kill(static_cast<pid_t>(sibling.processId()), SIGTERM);
+    EXPECT_EQ(Finish(sibling), 0);
+    const QByteArray heard = sibling.readAllStandardOutput();
+    EXPECT_TRUE(heard.contains("message=1137 wparam=0")) << heard.toStdString();
+    EXPECT_TRUE(heard.contains("message=2032 wparam=4")) << heard.toStdString();
+
+    ovistra::RecordingList list(home.filePath("data/Halvorn/Brisquel/"));
+    EXPECT_FALSE(list.Load().damaged);
+    ASSERT_EQ(list.entries().size(), 1u);
+    EXPECT_EQ(list.entries()[0].camera, "3");
+    EXPECT_FALSE(list.entries()[0].StillRecording());
+}
+
+TEST_F(StationProcess, TheSiblingProgramSaysWhenNoStationRuns) {
+    for (const QStringList& args : {QStringList{"frames", "1"}, QStringList{"record", "all", "--seconds", "1"},
+                                    QStringList{"close"}}) {
+        QProcess sibling;
+        Start(sibling, args, OVISTRA_SIBLING);
+        EXPECT_EQ(Finish(sibling), 3) << args.join(' ').toStdString();
+        EXPECT_TRUE(sibling.readAllStandardError().contains("no station is running"));
+    }
+    for (const QStringList& args : {QStringList{}, QStringList{"frames", "9"},
+                                    QStringList{"record", "2"}, QStringList{"frames", "1", "--count", "x"}}) {
+        QProcess sibling;
+        Start(sibling, args, OVISTRA_SIBLING);
+        EXPECT_EQ(Finish(sibling), 2) << args.join(' ').toStdString();
+    }
+}
