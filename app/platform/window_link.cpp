@@ -22,6 +22,8 @@ namespace {
 // Records handled per wake-up: a flood waits in the socket (bounded by the kernel's buffer)
 // rather than in our memory, and the window keeps painting between batches.
 constexpr int kRecordsPerWake = 64;
+// Programs connected at once; more are turned away at the door.
+constexpr size_t kMaxClients = 32;
 
 bool FillAddress(const QString& path, sockaddr_un* address) {
     const QByteArray native = QFile::encodeName(path);
@@ -132,8 +134,7 @@ bool WindowLinkListener::Listen(QString* error) {
     if (listenFd_ < 0) {
         return fail(QString::fromLocal8Bit(strerror(errno)));
     }
-    // Closed to others from the first moment, whatever the umask.
-    fchmod(listenFd_, 0600);
+    // The runtime folder is closed to others already; the socket is too, whatever the umask.
     if (bind(listenFd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
         chmod(native.constData(), 0600) != 0 || listen(listenFd_, 16) != 0 ||
         lstat(native.constData(), &st) != 0) {
@@ -167,8 +168,8 @@ void WindowLinkListener::Accept() {
         ucred peer{};
         socklen_t length = sizeof(peer);
         if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 ||
-            peer.uid != allowedUid_ || peer.pid <= 0) {
-            close(fd);  // not our user: not one record is read
+            peer.uid != allowedUid_ || peer.pid <= 0 || clients_.size() >= kMaxClients) {
+            close(fd);  // not our user, or one too many: not one record is read
             continue;
         }
         auto client = std::make_unique<Client>();

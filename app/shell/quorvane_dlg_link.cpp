@@ -1,6 +1,6 @@
 // The link with sibling programs: the station listens under its title for their requests,
 // hands pictures over through the shared block and records or closes when asked.
-#include <QMetaObject>
+#include <QDeadlineTimer>
 
 #include "capture_graph.h"
 #include "event_log.h"
@@ -37,11 +37,15 @@ void CQuorvaneDlg::NotifySiblingStarted() {
         EventLog::Instance().Print("link-unavailable", {{"reason", why}});
         linkListener_.reset();
     }
+    // The first sibling found hears of the station; all of it within one bounded wait.
+    QDeadlineTimer deadline(kSiblingAnswerMs);
     for (const char* title : ids::kSiblingTitles) {
         auto sibling = platform::WindowLinkConnection::Open(
-            context_.runtimeFolder, QString::fromLatin1(title), kSiblingAnswerMs);
+            context_.runtimeFolder, QString::fromLatin1(title),
+            static_cast<int>(deadline.remainingTime()));
         if (sibling) {
-            sibling->Send(ids::kSiblingStartFrames, 0, 0, kSiblingAnswerMs);
+            sibling->Send(ids::kSiblingStartFrames, 0, 0,
+                          static_cast<int>(deadline.remainingTime()));
             break;
         }
     }

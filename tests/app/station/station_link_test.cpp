@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <gst/gst.h>
 #include <sys/mman.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 
 #include <QDir>
 #include <QEventLoop>
@@ -267,6 +269,34 @@ TEST_F(StationLink, TheLinkEndsSafelyWhileTheSwitchingThreadCopies) {
     };
     EXPECT_TRUE(dialog.RunModal());
     EXPECT_EQ(dialog.switchState_.linkCamera.load(), 0);
+}
+
+TEST_F(StationLink, ASiblingThatNeverAnswersIsToldOnceAndDoesNotHoldTheStart) {
+    // "Dunmarra" listens but never handles anything.
+    const int hung = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path =
+        QFile::encodeName(platform::LinkSocketPath(context.runtimeFolder, "Dunmarra"));
+    std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+    ASSERT_EQ(bind(hung, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(listen(hung, 4), 0);
+    LinkDialog dialog(context);
+    bool captured = false;
+    dialog.onCaptureStarted = [&] {
+        captured = true;
+        dialog.OnCommand(ids::kExitButton);
+    };
+    EXPECT_TRUE(dialog.RunModal());
+    EXPECT_TRUE(captured);
+    const int station = accept(hung, nullptr, nullptr);
+    ASSERT_GE(station, 0);
+    platform::LinkRecord told{};
+    EXPECT_EQ(recv(station, &told, sizeof(told), MSG_DONTWAIT), static_cast<ssize_t>(sizeof(told)));
+    EXPECT_EQ(told.message, ids::kSiblingStartFrames);
+    EXPECT_EQ(told.wParam, 0u);
+    close(station);
+    close(hung);
 }
 
 }  // namespace
