@@ -6,6 +6,7 @@
 #include <cstring>
 #include <thread>
 
+#include "durable_file.h"
 #include "local_clock.h"
 #include "yuy2_to_rgb24.h"
 
@@ -113,6 +114,11 @@ bool CRecorder::BuildGraph() {
         g_object_set(sink_, "location", fileName_.toUtf8().constData(), nullptr);
     }
     g_object_set(sink_, "async", FALSE, "sync", FALSE, nullptr);
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink_), "buffer-mode")) {
+        // Each chunk reaches the kernel as it is written, so a killed station loses at most
+        // what the muxer still holds.
+        gst_util_set_object_arg(G_OBJECT(sink_), "buffer-mode", "unbuffered");
+    }
     gst_bin_add_many(GST_BIN(pipeline_.get()), source_, convert, encode, mux, sink_, nullptr);
     if (!gst_element_link_many(source_, convert, encode, mux, sink_, nullptr)) {
         Teardown();
@@ -186,6 +192,8 @@ void CRecorder::Stop() {
         }
     }
     gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+    // Finished means on the disk before the list calls it finished.
+    platform::SyncFinishedFile(fileName_);
 }
 
 bool CRecorder::ChangeOutputFile(const QString& path) {

@@ -6,22 +6,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "durable_file.h"
 #include "recording_list_format.h"
 
 namespace ovistra {
 namespace {
 
 const QString kFileName = QStringLiteral("fileinfo.dat");
-
-bool SyncPath(const QString& path, int flags) {
-    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
-}
 
 // "fileinfo.dat.bad", else "fileinfo.dat.bad.2", ".3", ...: never one that exists.
 QString FreeBadName(const QString& path) {
@@ -75,7 +66,7 @@ bool RecordingList::Save() const {
         QFile::remove(temporary);
         return false;
     }
-    SyncPath(programFolder_, O_RDONLY | O_DIRECTORY);
+    platform::SyncFolder(programFolder_);
     return true;
 }
 

@@ -14,6 +14,7 @@
 #include "quorvane_dlg.h"
 #include "record_set_dlg.h"
 #include "recording_list.h"
+#include "recording_recovery.h"
 #include "resource_library.h"
 #include "window_ids.h"
 
@@ -47,6 +48,16 @@ void CQuorvaneDlg::LoadRecordingList() {
         EventLog::Instance().Print(
             "list-damaged", {{"kept", loaded.keptAside},
                              {"entries", QString::number(context_.recordings->entries().size())}});
+    }
+    // Only one station runs for a user, so an entry still open was left by a run that died.
+    for (const RecoveredRecording& r : RecoverOpenRecordings(*context_.recordings)) {
+        if (r.repaired) {
+            EventLog::Instance().Print("recording-repaired", {{"camera", r.camera},
+                                                              {"file", r.file},
+                                                              {"seconds", QString::number(r.seconds)}});
+        } else {
+            EventLog::Instance().Print("recording-lost", {{"camera", r.camera}, {"file", r.file}});
+        }
     }
 }
 

@@ -1,0 +1,82 @@
+#include "recording_recovery.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <cmath>
+
+#include "avi_repair.h"
+#include "recording_control.h"
+
+namespace ovistra {
+namespace {
+
+// "name.bad", else "name.bad.2", ".3", ...: an earlier one is never replaced.
+void KeepAside(const QString& path) {
+    QString aside = path + QStringLiteral(".bad");
+    for (int n = 2; QFile::exists(aside); ++n) {
+        aside = path + QStringLiteral(".bad.%1").arg(n);
+    }
+    QFile::rename(path, aside);
+}
+
+QDateTime StartOf(const RecordInfo& entry) {
+    return QDateTime(QDate::fromString(entry.startDate, QStringLiteral("yy/MM/dd")).addYears(100),
+                     QTime::fromString(entry.startTime, QStringLiteral("HH:mm:ss")));
+}
+
+}  // namespace
+
+std::vector<RecoveredRecording> RecoverOpenRecordings(RecordingList& list) {
+    std::vector<RecoveredRecording> recovered;
+    for (RecordInfo& entry : list.entries()) {
+        if (!entry.StillRecording()) {
+            continue;
+        }
+        RecoveredRecording result{entry.camera, entry.path};
+        double seconds = 0;
+        const AviRepairResult first = RepairAviFile(entry.path);
+        int lastIndex = 0;
+        if (first.outcome == AviRepairResult::Outcome::Unrepairable) {
+            if (QFile::exists(entry.path)) {
+                KeepAside(entry.path);
+            }
+        } else {
+            result.repaired = true;
+            seconds = first.seconds;
+            // A circular set's followers, as far as they go on without a gap.
+            for (int index = 1;; ++index) {
+                const QString follower = RecordingControl::CircularFileName(entry.path, index);
+                if (!QFile::exists(follower)) {
+                    break;
+                }
+                const AviRepairResult next = RepairAviFile(follower);
+                if (next.outcome == AviRepairResult::Outcome::Unrepairable) {
+                    KeepAside(follower);
+                    break;
+                }
+                seconds += next.seconds;
+                lastIndex = index;
+            }
+        }
+        result.seconds = static_cast<int>(std::lround(seconds));
+        const QDateTime start = StartOf(entry);
+        const QDateTime end = start.isValid() ? start.addSecs(result.seconds) : start;
+        if (end.isValid()) {
+            entry.endDate = end.toString(QStringLiteral("yy/MM/dd"));
+            entry.endTime = end.toString(QStringLiteral("HH:mm:ss"));
+        } else {
+            // A start that cannot be read: the entry ends where it began.
+            entry.endDate = entry.startDate;
+            entry.endTime = entry.startTime;
+        }
+        entry.lastIndex = lastIndex;
+        entry.lastFileLength = 0;
+        recovered.push_back(result);
+    }
+    if (!recovered.empty()) {
+        list.Save();
+    }
+    return recovered;
+}
+
+}  // namespace ovistra
