@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QThread>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -577,3 +578,31 @@ TEST_F(StationProcess, TheSiblingProgramSaysWhenNoStationRuns) {
         EXPECT_EQ(Finish(sibling), 2) << args.join(' ').toStdString();
     }
 }
+
+TEST_F(StationProcess, RecordingsOfAKilledStationAreRepairedAtTheNextStart) {
+    QProcess station;
+    Start(station, {"--headless", "--events", "--record", "all"});
+    ASSERT_TRUE(WaitForLine(station, "capture-started"));
+    QElapsedTimer recorded;
+    recorded.start();
+    ASSERT_TRUE(WaitForLine(station, "recording-started camera=4"));
+    QThread::msleep(6000);
+    ::kill(static_cast<pid_t>(station.processId()), SIGKILL);
+    const double seconds = recorded.elapsed() / 1000.0;
+    station.waitForFinished();
+
+    QProcess next;
+    Start(next, {"--headless", "--events", "--duration", "0.5"});
+    EXPECT_EQ(Finish(next), 0);
+    const QByteArray out = next.readAllStandardOutput();
+    EXPECT_EQ(Events(out).count("recording-repaired"), 4) << out.toStdString();
+    ovistra::RecordingList list(home.filePath("data/Halvorn/Brisquel/"));
+    list.Load();
+    ASSERT_EQ(list.entries().size(), 4u);
+    for (const ovistra::RecordInfo& entry : list.entries()) {
+        EXPECT_FALSE(entry.StillRecording()) << entry.path.toStdString();
+        const ovistra::testing::FileFacts facts = ovistra::testing::Inspect(entry.path);
+        EXPECT_NEAR(facts.seconds, seconds, 1.5) << entry.path.toStdString();
+    }
+}
+
