@@ -114,6 +114,9 @@ int main(int argc, char** argv) {
 
     // A script that stops reading the event lines must not kill a station mid-recording.
     signal(SIGPIPE, SIG_IGN);
+    // A file grown past the user's size limit is a write error the recording handles, not an
+    // end of the station.
+    signal(SIGXFSZ, SIG_IGN);
 
     // Nobody can answer a box on a machine without a display, so such a run answers its boxes
     // itself; it shows its window only when asked to (painted into memory).

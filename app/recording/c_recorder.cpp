@@ -155,6 +155,11 @@ void CRecorder::Stop() {
         gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
         return;
     }
+    if (writeFailed_) {
+        // The writer took nothing more: no end of stream would reach it.
+        gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+        return;
+    }
     if (samples_ == 0) {
         // A file without a single picture would not play; it gets the last one (or black).
         PushFrame(nullptr, false);
@@ -194,6 +199,19 @@ void CRecorder::Stop() {
     gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
     // Finished means on the disk before the list calls it finished.
     platform::SyncFinishedFile(fileName_);
+}
+
+bool CRecorder::WriteFailed() {
+    if (writeFailed_ || !pipeline_ || !sink_) {
+        return writeFailed_;
+    }
+    media::GstPtr<GstBus> bus = media::AdoptGst(gst_element_get_bus(pipeline_.get()));
+    while (GstMessage* message = gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR)) {
+        // Only the writer's own errors: a lost sound input ends its own stream.
+        writeFailed_ = writeFailed_ || GST_MESSAGE_SRC(message) == GST_OBJECT(sink_);
+        gst_message_unref(message);
+    }
+    return writeFailed_;
 }
 
 bool CRecorder::ChangeOutputFile(const QString& path) {

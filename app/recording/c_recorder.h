@@ -50,6 +50,7 @@ public:
     void Stop();
     // Only while stopped.
     bool ChangeOutputFile(const QString& path);
+    const QString& fileName() const { return fileName_; }
     void Teardown();
 
     // One sample per call, so the file keeps the timer's pace: a new frame (640x480 YUY2) is
@@ -57,6 +58,10 @@ public:
     // out again, black before the first. Sample times are n x interval from 0 in each file.
     // Waits one frame interval at most for room in the pipeline, else skips the tick.
     void PushFrame(const uint8_t* frame, bool isNew);
+
+    // True once the file writer has reported an error (a full disk, a write refused): the
+    // file holds what was written before it, and the stop no longer waits for the writer.
+    bool WriteFailed();
 
     // The encoder factory the pipeline uses ("" for raw frames).
     const std::string& encoder() const { return encoderInUse_; }
@@ -86,6 +91,7 @@ private:
     std::unique_ptr<GstBuffer, BufferUnref> picture_;
     media::GstPtr<GstBufferPool> pool_;  // made with the first picture
     uint64_t samples_ = 0;  // sample number in the current file
+    bool writeFailed_ = false;
 };
 
 }  // namespace ovistra

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "avi_repair.h"
 #include "folders.h"
 #include "recording_list.h"
 #include "window_ids.h"
@@ -128,6 +129,7 @@ bool RecordingControl::Start(int camera, RecordReason reason) {
         host_.StartTimer(ids::kDiskWatchTimer, kWatchPeriodMs);
     }
     ++running_;
+    writeFaultTold_ = false;
     CameraRecording& c = Camera(camera);
     c.recorder = std::move(recorder);
     c.reason = reason;
@@ -305,8 +307,26 @@ void RecordingControl::WatchRecordDisk() {
 }
 
 void RecordingControl::PushFrame(int camera, const uint8_t* frame, bool isNew) {
-    if (camera >= 1 && camera <= kCameras && IsRecording(camera)) {
-        Camera(camera).recorder->PushFrame(frame, isNew);
+    if (camera < 1 || camera > kCameras || !IsRecording(camera)) {
+        return;
+    }
+    CRecorder& recorder = *Camera(camera).recorder;
+    recorder.PushFrame(frame, isNew);
+    if (recorder.WriteFailed()) {
+        OnWriteFault(camera);
+    }
+}
+
+void RecordingControl::OnWriteFault(int camera) {
+    const QString written = Camera(camera).recorder->fileName();
+    host_.RecordingFailed(camera, ids::kTextNoDiskSpace);
+    Stop(camera);
+    // The writer never finished the file: it gets its index as after a crash.
+    RepairAviFile(written);
+    // Told after the stop: a message box's loop must not meet this recording again.
+    if (!writeFaultTold_) {
+        writeFaultTold_ = true;
+        host_.ShowMessage(ids::kTextNoDiskSpace, ids::kCaptionGeneral);
     }
 }
 

@@ -140,6 +140,9 @@ private:
     // Stop, point the writer at `file`, run again; a file that cannot be opened ends the
     // recording.
     void SwitchFile(int camera, const QString& file);
+    // The writer failed (a full disk, a write refused): the recording ends in order and its
+    // file keeps what was written; the other cameras go on.
+    void OnWriteFault(int camera);
     uint32_t FrameRate(int camera) const;
 
     RecordingHost& host_;
@@ -148,6 +151,7 @@ private:
     std::array<CameraRecording, kCameras> cameras_;
     std::array<int, kCameras> highestIndex_{};
     int running_ = 0;
+    bool writeFaultTold_ = false;  // one message for faults that come together
 };
 
 }  // namespace ovistra

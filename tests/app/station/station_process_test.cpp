@@ -606,3 +606,36 @@ TEST_F(StationProcess, RecordingsOfAKilledStationAreRepairedAtTheNextStart) {
     }
 }
 
+TEST_F(StationProcess, AWriteFaultEndsOnlyThatCamerasRecordingInOrder) {
+    // The user's file size limit makes the writer's writes fail past 300 KB: camera 1, at 25
+    // pictures a second, reaches it within seconds, cameras 2 and 3 at one a second do not.
+    QProcess station;
+    station.setProcessEnvironment(Environment());
+    station.start("/bin/sh", {"-c", QStringLiteral("ulimit -f 300 && exec '%1' --headless --events "
+                                                   "--record 1,2,3 --set FrameRate1=25 "
+                                                   "--set FrameRate2=1 --set FrameRate3=1")
+                                        .arg(OVISTRA_PROGRAM)});
+    ASSERT_TRUE(station.waitForStarted());
+    ASSERT_TRUE(WaitForLine(station, "recording-failed camera=1", 60000)) << output.toStdString();
+    ASSERT_TRUE(WaitForLine(station, "recording-stopped camera=1"));
+    ASSERT_TRUE(WaitForLine(station, "message-box text=118"));
+    // The other cameras go on.
+    EXPECT_FALSE(WaitForLine(station, "recording-stopped camera=2", 1500));
+    EXPECT_EQ(Events(output).count("recording-stopped"), 1) << output.toStdString();
+    ::kill(static_cast<pid_t>(station.processId()), SIGTERM);
+    EXPECT_EQ(Finish(station), 0);
+    output += station.readAllStandardOutput();
+    EXPECT_EQ(Events(output).count("recording-stopped"), 3) << output.toStdString();
+    EXPECT_EQ(Events(output).count("message-box"), 1) << output.toStdString();
+
+    ovistra::RecordingList list(home.filePath("data/Halvorn/Brisquel/"));
+    EXPECT_FALSE(list.Load().damaged);
+    ASSERT_EQ(list.entries().size(), 3u);
+    for (const ovistra::RecordInfo& entry : list.entries()) {
+        EXPECT_FALSE(entry.StillRecording()) << entry.path.toStdString();
+        const ovistra::testing::FileFacts facts = ovistra::testing::Inspect(entry.path);
+        EXPECT_GT(facts.seconds, 0.5) << entry.path.toStdString();
+        EXPECT_EQ(facts.width, 640) << entry.path.toStdString();
+    }
+}
+
