@@ -60,6 +60,14 @@ qint64 CDib::Read(QIODevice& file) {
         Clear();
         return 0;
     }
+    // Sides beyond what any picture of ours has would overflow the rectangles callers build
+    // from them (a height of -2^31 has no positive size at all).
+    const int64_t width = Width();
+    const int64_t height = Height();
+    if (width < 0 || width > kMaxSide || height < -kMaxSide || height > kMaxSide) {
+        Clear();
+        return 0;
+    }
     const qint64 pixelBytes = fileSize - offBits;
     bits_ = file.read(pixelBytes);
     if (bits_.size() != pixelBytes) {

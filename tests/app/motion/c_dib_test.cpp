@@ -150,9 +150,11 @@ TEST(CDib, HostileFilesAreRefusedOrDrawNothing) {
         {"a colour count past the table", [](QByteArray& b) { Put32(b, 46, 0x7FFFFFFF); }, true},
         {"a header size past the block", [](QByteArray& b) { Put32(b, 14, 0xFFFFFF00u); }, true},
         {"pixel rows cut short", [](QByteArray& b) { b.chop(4); }, true},
-        {"a huge width", [](QByteArray& b) { Put32(b, 18, 0x7FFFFFFF); }, true},
-        {"a huge height", [](QByteArray& b) { Put32(b, 22, 0x7FFFFFFF); }, true},
-        {"a negative width", [](QByteArray& b) { Put32(b, 18, 0xFFFFFFFDu); }, true},
+        // Sides no rectangle can hold are no usable bitmap.
+        {"a huge width", [](QByteArray& b) { Put32(b, 18, 0x7FFFFFFF); }, false},
+        {"a huge height", [](QByteArray& b) { Put32(b, 22, 0x7FFFFFFF); }, false},
+        {"the most negative height", [](QByteArray& b) { Put32(b, 22, 0x80000000u); }, false},
+        {"a negative width", [](QByteArray& b) { Put32(b, 18, 0xFFFFFFFDu); }, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
