@@ -146,6 +146,9 @@ int main(int argc, char** argv) {
     station.ShowWindow(showWindow);
     station.RecordAtStart(options.recordCameras, options.recordAll);
     station.DetectAtStart(options.detect);
+    if (options.simDiskMb) {
+        station.SimulateRecordDisk(*options.simDiskMb);
+    }
     station.StillsAtStart(options.stillCameras);
     ovistra::platform::TerminationSignals termination([&station] { station.RequestExit(); });
     if (options.durationSeconds) {

@@ -97,6 +97,7 @@ int CQuorvaneApp::Run() {
     context.recordAtStart = recordAtStart_;
     context.recordAllAtStart = recordAllAtStart_;
     context.detectAtStart = detectAtStart_;
+    context.simulatedDiskMb = simulatedDiskMb_;
     context.stillsAtStart = stillsAtStart_;
     context.runtimeFolder = runtimeFolder_;
     context.linkBlockName = platform::SharedBlockNameFromEnvironment();

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "recording_list.h"
@@ -48,6 +50,8 @@ public:
     }
     // Starts motion detection once capture runs.
     void DetectAtStart(bool detect) { detectAtStart_ = detect; }
+    // The record folder's disk counts as `mb` megabytes big, filled by its own files.
+    void SimulateRecordDisk(uint64_t mb) { simulatedDiskMb_ = mb; }
     // Saves a still of each of these cameras (1..4) once it has a picture.
     void StillsAtStart(std::vector<int> cameras) { stillsAtStart_ = std::move(cameras); }
 
@@ -74,6 +78,7 @@ private:
     std::vector<int> recordAtStart_;
     bool recordAllAtStart_ = false;
     bool detectAtStart_ = false;
+    std::optional<uint64_t> simulatedDiskMb_;
     std::vector<int> stillsAtStart_;
     CQuorvaneDlg* dialog_ = nullptr;
     bool exitRequested_ = false;

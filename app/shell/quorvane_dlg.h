@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -71,6 +72,7 @@ struct StationContext {
     std::vector<int> stillsAtStart;  // cameras whose still is saved once they have a picture
     QString detectorLibrary;         // empty: the analysis library among the station's folders
     QString runtimeFolder;           // empty: no link with sibling programs
+    std::optional<uint64_t> simulatedDiskMb;  // the record disk's size for this run
     std::string linkBlockName = platform::kSharedBlockName;
 };
 

@@ -2,7 +2,9 @@
 // timers handed to the recording control, what the control asks of the window, and the record
 // settings dialog.
 #include <QDir>
+#include <QDirIterator>
 #include <QLabel>
+#include <algorithm>
 
 #include "capture_graph.h"
 #include "disk_space.h"
@@ -170,9 +172,20 @@ QDateTime CQuorvaneDlg::LocalNow() const {
 }
 
 std::optional<RecordingHost::DiskSpace> CQuorvaneDlg::FreeSpace(const QString& folder) const {
-    const std::optional<uint64_t> bytes = platform::FreeBytes(folder);
+    std::optional<uint64_t> bytes = platform::FreeBytes(folder);
     if (!bytes) {
         return std::nullopt;
+    }
+    if (context_.simulatedDiskMb) {
+        // A disk of that size that only the record folder's files fill.
+        uint64_t used = 0;
+        for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+             it.hasNext();) {
+            it.next();
+            used += static_cast<uint64_t>(it.fileInfo().size());
+        }
+        const uint64_t size = *context_.simulatedDiskMb << 20;
+        bytes = std::min(*bytes, size > used ? size - used : 0);
     }
     return DiskSpace{*bytes, platform::MountPointOf(folder)};
 }

@@ -16,6 +16,7 @@ enum class Option {
     SimMotion,
     SimName,
     SimSettle,
+    SimDisk,
     Record,
     Still,
     Detect,
@@ -50,6 +51,8 @@ constexpr OptionInfo kOptions[] = {
     {"--sim-name", Option::SimName, true, "TEXT", "Name the simulated device reports"},
     {"--sim-settle", Option::SimSettle, true, "MS",
      "Simulated pictures roll MS ms after an input change"},
+    {"--sim-disk", Option::SimDisk, true, "MB",
+     "The record folder's disk counts as MB megabytes big (its own files fill it)"},
     {"--record", Option::Record, true, "CAMERAS|all",
      "Record cameras (e.g. 1,3) or all from the start"},
     {"--still", Option::Still, true, "CAMERAS|all",
@@ -218,6 +221,17 @@ QString ApplyValue(Option option, const QString& value, RunOptions& o) {
                     .arg(Shown(value));
             }
             o.simSettleMs = ms;
+            return {};
+        }
+        case Option::SimDisk: {
+            constexpr qulonglong kLargestDiskMb = 1 << 20;
+            bool ok = false;
+            const qulonglong mb = value.toULongLong(&ok);
+            if (!ok || mb == 0 || mb > kLargestDiskMb || !value[0].isDigit()) {
+                return QStringLiteral("--sim-disk needs megabytes from 1 to 1048576, not %1")
+                    .arg(Shown(value));
+            }
+            o.simDiskMb = mb;
             return {};
         }
         case Option::Record:

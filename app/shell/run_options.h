@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <utility>
@@ -31,6 +32,7 @@ struct RunOptions {
     std::vector<SimMotion> simMotions;  // in command-line order
     std::optional<QString> simName;     // never empty when set
     std::optional<int> simSettleMs;     // 0..60000 when set
+    std::optional<uint64_t> simDiskMb;  // 1..1048576 when set
     std::vector<int> recordCameras;     // 1..4, each once, in command-line order
     bool recordAll = false;             // --record all: the all-cameras record button
     std::vector<int> stillCameras;      // 1..4, each once, in command-line order

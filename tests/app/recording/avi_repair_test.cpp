@@ -20,12 +20,16 @@ namespace {
 
 uint32_t U32(const QByteArray& bytes, qsizetype at) {
     uint32_t value = 0;
-    std::memcpy(&value, bytes.constData() + at, 4);
+    if (at >= 0 && at + 4 <= bytes.size()) {
+        std::memcpy(&value, bytes.constData() + at, 4);
+    }
     return value;
 }
 
 void SetU32(QByteArray& bytes, qsizetype at, uint32_t value) {
-    std::memcpy(bytes.data() + at, &value, 4);
+    if (at >= 0 && at + 4 <= bytes.size()) {
+        std::memcpy(bytes.data() + at, &value, 4);
+    }
 }
 
 std::optional<AviLayout> Layout(const QByteArray& bytes) {

@@ -639,3 +639,13 @@ TEST_F(StationProcess, AWriteFaultEndsOnlyThatCamerasRecordingInOrder) {
     }
 }
 
+TEST_F(StationProcess, ASmallRecordDiskRefusesTheStartAndTellsTheUser) {
+    QProcess station;
+    Start(station, {"--headless", "--events", "--record", "1", "--sim-disk", "25", "--duration",
+                    "1"});
+    EXPECT_EQ(Finish(station), 0);
+    const QByteArray out = station.readAllStandardOutput();
+    EXPECT_TRUE(out.contains("message-box text=118")) << out.toStdString();
+    EXPECT_FALSE(out.contains("recording-started")) << out.toStdString();
+}
+
