@@ -52,7 +52,7 @@ constexpr OptionInfo kOptions[] = {
     {"--sim-settle", Option::SimSettle, true, "MS",
      "Simulated pictures roll MS ms after an input change"},
     {"--sim-disk", Option::SimDisk, true, "MB",
-     "The record folder's disk counts as MB megabytes big (its own files fill it)"},
+     "The record folder's disk counts as MB megabytes big"},
     {"--record", Option::Record, true, "CAMERAS|all",
      "Record cameras (e.g. 1,3) or all from the start"},
     {"--still", Option::Still, true, "CAMERAS|all",
