@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test.
 #   --sanitize   the same in build-asan/ with the address and undefined-behaviour sanitizers
-#   --threads    the tests of our own threads (frame hand-over, switching, the shared block,
-#                recorders, the sound player) in build-tsan/ with the thread sanitizer
+#   --threads    the frame hand-over, switching and shared-block tests in build-tsan/ with the thread
+#                sanitizer
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 dir=$OVISTRA_ROOT/build
@@ -20,16 +20,12 @@ case "${1:-}" in
         cmake -S "$OVISTRA_ROOT" -B "$dir" -G Ninja -DOVISTRA_SANITIZE_THREAD=ON \
             -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVISTRA_BUILD_BENCH=OFF
         cmake --build "$dir" --parallel "$(nproc)" --target media_tests capture_tests \
-            shared_block_tests recording_tests motion_app_tests
+            shared_block_tests
         export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
         "$dir/tests/app/media/bin/media_tests"
         QT_QPA_PLATFORM=offscreen "$dir/tests/app/capture/bin/capture_tests" \
             --gtest_filter='CameraSwitcher.*'
         "$dir/tests/app/platform/bin/shared_block_tests" --gtest_filter='SharedBlockThreads.*'
-        QT_QPA_PLATFORM=offscreen "$dir/tests/app/recording/bin/recording_tests" \
-            --gtest_filter='CRecorder.*:RecordingControlTest.*'
-        QT_QPA_PLATFORM=offscreen OVISTRA_AUDIO_SINK=fake \
-            "$dir/tests/app/motion/bin/motion_app_tests" --gtest_filter='SoundPlayerTest.*'
         exit 0
         ;;
     *)
