@@ -5,7 +5,8 @@
 
 namespace ovistra::platform {
 
-// The file's data on the disk (fdatasync); false when it cannot be opened or synced.
+// The file's data on the disk (fdatasync); false when it cannot be opened or synced, or is no
+// regular file.
 bool SyncFileData(const QString& path);
 
 // The folder's entries on the disk (fsync), so a file created or renamed in it stays found.
