@@ -79,22 +79,20 @@ std::optional<int> NumberOption(const QStringList& args, const QString& name, in
     return ok && value > 0 ? std::optional<int>(value) : std::nullopt;
 }
 
-QString RuntimeFolderOrComplain() {
+// The station's window, or the exit code that says why there is none.
+std::optional<platform::WindowLinkConnection> ConnectToStation(int* failure) {
     const platform::RuntimeFolder runtime = platform::PrepareRuntimeFolder();
     if (!runtime.ok()) {
         Err() << "ovistra-sibling: " << runtime.error << "\n";
-        return {};
+        *failure = kFailed;
+        return std::nullopt;
     }
-    return runtime.path;
-}
-
-std::optional<platform::WindowLinkConnection> ConnectToStation(const QString& runtime) {
-    auto station =
-        platform::WindowLinkConnection::Open(runtime, QString::fromLatin1(ids::kStationTitle), 1000);
+    const QString title = QString::fromLatin1(ids::kStationTitle);
+    auto station = platform::WindowLinkConnection::Open(runtime.path, title, 1000);
     if (!station) {
         Err() << "ovistra-sibling: no station is running (nothing listens on "
-              << platform::LinkSocketPath(runtime, QString::fromLatin1(ids::kStationTitle))
-              << ")\n";
+              << platform::LinkSocketPath(runtime.path, title) << ")\n";
+        *failure = kNoStation;
     }
     return station;
 }
@@ -133,13 +131,10 @@ int Frames(const QStringList& args) {
         Err() << "ovistra-sibling: cannot create " << out << "\n";
         return kFailed;
     }
-    const QString runtime = RuntimeFolderOrComplain();
-    if (runtime.isEmpty()) {
-        return kFailed;
-    }
-    auto station = ConnectToStation(runtime);
+    int failure = kOk;
+    auto station = ConnectToStation(&failure);
     if (!station) {
-        return kNoStation;
+        return failure;
     }
     platform::LResult linked = 0;
     if (!Ask(*station, ids::kSiblingStartFrames, static_cast<platform::WParam>(*camera), 0,
@@ -189,13 +184,10 @@ int Record(const QStringList& args) {
     if (!camera || !seconds || *seconds == 0) {
         return Usage();
     }
-    const QString runtime = RuntimeFolderOrComplain();
-    if (runtime.isEmpty()) {
-        return kFailed;
-    }
-    auto station = ConnectToStation(runtime);
+    int failure = kOk;
+    auto station = ConnectToStation(&failure);
     if (!station) {
-        return kNoStation;
+        return failure;
     }
     // Not registered as a window: the station records at once and a stop ends only that.
     if (!Ask(*station, ids::kSiblingControl, static_cast<platform::WParam>(*camera), 0) ||
@@ -207,13 +199,10 @@ int Record(const QStringList& args) {
 }
 
 int Close() {
-    const QString runtime = RuntimeFolderOrComplain();
-    if (runtime.isEmpty()) {
-        return kFailed;
-    }
-    auto station = ConnectToStation(runtime);
+    int failure = kOk;
+    auto station = ConnectToStation(&failure);
     if (!station) {
-        return kNoStation;
+        return failure;
     }
     if (!Ask(*station, ids::kSiblingRegister, ids::kSiblingRegisterType, getpid()) ||
         !Ask(*station, ids::kSiblingRegister, ids::kSiblingStopType, 0)) {
@@ -233,13 +222,14 @@ int Close() {
 }
 
 int Listen(QCoreApplication& app) {
-    const QString runtime = RuntimeFolderOrComplain();
-    if (runtime.isEmpty()) {
+    const platform::RuntimeFolder runtime = platform::PrepareRuntimeFolder();
+    if (!runtime.ok()) {
+        Err() << "ovistra-sibling: " << runtime.error << "\n";
         return kFailed;
     }
     const QString title = QString::fromLatin1(ids::kSiblingTitles[0]);
     platform::WindowLinkListener listener(
-        runtime, title, {ids::kSiblingStartFrames, ids::kSiblingLinkEnded},
+        runtime.path, title, {ids::kSiblingStartFrames, ids::kSiblingLinkEnded},
         [](uint32_t msg, platform::WParam w, platform::LParam l, pid_t sender) {
             QTextStream(stdout) << "message=" << msg << " wparam=" << w << " lparam=" << l
                                 << " from=" << sender << Qt::endl;
