@@ -95,57 +95,73 @@ bool IsKeyPicture(const AviByteReader& read, uint64_t data, uint32_t size) {
     return false;
 }
 
-bool ScanStreamList(const AviByteReader& read, uint64_t begin, uint64_t end, AviLayout* layout) {
+enum class Walk { Next, Done, Fail };
+
+// Visits the chunks of [begin, end) in order until `visit` says Done; false when a chunk does
+// not lie whole within the range or `visit` fails.
+template <typename Visit>
+bool ForEachChunk(const AviByteReader& read, uint64_t begin, uint64_t end, Visit visit) {
     for (uint64_t at = begin; at + 8 <= end;) {
         ChunkHeader chunk;
         if (!ReadHeader(read, at, &chunk) || at + 8 + chunk.size > end) {
             return false;
         }
-        if (chunk.id == kStrh && chunk.size >= 48) {
-            AviStream stream;
-            stream.strhOffset = at + 8;
-            if (!ReadU32(read, at + 8, &stream.type) || !ReadU32(read, at + 12, &stream.handler) ||
-                !ReadU32(read, at + 28, &stream.scale) || !ReadU32(read, at + 32, &stream.rate) ||
-                !ReadU32(read, at + 52, &stream.sampleSize)) {
-                return false;
-            }
-            layout->streams.push_back(stream);
-            return true;
+        const Walk step = visit(at, chunk);
+        if (step != Walk::Next) {
+            return step == Walk::Done;
         }
         at += 8 + Padded(chunk.size);
     }
-    return false;
+    return true;
+}
+
+bool ScanStreamList(const AviByteReader& read, uint64_t begin, uint64_t end, AviLayout* layout) {
+    const size_t before = layout->streams.size();
+    const bool whole = ForEachChunk(read, begin, end, [&](uint64_t at, const ChunkHeader& chunk) {
+        if (chunk.id != kStrh || chunk.size < 48) {
+            return Walk::Next;
+        }
+        AviStream stream;
+        stream.strhOffset = at + 8;
+        if (!ReadU32(read, at + 8, &stream.type) || !ReadU32(read, at + 12, &stream.handler) ||
+            !ReadU32(read, at + 28, &stream.scale) || !ReadU32(read, at + 32, &stream.rate) ||
+            !ReadU32(read, at + 52, &stream.sampleSize)) {
+            return Walk::Fail;
+        }
+        layout->streams.push_back(stream);
+        return Walk::Done;
+    });
+    return whole && layout->streams.size() > before;
 }
 
 bool ScanHeaderList(const AviByteReader& read, uint64_t begin, uint64_t end, AviLayout* layout) {
-    for (uint64_t at = begin; at + 8 <= end;) {
-        ChunkHeader chunk;
-        if (!ReadHeader(read, at, &chunk) || at + 8 + chunk.size > end) {
-            return false;
-        }
+    const bool whole = ForEachChunk(read, begin, end, [&](uint64_t at, const ChunkHeader& chunk) {
         if (chunk.id == kAvih && chunk.size >= 40) {
             layout->avihOffset = at + 8;
-        } else if (chunk.id == kList && chunk.size >= 4) {
-            uint32_t type = 0;
-            if (!ReadU32(read, at + 8, &type)) {
-                return false;
-            }
-            if (type == kStrl) {
-                if (layout->streams.size() >= kMaxStreams ||
-                    !ScanStreamList(read, at + 12, at + 8 + chunk.size, layout)) {
-                    return false;
-                }
-            } else if (type == kOdml) {
-                ChunkHeader dmlh;
-                if (chunk.size >= 16 && ReadHeader(read, at + 12, &dmlh) && dmlh.id == kDmlh &&
-                    dmlh.size >= 4 && 12 + 8 + uint64_t(dmlh.size) <= 8 + uint64_t(chunk.size)) {
-                    layout->dmlhOffset = at + 20;
-                }
-            }
+            return Walk::Next;
         }
-        at += 8 + Padded(chunk.size);
-    }
-    return layout->avihOffset != 0 && !layout->streams.empty();
+        uint32_t type = 0;
+        if (chunk.id != kList || chunk.size < 4) {
+            return Walk::Next;
+        }
+        if (!ReadU32(read, at + 8, &type)) {
+            return Walk::Fail;
+        }
+        if (type == kStrl) {
+            return layout->streams.size() < kMaxStreams &&
+                           ScanStreamList(read, at + 12, at + 8 + chunk.size, layout)
+                       ? Walk::Next
+                       : Walk::Fail;
+        }
+        ChunkHeader dmlh;
+        if (type == kOdml && chunk.size >= 16 && ReadHeader(read, at + 12, &dmlh) &&
+            dmlh.id == kDmlh && dmlh.size >= 4 &&
+            12 + 8 + uint64_t(dmlh.size) <= 8 + uint64_t(chunk.size)) {
+            layout->dmlhOffset = at + 20;
+        }
+        return Walk::Next;
+    });
+    return whole && layout->avihOffset != 0 && !layout->streams.empty();
 }
 
 // The data chunks written completely, from the data list's start to the first torn or foreign
@@ -310,8 +326,7 @@ AviRepairResult RepairAviFile(const QString& path) {
     }
     const uint64_t end = layout->dataEnd + index.size();
     uint32_t avihFlags = 0;
-    bool ok = end <= kMaxFileBytes &&
-              ftruncate(fd, static_cast<off_t>(layout->dataEnd)) == 0 &&
+    bool ok = end <= kMaxFileBytes && ftruncate(fd, static_cast<off_t>(layout->dataEnd)) == 0 &&
               pwrite(fd, index.data(), index.size(), static_cast<off_t>(layout->dataEnd)) ==
                   static_cast<ssize_t>(index.size()) &&
               WriteU32(fd, 4, static_cast<uint32_t>(end - 8)) &&
