@@ -9,6 +9,8 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -35,6 +37,14 @@ protected:
         return listener;
     }
 
+    // A listening window and a connection to it.
+    void ListenAndConnect(uid_t uid = getuid()) {
+        listener = MakeListener(uid);
+        ASSERT_TRUE(listener->Listen());
+        link = WindowLinkConnection::Open(folder_.path(), QStringLiteral("Quorvane "), 100);
+        ASSERT_TRUE(link.has_value());
+    }
+
     // Runs the event loop until `done` or two seconds have passed.
     template <typename Done>
     bool Pump(Done done) {
@@ -48,13 +58,12 @@ protected:
     QTemporaryDir folder_;
     std::vector<Received> received_;
     std::vector<pid_t> gone_;
+    std::unique_ptr<WindowLinkListener> listener;
+    std::optional<WindowLinkConnection> link;
 };
 
 TEST_F(WindowLinkTest, PostedRecordsArriveWithTheSendersProcessId) {
-    auto listener = MakeListener();
-    ASSERT_TRUE(listener->Listen());
-    auto link = WindowLinkConnection::Open(folder_.path(), QStringLiteral("Quorvane "), 100);
-    ASSERT_TRUE(link.has_value());
+    ASSERT_NO_FATAL_FAILURE(ListenAndConnect());
     ASSERT_TRUE(link->Post(2034, 18, 4242));
     ASSERT_TRUE(Pump([&] { return received_.size() == 1; }));
     EXPECT_EQ(received_[0].msg, 2034u);
@@ -65,10 +74,7 @@ TEST_F(WindowLinkTest, PostedRecordsArriveWithTheSendersProcessId) {
 }
 
 TEST_F(WindowLinkTest, SentRecordWaitsForTheHandlersResult) {
-    auto listener = MakeListener();
-    ASSERT_TRUE(listener->Listen());
-    auto link = WindowLinkConnection::Open(folder_.path(), QStringLiteral("Quorvane "), 100);
-    ASSERT_TRUE(link.has_value());
+    ASSERT_NO_FATAL_FAILURE(ListenAndConnect());
     std::optional<LResult> answer;
     std::thread sender([&] { answer = link->Send(1137, 41, 0, 2000); });
     Pump([&] { return received_.size() == 1; });
@@ -78,19 +84,13 @@ TEST_F(WindowLinkTest, SentRecordWaitsForTheHandlersResult) {
 }
 
 TEST_F(WindowLinkTest, SendGivesUpWhenTheWindowDoesNotAnswer) {
-    auto listener = MakeListener();
-    ASSERT_TRUE(listener->Listen());
-    auto link = WindowLinkConnection::Open(folder_.path(), QStringLiteral("Quorvane "), 100);
-    ASSERT_TRUE(link.has_value());
+    ASSERT_NO_FATAL_FAILURE(ListenAndConnect());
     // No event loop runs, so the record is never handled.
     EXPECT_FALSE(link->Send(1137, 0, 0, 50).has_value());
 }
 
 TEST_F(WindowLinkTest, OnlyAcceptedMessagesReachTheHandler) {
-    auto listener = MakeListener();
-    ASSERT_TRUE(listener->Listen());
-    auto link = WindowLinkConnection::Open(folder_.path(), QStringLiteral("Quorvane "), 100);
-    ASSERT_TRUE(link.has_value());
+    ASSERT_NO_FATAL_FAILURE(ListenAndConnect());
     for (uint32_t msg : {1524u, 2032u, 16u, 1137u, 0xFFFFFFFFu, 2031u}) {
         ASSERT_TRUE(link->Post(msg, 1, 2));
     }
@@ -100,10 +100,7 @@ TEST_F(WindowLinkTest, OnlyAcceptedMessagesReachTheHandler) {
 }
 
 TEST_F(WindowLinkTest, PeerOfAnotherUserIsDroppedUnread) {
-    auto listener = MakeListener(getuid() + 1);
-    ASSERT_TRUE(listener->Listen());
-    auto link = WindowLinkConnection::Open(folder_.path(), QStringLiteral("Quorvane "), 100);
-    ASSERT_TRUE(link.has_value());
+    ASSERT_NO_FATAL_FAILURE(ListenAndConnect(getuid() + 1));
     link->Post(2031, 0, 0);
     // The listener hangs up on it.
     char byte = 0;
@@ -131,10 +128,7 @@ TEST_F(WindowLinkTest, PartialRecordAtDisconnectIsDiscardedAndThePeerReportedGon
 }
 
 TEST_F(WindowLinkTest, BurstOfRecordsArrivesWholeAndInOrder) {
-    auto listener = MakeListener();
-    ASSERT_TRUE(listener->Listen());
-    auto link = WindowLinkConnection::Open(folder_.path(), QStringLiteral("Quorvane "), 100);
-    ASSERT_TRUE(link.has_value());
+    ASSERT_NO_FATAL_FAILURE(ListenAndConnect());
     constexpr int kRecords = 100000;
     std::thread sender([fd = link->fd()] {
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);  // the kernel's buffer throttles us

@@ -26,7 +26,6 @@ public:
 class StationCameraSettings : public ovistra::testing::StationFixture {
 protected:
     void SetUp() override {
-        gst_init(nullptr, nullptr);
         StationFixture::SetUp();
         ASSERT_TRUE(registry.CreateKey(SettingsStore::kProgramKey));
         devices.Add(media::DeviceCategory::VideoInput, device);

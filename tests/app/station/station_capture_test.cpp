@@ -62,7 +62,6 @@ private:
 class StationCapture : public ovistra::testing::StationFixture {
 protected:
     void SetUp() override {
-        gst_init(nullptr, nullptr);
         StationFixture::SetUp();
         context.devices = &devices;
     }

@@ -39,7 +39,6 @@ public:
 class StationColours : public ovistra::testing::StationFixture {
 protected:
     void SetUp() override {
-        gst_init(nullptr, nullptr);
         StationFixture::SetUp();
         QDir().mkpath(context.programFolder);
         settingsFile = platform::SettingsFilePath(context.programFolder);

@@ -2,6 +2,7 @@
 // without a screen, and a key file and program folder of its own.
 #pragma once
 
+#include <gst/gst.h>
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -42,6 +43,7 @@ protected:
 class StationFixture : public ::testing::Test {
 protected:
     void SetUp() override {
+        gst_init(nullptr, nullptr);
         QString error;
         resources = ResourceLibrary::LoadFile(UIPACK_LIBRARY, &error);
         ASSERT_TRUE(resources) << error.toStdString();

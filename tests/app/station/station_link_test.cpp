@@ -30,8 +30,8 @@ namespace {
 
 class LinkDialog : public testing::RecordingDialog {
 public:
-    using RecordingDialog::RecordingDialog;
     using CQuorvaneDlg::switchState_;
+    using RecordingDialog::RecordingDialog;
 };
 
 struct BlockFacts {
@@ -43,7 +43,6 @@ struct BlockFacts {
 class StationLink : public testing::StationFixture {
 protected:
     void SetUp() override {
-        gst_init(nullptr, nullptr);
         StationFixture::SetUp();
         AddSimulatedDevice();
         StoreRecordFolder();
@@ -191,9 +190,9 @@ TEST_F(StationLink, ARegisteredSiblingsStopRequestClosesTheStationInOrder) {
         uint32_t msg;
         platform::WParam w;
     };
-    for (const Request request : {Request{ids::kSiblingStopFrames, 0},
-                                  Request{ids::kSiblingControl, 1},
-                                  Request{ids::kSiblingRegister, ids::kSiblingStopType}}) {
+    for (const Request request :
+         {Request{ids::kSiblingStopFrames, 0}, Request{ids::kSiblingControl, 1},
+          Request{ids::kSiblingRegister, ids::kSiblingStopType}}) {
         SCOPED_TRACE(request.msg);
         list.entries().clear();
         client.reset();
@@ -232,8 +231,8 @@ TEST_F(StationLink, ABlockOfAnotherModeOrSizeIsNeverUsedAndWildCamerasChangeNoth
         client.reset();
         LinkDialog dialog(context);
         dialog.onCaptureStarted = [&] {
-            for (platform::WParam wild : {platform::WParam{0}, platform::WParam{6},
-                                          ~platform::WParam{0}}) {
+            for (platform::WParam wild :
+                 {platform::WParam{0}, platform::WParam{6}, ~platform::WParam{0}}) {
                 Post(ids::kSiblingStartFrames, wild, 0);
                 Post(ids::kSiblingControl, wild, 0);
             }

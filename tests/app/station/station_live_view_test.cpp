@@ -53,7 +53,6 @@ int CameraIn(const QImage& image, const QRect& area) {
 class StationLiveView : public ovistra::testing::StationFixture {
 protected:
     void SetUp() override {
-        gst_init(nullptr, nullptr);
         StationFixture::SetUp();
         AddSimulatedDevice();
     }

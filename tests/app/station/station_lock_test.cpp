@@ -28,7 +28,6 @@ public:
 class StationLock : public ovistra::testing::StationFixture {
 protected:
     void SetUp() override {
-        gst_init(nullptr, nullptr);
         StationFixture::SetUp();
         AddSimulatedDevice();
         StoreRecordFolder();

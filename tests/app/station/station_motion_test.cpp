@@ -38,7 +38,6 @@ public:
 class StationMotion : public ovistra::testing::StationFixture {
 protected:
     void SetUp() override {
-        gst_init(nullptr, nullptr);
         qputenv(CSoundPlayer::kSinkVariable, "fake");
         StationFixture::SetUp();
         context.recordings = &list;

@@ -21,7 +21,6 @@ public:
 class StationPictures : public ovistra::testing::StationFixture {
 protected:
     void SetUp() override {
-        gst_init(nullptr, nullptr);
         StationFixture::SetUp();
         AddSimulatedDevice();
         StoreRecordFolder();

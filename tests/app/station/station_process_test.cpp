@@ -10,9 +10,9 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
-#include <QThread>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTreeWidget>
 
 #include "c_playback.h"
@@ -104,7 +104,8 @@ protected:
 
     QTemporaryDir home;
     QByteArray output;
-    QString blockName = QStringLiteral("/ovistra-process-%1").arg(QCoreApplication::applicationPid());
+    QString blockName =
+        QStringLiteral("/ovistra-process-%1").arg(QCoreApplication::applicationPid());
 };
 
 TEST_F(StationProcess, HeadlessRunForADurationEndsInOrder) {
@@ -564,15 +565,17 @@ TEST_F(StationProcess, ASiblingProgramTakesPicturesRecordsAndClosesTheStation) {
 }
 
 TEST_F(StationProcess, TheSiblingProgramSaysWhenNoStationRuns) {
-    for (const QStringList& args : {QStringList{"frames", "1"}, QStringList{"record", "all", "--seconds", "1"},
-                                    QStringList{"close"}}) {
+    for (const QStringList& args :
+         {QStringList{"frames", "1"}, QStringList{"record", "all", "--seconds", "1"},
+          QStringList{"close"}}) {
         QProcess sibling;
         Start(sibling, args, OVISTRA_SIBLING);
         EXPECT_EQ(Finish(sibling), 3) << args.join(' ').toStdString();
         EXPECT_TRUE(sibling.readAllStandardError().contains("no station is running"));
     }
-    for (const QStringList& args : {QStringList{}, QStringList{"frames", "9"},
-                                    QStringList{"record", "2"}, QStringList{"frames", "1", "--count", "x"}}) {
+    for (const QStringList& args :
+         {QStringList{}, QStringList{"frames", "9"}, QStringList{"record", "2"},
+          QStringList{"frames", "1", "--count", "x"}}) {
         QProcess sibling;
         Start(sibling, args, OVISTRA_SIBLING);
         EXPECT_EQ(Finish(sibling), 2) << args.join(' ').toStdString();
@@ -641,11 +644,10 @@ TEST_F(StationProcess, AWriteFaultEndsOnlyThatCamerasRecordingInOrder) {
 
 TEST_F(StationProcess, ASmallRecordDiskRefusesTheStartAndTellsTheUser) {
     QProcess station;
-    Start(station, {"--headless", "--events", "--record", "1", "--sim-disk", "25", "--duration",
-                    "1"});
+    Start(station,
+          {"--headless", "--events", "--record", "1", "--sim-disk", "25", "--duration", "1"});
     EXPECT_EQ(Finish(station), 0);
     const QByteArray out = station.readAllStandardOutput();
     EXPECT_TRUE(out.contains("message-box text=118")) << out.toStdString();
     EXPECT_FALSE(out.contains("recording-started")) << out.toStdString();
 }
-

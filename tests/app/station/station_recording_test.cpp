@@ -50,7 +50,6 @@ using ovistra::testing::RecordingDialog;
 class StationRecording : public ovistra::testing::StationFixture {
 protected:
     void SetUp() override {
-        gst_init(nullptr, nullptr);
         StationFixture::SetUp();
         devices.Add(media::DeviceCategory::VideoInput, device);
         context.devices = &devices;

@@ -17,24 +17,23 @@ using namespace ovistra;
 
 class ScheduleDialog : public ovistra::testing::RecordingDialog {
 public:
-    using RecordingDialog::RecordingDialog;
     using CQuorvaneDlg::CheckSchedules;
+    using RecordingDialog::RecordingDialog;
 };
 
 class StationSchedule : public ovistra::testing::StationFixture {
 protected:
     void SetUp() override {
-        gst_init(nullptr, nullptr);
         StationFixture::SetUp();
         AddSimulatedDevice();
         context.recordings = &list;
         ASSERT_TRUE(registry.CreateKey(SettingsStore::kProgramKey));
-        for (const auto& [name, value] :
-             {std::pair{"RecordPath", dir.filePath("rec")}, {"ScheduleCamera", QString("6")},
-              {"Camera2Schedule", QString("20070325143000")},
-              {"Camera2EndSchedule", QString("20070325150000")},
-              {"Camera3Schedule", QString("20070325143000")},
-              {"Camera3EndSchedule", QString("20070325150000")}}) {
+        for (const auto& [name, value] : {std::pair{"RecordPath", dir.filePath("rec")},
+                                          {"ScheduleCamera", QString("6")},
+                                          {"Camera2Schedule", QString("20070325143000")},
+                                          {"Camera2EndSchedule", QString("20070325150000")},
+                                          {"Camera3Schedule", QString("20070325143000")},
+                                          {"Camera3EndSchedule", QString("20070325150000")}}) {
             ASSERT_TRUE(AddRunOverride(registry, name, value, nullptr));
         }
     }
@@ -81,10 +80,9 @@ TEST_F(StationSchedule, AStartRestartsAHandRecordingAndTheEndStopsOnlyWhatTheSch
     EXPECT_FALSE(twoAfterEnd);
     ASSERT_EQ(list.entries().size(), 3u);
     // By hand until 14:30:00, then by the schedule until 15:00:00, then by hand again.
-    const std::vector<std::pair<QString, QString>> expected{
-        {resources->Text(217), "14:30:00"},
-        {resources->Text(195), "15:00:00"},
-        {resources->Text(217), "15:00:01"}};
+    const std::vector<std::pair<QString, QString>> expected{{resources->Text(217), "14:30:00"},
+                                                            {resources->Text(195), "15:00:00"},
+                                                            {resources->Text(217), "15:00:01"}};
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(list.entries()[i].camera, "2");
         EXPECT_EQ(list.entries()[i].kind, expected[i].first) << i;

@@ -34,7 +34,6 @@ protected:
 class StationSettingsDialogs : public ovistra::testing::StationFixture {
 protected:
     void SetUp() override {
-        gst_init(nullptr, nullptr);
         StationFixture::SetUp();
         ASSERT_TRUE(registry.CreateKey(SettingsStore::kProgramKey));
         RegistrySettings stored;
