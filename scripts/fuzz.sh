@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang in build-fuzz/ and runs each for SECONDS (default 30) from
-# a seed corpus our own writers make; then checks that a planted out-of-bounds read is found
-# within the same time. Ends with one line per target: executions and crashes.
+# Builds the fuzz targets with clang in build-fuzz/ and runs each for SECONDS (default 30), one
+# per core at a time, from a seed corpus our own writers make; then checks that a planted
+# out-of-bounds read is found within the same time. Ends with one line per target: executions
+# and crashes.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 seconds=${1:-30}
@@ -15,16 +16,29 @@ bin=$dir/fuzz
 rm -rf "$dir/seeds"
 "$bin/make_seeds" "$dir/seeds"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
+targets=(recording_list key_file custom_settings dib avi_scan)
+# One target per core at a time; each gets its SECONDS of one core.
+run_target() {
+    local target=$1 corpus=$dir/corpus/$1 code=0
+    mkdir -p "$corpus"
+    "$bin/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
+        -artifact_prefix="$dir/$target-" "$corpus" "$dir/seeds/$target" \
+        >"$dir/$target.log" 2>&1 || code=$?
+    echo "$code" >"$dir/$target.status"
+}
+for target in "${targets[@]}"; do
+    while (($(jobs -rp | wc -l) >= $(nproc))); do
+        wait -n || true
+    done
+    run_target "$target" &
+done
+wait
 summary=()
 status=0
-for target in recording_list key_file custom_settings dib avi_scan; do
-    corpus=$dir/corpus/$target
-    mkdir -p "$corpus"
+for target in "${targets[@]}"; do
     log=$dir/$target.log
-    if "$bin/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
-        -artifact_prefix="$dir/$target-" "$corpus" "$dir/seeds/$target" >"$log" 2>&1; then
-        crashes=0
-    else
+    crashes=0
+    if [[ $(cat "$dir/$target.status") != 0 ]]; then
         crashes=1
         status=1
         tail -40 "$log" >&2

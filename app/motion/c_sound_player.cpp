@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "audio_output.h"
+#include "framework_hand_over.h"
 #include "gst_ptr.h"
 
 namespace ovistra {
@@ -48,6 +49,7 @@ GstBusSyncReply NotifyOwner(GstBus*, GstMessage* message, gpointer data) {
     const GstMessageType type = GST_MESSAGE_TYPE(message);
     if (type == GST_MESSAGE_EOS || type == GST_MESSAGE_ERROR) {
         const auto* notice = static_cast<const BusNotice*>(data);
+        media::TakenFromFramework(notice);
         notice->target.PostMessage(notice->message, 0, 0);
     }
     return GST_BUS_PASS;
@@ -133,7 +135,9 @@ bool CSoundPlayer::Open(const QString& path) {
     }
     g_signal_connect(decode, "pad-added", G_CALLBACK(LinkDecodedAudio), convert);
     media::GstPtr<GstBus> bus = media::AdoptGst(gst_element_get_bus(pipeline.get()));
-    gst_bus_set_sync_handler(bus.get(), NotifyOwner, new BusNotice{notify_, message_}, FreeNotice);
+    auto* notice = new BusNotice{notify_, message_};
+    media::GivenToFramework(notice);
+    gst_bus_set_sync_handler(bus.get(), NotifyOwner, notice, FreeNotice);
 
     // Prerolling finds a missing, empty or undecodable file now rather than at the alarm.
     GstElement* candidate = pipeline.release();

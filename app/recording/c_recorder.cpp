@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "durable_file.h"
+#include "framework_hand_over.h"
 #include "local_clock.h"
 #include "yuy2_to_rgb24.h"
 
@@ -310,6 +311,7 @@ void CRecorder::PushFrame(const uint8_t* frame, bool isNew) {
     GST_BUFFER_PTS(sample) = samples_ * interval;
     GST_BUFFER_DURATION(sample) = interval;
     ++samples_;
+    media::GivenToFramework(sample);
     gst_app_src_push_buffer(GST_APP_SRC(source_), sample);
 }
 

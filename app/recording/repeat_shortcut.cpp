@@ -1,5 +1,7 @@
 #include "repeat_shortcut.h"
 
+#include "framework_hand_over.h"
+
 namespace ovistra {
 
 RepeatShortcut::~RepeatShortcut() {
@@ -42,6 +44,7 @@ guint64 RepeatShortcut::shortcuts() const {
 GstPadProbeReturn RepeatShortcut::OnInput(GstPad*, GstPadProbeInfo* info, gpointer data) {
     auto* self = static_cast<RepeatShortcut*>(data);
     GstBuffer* input = GST_PAD_PROBE_INFO_BUFFER(info);
+    media::TakenFromFramework(input);
     if (gst_buffer_n_memory(input) != 1) {
         return GST_PAD_PROBE_OK;
     }
@@ -64,6 +67,7 @@ GstPadProbeReturn RepeatShortcut::OnInput(GstPad*, GstPadProbeInfo* info, gpoint
     GST_BUFFER_DURATION(repeat) = GST_BUFFER_DURATION(input);
     gst_buffer_unref(input);
     GST_PAD_PROBE_INFO_DATA(info) = nullptr;
+    media::GivenToFramework(repeat);
     // Upstream hears downstream's answer as the converter's own.
     GST_PAD_PROBE_INFO_FLOW_RETURN(info) = gst_pad_push(self->output_, repeat);
     return GST_PAD_PROBE_HANDLED;

@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include "framework_hand_over.h"
+
 namespace {
 
 constexpr int kWidth = 64;
@@ -58,12 +60,14 @@ TEST(RepeatShortcut, RepeatsComeOutAsTheConverterMadeThemWithTheirOwnTimes) {
     for (size_t i = 0; i < std::size(sequence); ++i) {
         GST_BUFFER_PTS(sequence[i]) = i * 40 * GST_MSECOND;
         GST_BUFFER_DURATION(sequence[i]) = 40 * GST_MSECOND;
+        ovistra::media::GivenToFramework(sequence[i]);
         ASSERT_EQ(gst_app_src_push_buffer(GST_APP_SRC(src), sequence[i]), GST_FLOW_OK);
     }
     std::vector<uint8_t> darkBytes, lightBytes;
     for (size_t i = 0; i < std::size(sequence); ++i) {
         GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(out), 5 * GST_SECOND);
         ASSERT_NE(sample, nullptr) << i;
+        ovistra::media::TakenFromFramework(gst_sample_get_buffer(sample));
         EXPECT_EQ(GST_BUFFER_PTS(gst_sample_get_buffer(sample)), i * 40 * GST_MSECOND);
         const std::vector<uint8_t> bytes = Bytes(sample);
         std::vector<uint8_t>& expected = isDark[i] ? darkBytes : lightBytes;
