@@ -1,5 +1,6 @@
 #include "avi_repair.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -287,11 +288,17 @@ AviRepairResult RepairAviFile(const QString& path) {
     AviRepairResult result;
     const QByteArray native = QFile::encodeName(path);
     const int fd = open(native.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-    struct stat st {};
-    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (fd >= 0) {
-            close(fd);
+    if (fd < 0) {
+        // Gone, or a link in its place, is final; a disk that refuses writing may not be.
+        if (errno != ENOENT && errno != ELOOP && errno != ENOTDIR) {
+            result.outcome = AviRepairResult::Outcome::NotNow;
         }
+        result.why = QStringLiteral("cannot be opened");
+        return result;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
         result.why = QStringLiteral("cannot be opened");
         return result;
     }
@@ -346,6 +353,7 @@ AviRepairResult RepairAviFile(const QString& path) {
     ok = fdatasync(fd) == 0 && ok;
     close(fd);
     if (!ok) {
+        result.outcome = AviRepairResult::Outcome::NotNow;
         result.why = QStringLiteral("cannot be written");
         return result;
     }

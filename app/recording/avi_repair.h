@@ -50,10 +50,12 @@ struct AviLayout {
 std::optional<AviLayout> ScanAvi(uint64_t length, const AviByteReader& read, QString* why);
 
 struct AviRepairResult {
-    enum class Outcome { AlreadyComplete, Repaired, Unrepairable };
+    // NotNow: the file is there but cannot be written at the moment (a full or read-only disk);
+    // a later try redoes whatever this one cut or wrote.
+    enum class Outcome { AlreadyComplete, Repaired, Unrepairable, NotNow };
     Outcome outcome = Outcome::Unrepairable;
     double seconds = 0;  // the length of what the file now holds
-    QString why;         // when unrepairable
+    QString why;         // when unrepairable or not now
 };
 
 // Repairs the file in place. Untouched when it is complete or cannot be repaired.

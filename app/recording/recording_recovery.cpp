@@ -27,21 +27,30 @@ QDateTime StartOf(const RecordInfo& entry) {
 }  // namespace
 
 std::vector<RecoveredRecording> RecoverOpenRecordings(RecordingList& list) {
+    using Fate = RecoveredRecording::Fate;
+    using Outcome = AviRepairResult::Outcome;
     std::vector<RecoveredRecording> recovered;
+    bool changed = false;
     for (RecordInfo& entry : list.entries()) {
         if (!entry.StillRecording()) {
             continue;
         }
-        RecoveredRecording result{entry.camera, entry.path};
+        RecoveredRecording result;
+        result.camera = entry.camera;
+        result.file = entry.path;
         double seconds = 0;
         const AviRepairResult first = RepairAviFile(entry.path);
         int lastIndex = 0;
-        if (first.outcome == AviRepairResult::Outcome::Unrepairable) {
+        if (first.outcome == Outcome::Unrepairable) {
+            result.why = first.why;
             if (QFile::exists(entry.path)) {
                 KeepAside(entry.path);
             }
+        } else if (first.outcome == Outcome::NotNow) {
+            result.fate = Fate::Later;
+            result.why = first.why;
         } else {
-            result.repaired = true;
+            result.fate = Fate::Repaired;
             seconds = first.seconds;
             // A circular set's followers, as far as they go on without a gap.
             for (int index = 1;; ++index) {
@@ -50,7 +59,12 @@ std::vector<RecoveredRecording> RecoverOpenRecordings(RecordingList& list) {
                     break;
                 }
                 const AviRepairResult next = RepairAviFile(follower);
-                if (next.outcome == AviRepairResult::Outcome::Unrepairable) {
+                if (next.outcome == Outcome::NotNow) {
+                    result.fate = Fate::Later;
+                    result.why = next.why;
+                    break;
+                }
+                if (next.outcome == Outcome::Unrepairable) {
                     KeepAside(follower);
                     break;
                 }
@@ -58,6 +72,11 @@ std::vector<RecoveredRecording> RecoverOpenRecordings(RecordingList& list) {
                 lastIndex = index;
             }
         }
+        if (result.fate == Fate::Later) {
+            recovered.push_back(result);
+            continue;
+        }
+        changed = true;
         result.seconds = static_cast<int>(std::lround(seconds));
         const QDateTime start = StartOf(entry);
         const QDateTime end = start.isValid() ? start.addSecs(result.seconds) : start;
@@ -73,7 +92,7 @@ std::vector<RecoveredRecording> RecoverOpenRecordings(RecordingList& list) {
         entry.lastFileLength = 0;
         recovered.push_back(result);
     }
-    if (!recovered.empty()) {
+    if (changed) {
         list.Save();
     }
     return recovered;

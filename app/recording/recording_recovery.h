@@ -10,15 +10,22 @@
 namespace ovistra {
 
 struct RecoveredRecording {
+    enum class Fate {
+        Repaired,  // the entry is complete
+        Lost,      // nothing playable was left: the file is kept aside, the entry has length 0
+        Later,     // a file could not be written now: the entry stays open for the next start
+    };
     QString camera;
     QString file;
-    bool repaired = false;  // false: nothing playable was left, the file is kept aside
-    int seconds = 0;        // what the recording now holds
+    Fate fate = Fate::Lost;
+    int seconds = 0;  // what the recording now holds
+    QString why;      // when lost or later
 };
 
 // Repairs the files of every open entry (a circular set's followers too) and completes the
 // entry with the end of what was kept; a file with nothing playable is renamed to its name +
-// ".bad" and its entry completed with length 0. Saves the list when anything changed.
+// ".bad" and its entry completed with length 0; an entry whose files cannot be written now
+// stays open. Saves the list when anything changed.
 std::vector<RecoveredRecording> RecoverOpenRecordings(RecordingList& list);
 
 }  // namespace ovistra

@@ -53,12 +53,22 @@ void CQuorvaneDlg::LoadRecordingList() {
     }
     // Only one station runs for a user, so an entry still open was left by a run that died.
     for (const RecoveredRecording& r : RecoverOpenRecordings(*context_.recordings)) {
-        if (r.repaired) {
-            EventLog::Instance().Print("recording-repaired", {{"camera", r.camera},
-                                                              {"file", r.file},
-                                                              {"seconds", QString::number(r.seconds)}});
-        } else {
-            EventLog::Instance().Print("recording-lost", {{"camera", r.camera}, {"file", r.file}});
+        switch (r.fate) {
+            case RecoveredRecording::Fate::Repaired:
+                EventLog::Instance().Print("recording-repaired",
+                                           {{"camera", r.camera},
+                                            {"file", r.file},
+                                            {"seconds", QString::number(r.seconds)}});
+                break;
+            case RecoveredRecording::Fate::Lost:
+                EventLog::Instance().Print("recording-lost",
+                                           {{"camera", r.camera}, {"file", r.file}});
+                break;
+            case RecoveredRecording::Fate::Later:
+                EventLog::Instance().Print(
+                    "recording-repair-later",
+                    {{"camera", r.camera}, {"file", r.file}, {"reason", r.why}});
+                break;
         }
     }
 }

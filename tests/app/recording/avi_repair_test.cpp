@@ -4,6 +4,9 @@
 #include "avi_repair.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <QByteArray>
 #include <QFile>
@@ -12,6 +15,7 @@
 #include <cstring>
 
 #include "recorded_file.h"
+#include "recording_control.h"
 #include "recording_recovery.h"
 #include "test_clip.h"
 
@@ -55,13 +59,31 @@ bool WriteAll(const QString& path, const QByteArray& bytes) {
            file.write(bytes) == bytes.size();
 }
 
+// A disk that refuses writing for a while: writes past `bytes` from a file's start fail.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : handler_(std::signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limit = previous_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, handler_);
+    }
+
+private:
+    void (*handler_)(int);
+    rlimit previous_{};
+};
+
 struct FrameworkChunk {
     uint64_t end;  // just past the chunk's data, from the file's start
     bool video;
     bool key;
     uint32_t size;
 };
-
 
 class AviRepair : public ::testing::Test {
 protected:
@@ -78,8 +100,8 @@ protected:
             const uint32_t id = U32(finished, at);
             const uint64_t header = U32(finished, at + 8);  // from the file's start
             const uint32_t size = U32(finished, at + 12);
-            chunks.push_back({header + 8 + size + (size & 1), (id >> 16) == ('d' | 'c' << 8) ||
-                                                                   (id >> 16) == ('d' | 'b' << 8),
+            chunks.push_back({header + 8 + size + (size & 1),
+                              (id >> 16) == ('d' | 'c' << 8) || (id >> 16) == ('d' | 'b' << 8),
                               (U32(finished, at + 4) & 0x10) != 0, size});
         }
         // As a killed writer leaves it: no index, sizes and counts still zero.
@@ -130,10 +152,10 @@ TEST_F(AviRepair, ACutAnywhereInTheDataKeepsEveryCompleteChunkAndPlays) {
         const char* name;
         uint64_t at;
     };
-    for (const Cut cut : {Cut{"whole", uint64_t(crashed.size())},
-                          Cut{"inside a chunk header", lateStart + 3},
-                          Cut{"inside chunk data", (lateStart + 8 + late.end) / 2},
-                          Cut{"after a complete chunk", late.end}}) {
+    for (const Cut cut :
+         {Cut{"whole", uint64_t(crashed.size())}, Cut{"inside a chunk header", lateStart + 3},
+          Cut{"inside chunk data", (lateStart + 8 + late.end) / 2},
+          Cut{"after a complete chunk", late.end}}) {
         SCOPED_TRACE(cut.name);
         const QString path = dir.filePath(QStringLiteral("cut.avi"));
         ASSERT_TRUE(WriteAll(path, crashed.left(static_cast<qsizetype>(cut.at))));
@@ -200,15 +222,15 @@ TEST_F(AviRepair, OpenEntriesAreCompletedRepairedOrKeptAside) {
     ASSERT_TRUE(WriteAll(bad + ".bad", "an earlier one"));
     RecordInfo open{good, "1", "k", "s", "26/12/09", "23:59:59"};
     RecordInfo lost{bad, "2", "k", "s", "26/12/09", "10:00:00"};
-    RecordInfo done{dir.filePath("done.avi"), "3", "k", "s", "26/12/09", "09:00:00",
-                    "26/12/09", "09:30:00"};
+    RecordInfo done{
+        dir.filePath("done.avi"), "3", "k", "s", "26/12/09", "09:00:00", "26/12/09", "09:30:00"};
     list.entries() = {open, lost, done};
 
     const std::vector<RecoveredRecording> recovered = RecoverOpenRecordings(list);
     ASSERT_EQ(recovered.size(), 2u);
-    EXPECT_TRUE(recovered[0].repaired);
+    EXPECT_EQ(recovered[0].fate, RecoveredRecording::Fate::Repaired);
     EXPECT_EQ(recovered[0].seconds, 2);
-    EXPECT_FALSE(recovered[1].repaired);
+    EXPECT_EQ(recovered[1].fate, RecoveredRecording::Fate::Lost);
     EXPECT_EQ(recovered[1].camera, "2");
 
     RecordingList reloaded(dir.path() + "/");
@@ -223,6 +245,43 @@ TEST_F(AviRepair, OpenEntriesAreCompletedRepairedOrKeptAside) {
     EXPECT_FALSE(QFile::exists(bad));
     EXPECT_EQ(ReadAll(bad + ".bad"), "an earlier one");
     EXPECT_EQ(ReadAll(bad + ".bad.2"), QByteArray(5000, 'x'));
+}
+
+TEST_F(AviRepair, AnEntryWhoseFileCannotBeWrittenNowStaysOpenForTheNextStart) {
+    struct Case {
+        const char* name;
+        QByteArray first;
+        QByteArray follower;  // none when empty
+    };
+    for (const Case& c : {Case{"the first file", crashed + QByteArray(7, 'x'), {}},
+                          Case{"a follower", finished, crashed}}) {
+        SCOPED_TRACE(c.name);
+        const QString first = dir.filePath("set.avi");
+        const QString follower = RecordingControl::CircularFileName(first, 1);
+        QFile::remove(follower);
+        ASSERT_TRUE(WriteAll(first, c.first));
+        if (!c.follower.isEmpty()) {
+            ASSERT_TRUE(WriteAll(follower, c.follower));
+        }
+        RecordingList list(dir.path() + "/");
+        list.entries() = {RecordInfo{first, "4", "k", "s", "26/12/09", "12:00:00"}};
+        {
+            const FileSizeLimit full(4096);
+            const std::vector<RecoveredRecording> refused = RecoverOpenRecordings(list);
+            ASSERT_EQ(refused.size(), 1u);
+            EXPECT_EQ(refused[0].fate, RecoveredRecording::Fate::Later);
+            EXPECT_TRUE(list.entries()[0].StillRecording());
+        }
+        EXPECT_TRUE(QFile::exists(first));
+        EXPECT_FALSE(QFile::exists(first + ".bad"));
+
+        const std::vector<RecoveredRecording> later = RecoverOpenRecordings(list);
+        ASSERT_EQ(later.size(), 1u);
+        EXPECT_EQ(later[0].fate, RecoveredRecording::Fate::Repaired);
+        EXPECT_EQ(later[0].seconds, c.follower.isEmpty() ? 2 : 4);
+        EXPECT_EQ(list.entries()[0].endTime, c.follower.isEmpty() ? "12:00:02" : "12:00:04");
+        EXPECT_NEAR(testing::Inspect(c.follower.isEmpty() ? first : follower).seconds, 2, 0.1);
+    }
 }
 
 }  // namespace
