@@ -78,7 +78,8 @@ fi
 count() { grep -c " $1" "$work/events.txt" || true; }
 echo "soak: $minutes min, record disk $disk_mb MB, folder $work"
 echo "  recordings started $(count recording-started), stopped $(count recording-stopped)," \
-    "failed $(count recording-failed); alarms $(count alarm-started); AVI files $files, not playing $bad"
+    "failed $(count recording-failed); alarms $(count alarm-started); disk low $(count disk-low);" \
+    "AVI files $files, not playing $bad"
 echo "  resident memory ${base_rss:-?} -> ${max_rss:-?} kB (peak after 2 min)," \
     "open files ${base_files:-?} -> ${max_files:-?}, threads ${base_threads:-?} -> ${max_threads:-?}"
 echo "  samples: $samples"
