@@ -11,7 +11,6 @@ ensure_packages "${OVISTRA_PACKAGES[@]}" clang libclang-rt-14-dev
 CC=clang CXX=clang++ cmake -S "$OVISTRA_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DOVISTRA_FUZZ=ON -DOVISTRA_BUILD_TESTS=OFF -DOVISTRA_BUILD_BENCH=OFF >/dev/null
 cmake --build "$dir" --parallel "$(nproc)" --target fuzz_targets
-[ -z "${OVISTRA_BUILD_ONLY:-}" ] || exit 0
 
 bin=$dir/fuzz
 rm -rf "$dir/seeds"

@@ -44,12 +44,14 @@ protected:
         return words;
     }
     static void Type(QDialog* dialog, int id, const QString& text) {
+        ASSERT_NE(dialog, nullptr);
         auto* edit =
             qobject_cast<QLineEdit*>(dialog->findChild<QWidget*>(QStringLiteral("id%1").arg(id)));
         ASSERT_NE(edit, nullptr);
         edit->setText(text);
     }
     static void Press(QDialog* dialog, int id) {
+        ASSERT_NE(dialog, nullptr);
         auto* button = dialog->findChild<QAbstractButton*>(QStringLiteral("id%1").arg(id));
         ASSERT_NE(button, nullptr);
         button->click();
