@@ -18,21 +18,13 @@
 
 namespace ovistra::media {
 
+#ifdef OVISTRA_THREAD_SANITIZER
 // What this thread wrote to `object` happens before a later TakenFromFramework(object).
-inline void GivenToFramework(const void* object) {
-#ifdef OVISTRA_THREAD_SANITIZER
-    __tsan_release(const_cast<void*>(object));
+inline void GivenToFramework(const void* object) { __tsan_release(const_cast<void*>(object)); }
+inline void TakenFromFramework(const void* object) { __tsan_acquire(const_cast<void*>(object)); }
 #else
-    (void)object;
+inline void GivenToFramework(const void*) {}
+inline void TakenFromFramework(const void*) {}
 #endif
-}
-
-inline void TakenFromFramework(const void* object) {
-#ifdef OVISTRA_THREAD_SANITIZER
-    __tsan_acquire(const_cast<void*>(object));
-#else
-    (void)object;
-#endif
-}
 
 }  // namespace ovistra::media

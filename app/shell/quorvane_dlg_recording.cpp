@@ -61,8 +61,8 @@ void CQuorvaneDlg::LoadRecordingList() {
                                             {"seconds", QString::number(r.seconds)}});
                 break;
             case RecoveredRecording::Fate::Lost:
-                EventLog::Instance().Print("recording-lost",
-                                           {{"camera", r.camera}, {"file", r.file}});
+                EventLog::Instance().Print(
+                    "recording-lost", {{"camera", r.camera}, {"file", r.file}, {"reason", r.why}});
                 break;
             case RecoveredRecording::Fate::Later:
                 EventLog::Instance().Print(

@@ -232,6 +232,7 @@ TEST_F(AviRepair, OpenEntriesAreCompletedRepairedOrKeptAside) {
     EXPECT_EQ(recovered[0].seconds, 2);
     EXPECT_EQ(recovered[1].fate, RecoveredRecording::Fate::Lost);
     EXPECT_EQ(recovered[1].camera, "2");
+    EXPECT_EQ(recovered[1].why, "not an AVI file");
 
     RecordingList reloaded(dir.path() + "/");
     reloaded.Load();
