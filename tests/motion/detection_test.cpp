@@ -17,7 +17,7 @@ namespace {
 
 using vigimot_test::TestPlane;
 
-constexpr uint8_t kCanary = 0xA5;
+using testsupport::kCanary;
 
 // --- bounding box
 

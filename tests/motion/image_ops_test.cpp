@@ -14,7 +14,7 @@ namespace {
 
 using vigimot_test::TestPlane;
 
-constexpr uint8_t kCanary = 0xA5;
+using testsupport::kCanary;
 
 // --- absolute difference
 

@@ -38,7 +38,7 @@ using vigimot_test::TestPlane;
 const auto* const kReport =
     testing::AddGlobalTestEnvironment(new variant_test::VariantReport("vigimot kernels"));
 
-constexpr uint8_t kCanary = 0xA5;
+using testsupport::kCanary;
 
 struct Shape {
     int width, height;

@@ -8,6 +8,9 @@
 
 namespace testsupport {
 
+// What a test fills a destination with, to see which bytes a call wrote.
+inline constexpr uint8_t kCanary = 0xA5;
+
 class GuardedBuffer {
 public:
     // `bytes` usable bytes; the last one lies right before a guard page, and a guard page

@@ -20,7 +20,7 @@ using variant_test::ForEachVariant;
 const auto* const kReport =
     testing::AddGlobalTestEnvironment(new variant_test::VariantReport("conversions"));
 
-constexpr uint8_t kCanary = 0xA5;
+using testsupport::kCanary;
 
 void FillRandom(uint8_t* p, size_t bytes, std::mt19937& rng) {
     for (size_t i = 0; i < bytes; ++i) {
@@ -120,10 +120,10 @@ TEST(Yuy2ToRgb24Variants, StationFrameComesOutBottomUp) {
 
 // --- grey plane
 
-using Bgr = std::array<uint8_t, 3>;
+using BgrBytes = std::array<uint8_t, 3>;
 
 // The grey value of one colour, from a row long enough for every variant's fast path.
-int GreyOf(Bgr colour) {
+int GreyOf(BgrBytes colour) {
     constexpr int kWidth = 70;
     std::vector<uint8_t> bgr;
     for (int x = 0; x < kWidth; ++x) {

@@ -16,7 +16,7 @@ using testsupport::GuardedBuffer;
 using variant_test::ForEachVariant;
 
 constexpr int kFrameLineBytes = 1280;
-constexpr int kFrameBytes = kFrameLineBytes * 480;
+constexpr int kCameraFrameBytes = kFrameLineBytes * 480;
 
 GuardedBuffer& FillRandom(GuardedBuffer& buffer, std::mt19937& rng) {
     for (size_t i = 0; i < buffer.size(); ++i) {
@@ -27,7 +27,7 @@ GuardedBuffer& FillRandom(GuardedBuffer& buffer, std::mt19937& rng) {
 
 TEST(HandOverCopyVariants, MatchTheReferenceOnARandomFrame) {
     std::mt19937 rng(21);
-    GuardedBuffer frame(kFrameBytes);
+    GuardedBuffer frame(kCameraFrameBytes);
     FillRandom(frame, rng);
     std::vector<uint8_t> expected(ovistra::kHandOverBytes);
     for (int k = 0; k < ovistra::kHandOverHeight; ++k) {
@@ -66,7 +66,7 @@ TEST(HandOverCopy, TakesEveryOtherLineAndTheFirstPixelPairOfEveryTwo) {
         {2, 0, 1, 0},          {2, 17, 1, 9},         {3, 8, -1, -1},      {240, 640, 120, 320},
         {478, 1272, 239, 636}, {478, 1275, 239, 639}, {478, 1279, -1, -1}, {479, 1272, -1, -1},
     };
-    GuardedBuffer frame(kFrameBytes);
+    GuardedBuffer frame(kCameraFrameBytes);
     GuardedBuffer block(ovistra::kHandOverBytes);
     ForEachVariant([&] {
         for (const Case& c : kCases) {
@@ -84,7 +84,7 @@ TEST(HandOverCopy, TakesEveryOtherLineAndTheFirstPixelPairOfEveryTwo) {
 }
 
 TEST(HandOverCopy, MissingFrameOrBlockCopiesNothing) {
-    GuardedBuffer frame(kFrameBytes, 0x11);
+    GuardedBuffer frame(kCameraFrameBytes, 0x11);
     GuardedBuffer block(ovistra::kHandOverBytes, 0xA5);
     ovistra::CopyHandOverFrame(nullptr, block.data());
     ovistra::CopyHandOverFrame(frame.data(), nullptr);

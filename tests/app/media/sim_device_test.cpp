@@ -18,7 +18,7 @@ namespace {
 
 using namespace ovistra::media;
 
-constexpr int64_t kFrameNs = 40000000;
+constexpr int64_t kPalFrameNs = 40000000;
 using Frame = std::vector<uint8_t>;
 
 Frame RenderAt(SimulatedDevice& device, int64_t elapsedNs) {
@@ -31,7 +31,7 @@ Frame RenderAt(SimulatedDevice& device, int64_t elapsedNs) {
 Frame SceneAt(int camera, int64_t elapsedNs, uint32_t seed = 2820) {
     const SimScene scene(camera, seed, {});
     Frame frame(kFrameBytes);
-    scene.Render(frame.data(), elapsedNs, elapsedNs / kFrameNs, 0);
+    scene.Render(frame.data(), elapsedNs, elapsedNs / kPalFrameNs, 0);
     return frame;
 }
 
@@ -100,7 +100,7 @@ TEST(SimDeviceDecoder, TheSelectedInputIsTheCameraShown) {
         ASSERT_TRUE(WriteRegister(device, kDecoderInputRegister, input));
         EXPECT_EQ(device.SelectedInput(), input);
         for (int64_t frame = 0; frame < 3; ++frame) {
-            EXPECT_EQ(SimulatedDevice::CameraShownIn(RenderAt(device, frame * kFrameNs).data()),
+            EXPECT_EQ(SimulatedDevice::CameraShownIn(RenderAt(device, frame * kPalFrameNs).data()),
                       input + 1)
                 << "input " << int{input};
         }
@@ -165,7 +165,7 @@ TEST(SimDeviceSettling, PicturesRollAfterAnInputChangeAndSettleInTime) {
     EXPECT_EQ(RenderAt(device, 0), SceneAt(1, 0)) << "settled from the start";
 
     ASSERT_TRUE(WriteRegister(device, kDecoderInputRegister, 1));
-    const int64_t at = 7 * kFrameNs;
+    const int64_t at = 7 * kPalFrameNs;
     const Frame unsettled = RenderAt(device, at);
     ASSERT_TRUE(device.Unsettled()) << "the test thread was held up for the whole settle time";
     EXPECT_GT(MeanLumaDifference(unsettled, SceneAt(2, at)), 20.0);
@@ -184,7 +184,7 @@ TEST(SimDeviceSettling, RewritingTheCurrentInputChangesNothing) {
     }
     EXPECT_FALSE(device.Unsettled());
     EXPECT_EQ(device.InputSwitches(), 0u);
-    EXPECT_EQ(RenderAt(device, kFrameNs), SceneAt(1, kFrameNs));
+    EXPECT_EQ(RenderAt(device, kPalFrameNs), SceneAt(1, kPalFrameNs));
 }
 
 TEST(SimDeviceSettling, TheSettleTimeCanBeChanged) {
@@ -253,7 +253,7 @@ TEST(SimDeviceProcAmp, RangesDefaultsAndRefusals) {
 TEST(SimDeviceProcAmp, NeutralSettingsLeaveThePictureAlone) {
     SimulatedDevice device(QuickSettling());
     ASSERT_EQ(device.Set(ProcAmpProperty::Sharpness, 15, 0), S_OK);  // stored, no effect
-    EXPECT_EQ(RenderAt(device, 3 * kFrameNs), SceneAt(1, 3 * kFrameNs));
+    EXPECT_EQ(RenderAt(device, 3 * kPalFrameNs), SceneAt(1, 3 * kPalFrameNs));
 }
 
 TEST(SimDeviceProcAmp, BrightnessMovesTheLumaAndContrastScalesIt) {
@@ -372,7 +372,7 @@ TEST(SimDeviceThreads, SwitchingWhileRenderingKeepsEveryPictureWhole) {
     int rendered = 0;
     while ((rendered < 100 || device.InputSwitches() < 20) &&
            std::chrono::steady_clock::now() < deadline) {
-        device.RenderFrame(frame.data(), rendered * kFrameNs);
+        device.RenderFrame(frame.data(), rendered * kPalFrameNs);
         ASSERT_NE(SimulatedDevice::CameraShownIn(frame.data()), 0) << "picture " << rendered;
         ++rendered;
     }

@@ -6,20 +6,14 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "file_bytes.h"
+
 namespace {
 
 using ovistra::platform::LineDocument;
 
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using testsupport::ReadAll;
+using testsupport::WriteAll;
 
 TEST(LineDocument, UntouchedFileIsWrittenBackByteForByte) {
     QTemporaryDir dir;

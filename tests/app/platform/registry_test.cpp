@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <random>
 
+#include "file_bytes.h"
 #include "registry_key.h"
 
 namespace {
@@ -15,16 +16,8 @@ using ovistra::platform::RegistryStore;
 
 const QString kSubKey = QStringLiteral("Software\\Halvorn\\Brisquel");
 
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using testsupport::ReadAll;
+using testsupport::WriteAll;
 
 class Registry : public ::testing::Test {
 protected:

@@ -17,7 +17,7 @@
 namespace ovistra::platform {
 namespace {
 
-struct Received {
+struct ReceivedRecord {
     uint32_t msg;
     WParam w;
     LParam l;
@@ -56,7 +56,7 @@ protected:
     }
 
     QTemporaryDir folder_;
-    std::vector<Received> received_;
+    std::vector<ReceivedRecord> received_;
     std::vector<pid_t> gone_;
     std::unique_ptr<WindowLinkListener> listener;
     std::optional<WindowLinkConnection> link;

@@ -17,10 +17,10 @@ namespace {
 using namespace ovistra;
 
 // Records the order in which the window calls its feature steps.
-class RecordingDialog : public CQuorvaneDlg {
+class StepRecordingDialog : public CQuorvaneDlg {
 public:
     using CQuorvaneDlg::CQuorvaneDlg;
-    ~RecordingDialog() override { CloseMailbox(); }
+    ~StepRecordingDialog() override { CloseMailbox(); }
 
     std::vector<std::string> steps;
     QStringList missingElements;
@@ -66,7 +66,7 @@ protected:
 };
 
 TEST_F(StationDialog, StartsAndStopsInOrder) {
-    RecordingDialog dialog(context);
+    StepRecordingDialog dialog(context);
     EXPECT_TRUE(RunThenExit(dialog, 300));
     const std::vector<std::string> expected = {
         "check media",   "check video view", "notify sibling",          "load recording list",
@@ -78,7 +78,7 @@ TEST_F(StationDialog, StartsAndStopsInOrder) {
 }
 
 TEST_F(StationDialog, ClosingTheWindowStopsTheSwitchingThreadFirstToo) {
-    RecordingDialog dialog(context);
+    StepRecordingDialog dialog(context);
     QTimer::singleShot(100, &dialog, [&dialog] { dialog.PostMessage(ids::kWmClose, 0, 0); });
     EXPECT_TRUE(dialog.RunModal());
     const auto stop = std::find(dialog.steps.begin(), dialog.steps.end(), "stop switching");
@@ -89,7 +89,7 @@ TEST_F(StationDialog, ClosingTheWindowStopsTheSwitchingThreadFirstToo) {
 }
 
 TEST_F(StationDialog, AnExitBeforeTheCaptureStartedNeverStartsIt) {
-    RecordingDialog dialog(context);
+    StepRecordingDialog dialog(context);
     // A busy start: the exit button and the capture start fall due in the same pass of the
     // window's loop, the exit first.
     QTimer::singleShot(1, &dialog, [&dialog] { dialog.OnCommand(ids::kExitButton); });
@@ -99,7 +99,7 @@ TEST_F(StationDialog, AnExitBeforeTheCaptureStartedNeverStartsIt) {
 }
 
 TEST_F(StationDialog, EscapeDoesNotEndTheStation) {
-    RecordingDialog dialog(context);
+    StepRecordingDialog dialog(context);
     QTimer::singleShot(100, &dialog, [&dialog] {
         QTest::keyClick(&dialog, Qt::Key_Escape);
         QTimer::singleShot(100, &dialog, [&dialog] {
@@ -112,7 +112,7 @@ TEST_F(StationDialog, EscapeDoesNotEndTheStation) {
 }
 
 TEST_F(StationDialog, MissingMediaElementsEndStartUpWithText114) {
-    RecordingDialog dialog(context);
+    StepRecordingDialog dialog(context);
     dialog.missingElements = {"avimux"};
     EXPECT_FALSE(dialog.RunModal());
     const auto& history = platform::MessageBoxes::Instance().History();
@@ -127,7 +127,7 @@ TEST_F(StationDialog, MissingMediaElementsEndStartUpWithText114) {
 }
 
 TEST_F(StationDialog, NoVideoViewEndsStartUpWithText115) {
-    RecordingDialog dialog(context);
+    StepRecordingDialog dialog(context);
     dialog.videoViewPossible = false;
     EXPECT_FALSE(dialog.RunModal());
     ASSERT_EQ(platform::MessageBoxes::Instance().History().size(), 1u);
@@ -138,7 +138,7 @@ TEST_F(StationDialog, NoVideoViewEndsStartUpWithText115) {
 TEST_F(StationDialog, ClockShowsLocalTimeEverySecondAndDrivesTheScheduleCheck) {
     EXPECT_EQ(CQuorvaneDlg::ClockText(QDateTime(QDate(2026, 12, 8), QTime(6, 30, 5))),
               "2026-12-08  06:30:05");
-    RecordingDialog dialog(context);
+    StepRecordingDialog dialog(context);
     EXPECT_TRUE(RunThenExit(dialog, 2300));
     auto* clock = qobject_cast<QLabel*>(dialog.Control(ids::kClockCaption));
     ASSERT_NE(clock, nullptr);
@@ -149,7 +149,7 @@ TEST_F(StationDialog, ClockShowsLocalTimeEverySecondAndDrivesTheScheduleCheck) {
 }
 
 TEST_F(StationDialog, LoadsSettingsAndMakesTheCameraFolders) {
-    RecordingDialog dialog(context);
+    StepRecordingDialog dialog(context);
     EXPECT_TRUE(RunThenExit(dialog, 100));
     EXPECT_EQ(dialog.settings().eachTimeMs.Get(), 2000u);
     for (int n = 1; n <= 4; ++n) {
@@ -158,7 +158,7 @@ TEST_F(StationDialog, LoadsSettingsAndMakesTheCameraFolders) {
 }
 
 TEST_F(StationDialog, SettlingTimeMessageTakesSaneValuesOnly) {
-    RecordingDialog dialog(context);
+    StepRecordingDialog dialog(context);
     QTimer::singleShot(50, &dialog, [&dialog] {
         dialog.SendMessage(ids::kCameraIntervalTime, 120, 0);
         dialog.SendMessage(ids::kCameraIntervalTime, 0xFFFFFFFFu, 0);  // wild: ignored
@@ -174,7 +174,7 @@ TEST_F(StationDialog, ARunWithoutSettingsDialogsLeavesTheKeyAsItWas) {
     const QByteArray before = key.readAll();
     key.close();
     {
-        RecordingDialog dialog(context);
+        StepRecordingDialog dialog(context);
         RunThenExit(dialog, 100);
     }
     ASSERT_TRUE(key.open(QIODevice::ReadOnly));

@@ -496,8 +496,6 @@ TEST_F(StationProcess, RunOnlySettingsNeverReachTheKeyFile) {
     EXPECT_EQ(key.readAll(), before);
 }
 
-}  // namespace
-
 TEST_F(StationProcess, ASiblingProgramTakesPicturesRecordsAndClosesTheStation) {
     const QString block = "/dev/shm" + blockName;
     QProcess sibling;
@@ -651,3 +649,5 @@ TEST_F(StationProcess, ASmallRecordDiskRefusesTheStartAndTellsTheUser) {
     EXPECT_TRUE(out.contains("message-box text=118")) << out.toStdString();
     EXPECT_FALSE(out.contains("recording-started")) << out.toStdString();
 }
+
+}  // namespace
