@@ -1,8 +1,6 @@
 // Whole files in and out, for tests that check what the code left on disk.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -16,10 +14,9 @@ inline QByteArray ReadAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
-inline void WriteAll(const QString& path, const QByteArray& bytes) {
+[[nodiscard]] inline bool WriteAll(const QString& path, const QByteArray& bytes) {
     QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    ASSERT_EQ(f.write(bytes), bytes.size());
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 }  // namespace testsupport

@@ -28,7 +28,7 @@ TEST(LineDocument, UntouchedFileIsWrittenBackByteForByte) {
         "",
     };
     for (const QByteArray& bytes : samples) {
-        WriteAll(path, bytes);
+        ASSERT_TRUE(WriteAll(path, bytes));
         LineDocument doc;
         ASSERT_TRUE(doc.Load(path));
         ASSERT_TRUE(doc.Save(path));
@@ -39,7 +39,7 @@ TEST(LineDocument, UntouchedFileIsWrittenBackByteForByte) {
 TEST(LineDocument, NewLinesFollowTheFileLineEnding) {
     QTemporaryDir dir;
     const QString path = dir.filePath("f");
-    WriteAll(path, "one\r\ntwo\r\n");
+    ASSERT_TRUE(WriteAll(path, "one\r\ntwo\r\n"));
     LineDocument doc;
     ASSERT_TRUE(doc.Load(path));
     EXPECT_EQ(doc.Text(0), "one");
@@ -48,13 +48,13 @@ TEST(LineDocument, NewLinesFollowTheFileLineEnding) {
     ASSERT_TRUE(doc.Save(path));
     EXPECT_EQ(ReadAll(path), "one\r\nTWO\r\nthree\r\n");
 
-    WriteAll(path, "last line without feed");
+    ASSERT_TRUE(WriteAll(path, "last line without feed"));
     ASSERT_TRUE(doc.Load(path));
     doc.Insert(doc.size(), "added");
     ASSERT_TRUE(doc.Save(path));
     EXPECT_EQ(ReadAll(path), "last line without feed\nadded\n");
 
-    WriteAll(path, "a\r\nlast");
+    ASSERT_TRUE(WriteAll(path, "a\r\nlast"));
     ASSERT_TRUE(doc.Load(path));
     doc.Insert(doc.size(), "added");
     ASSERT_TRUE(doc.Save(path));
@@ -64,7 +64,7 @@ TEST(LineDocument, NewLinesFollowTheFileLineEnding) {
 TEST(LineDocument, FailedSaveLeavesTheOldFileAndNoTemporaryFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath("f");
-    WriteAll(path, "keep\n");
+    ASSERT_TRUE(WriteAll(path, "keep\n"));
     LineDocument doc;
     ASSERT_TRUE(doc.Load(path));
     doc.Replace(0, "changed");

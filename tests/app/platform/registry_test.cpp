@@ -32,7 +32,8 @@ TEST_F(Registry, OpeningNeverCreatesTheKey) {
     EXPECT_FALSE(key.OpenForWrite(RegistryRoot::CurrentUser, kSubKey));
     EXPECT_FALSE(QFile::exists(file));
 
-    WriteAll(file, "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n\"A\"=dword:00000001\n");
+    ASSERT_TRUE(
+        WriteAll(file, "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n\"A\"=dword:00000001\n"));
     EXPECT_FALSE(key.OpenForWrite(RegistryRoot::CurrentUser, kSubKey));
     EXPECT_FALSE(key.WriteDword("A", 2));
     EXPECT_TRUE(key.OpenForRead(RegistryRoot::CurrentUser, "software\\OTHER"));
@@ -117,7 +118,7 @@ TEST_F(Registry, WritesKeepEveryOtherLineAndAppendInWriteOrder) {
         "\r\n"
         "[HKEY_CURRENT_USER\\Software\\Halvorn\\Brisquel\\Sub]\r\n"
         "\"Distime\"=dword:00000001\r\n";
-    WriteAll(file, original);
+    ASSERT_TRUE(WriteAll(file, original));
     {
         CRegistryKey key(store);
         ASSERT_TRUE(key.OpenForWrite(RegistryRoot::CurrentUser, kSubKey));
@@ -145,7 +146,7 @@ TEST_F(Registry, WritesKeepEveryOtherLineAndAppendInWriteOrder) {
 
 TEST_F(Registry, NothingIsWrittenWithoutAWriteAndLineBreaksAreRefused) {
     const QByteArray original = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Halvorn\\Brisquel]\n";
-    WriteAll(file, original);
+    ASSERT_TRUE(WriteAll(file, original));
     const auto before = QFileInfo(file).lastModified();
     {
         CRegistryKey key(store);
@@ -158,15 +159,15 @@ TEST_F(Registry, NothingIsWrittenWithoutAWriteAndLineBreaksAreRefused) {
 }
 
 TEST_F(Registry, MalformedValuesFailToReadWithoutHarm) {
-    WriteAll(file,
-             "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Halvorn\\Brisquel]\n"
-             "\"A\"=dword:123456789\n"  // nine digits
-             "\"B\"=dword:\n"           // none
-             "\"C\"=\"unterminated\n"   // no closing quote
-             "\"D\"=hex:01,02\n"        // another type
-             "\"E\"=\"x\" trailing\n"   // junk after the string
-             "\"F=\"no closing name quote\n"
-             "\"G\" = dword:0000000A \n");  // blanks around are fine
+    ASSERT_TRUE(WriteAll(file,
+                         "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Halvorn\\Brisquel]\n"
+                         "\"A\"=dword:123456789\n"  // nine digits
+                         "\"B\"=dword:\n"           // none
+                         "\"C\"=\"unterminated\n"   // no closing quote
+                         "\"D\"=hex:01,02\n"        // another type
+                         "\"E\"=\"x\" trailing\n"   // junk after the string
+                         "\"F=\"no closing name quote\n"
+                         "\"G\" = dword:0000000A \n"));  // blanks around are fine
     CRegistryKey key(store);
     ASSERT_TRUE(key.OpenForRead(RegistryRoot::CurrentUser, kSubKey));
     QString text = "keep";
@@ -238,7 +239,7 @@ TEST_F(Registry, MutatedKeyFilesNeverCrashAndKeepWhatTheyCannotParse) {
                     break;
             }
         }
-        WriteAll(file, bytes);
+        ASSERT_TRUE(WriteAll(file, bytes));
         CRegistryKey key(store);
         QString text;
         uint32_t number = 0;

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "file_bytes.h"
 #include "recorded_file.h"
 #include "recording_control.h"
 #include "recording_recovery.h"
@@ -48,16 +49,8 @@ std::optional<AviLayout> Layout(const QByteArray& bytes) {
                    nullptr);
 }
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
+using testsupport::ReadAll;
+using testsupport::WriteAll;
 
 // A disk that refuses writing for a while: writes past `bytes` from a file's start fail.
 class FileSizeLimit {

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <thread>
 
+#include "file_bytes.h"
 #include "folders.h"
 
 namespace {
@@ -19,10 +20,7 @@ using ovistra::platform::RegistryStore;
 
 const QByteArray kKeyHeader = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Halvorn\\Brisquel]\n";
 
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using testsupport::ReadAll;
 
 class Settings : public ::testing::Test {
 protected:
