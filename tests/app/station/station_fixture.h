@@ -5,10 +5,12 @@
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "message_box.h"
 #include "quorvane_dlg.h"
@@ -84,6 +86,35 @@ protected:
         QTimer::singleShot(0, &dialog, [&dialog, ms, action = std::move(action)] {
             QTimer::singleShot(ms, &dialog, action);
         });
+    }
+
+    // One step of a window test, taken once `ready` holds.
+    struct Step {
+        std::function<bool()> ready;
+        std::function<void()> act;
+    };
+    // Takes the steps in turn, each as soon as it is ready (looked at every 20 ms), then
+    // presses the exit button. A step that is not ready within 10 s fails the test and ends
+    // the window, so a slow machine waits instead of stepping past a prompt not yet open.
+    static void TakeSteps(CQuorvaneDlg& dialog, std::vector<Step> steps) {
+        auto* timer = new QTimer(&dialog);
+        auto next = std::make_shared<size_t>(0);
+        auto waited = std::make_shared<QElapsedTimer>();
+        waited->start();
+        QObject::connect(timer, &QTimer::timeout, &dialog, [=, &dialog, steps = std::move(steps)] {
+            if (*next == steps.size()) {
+                timer->stop();
+                dialog.OnCommand(ids::kExitButton);
+            } else if (steps[*next].ready()) {
+                steps[(*next)++].act();
+                waited->restart();
+            } else if (waited->hasExpired(10000)) {
+                ADD_FAILURE() << "step " << *next << " was never ready";
+                timer->stop();
+                dialog.done(0);
+            }
+        });
+        timer->start(20);
     }
 
     QTemporaryDir dir;

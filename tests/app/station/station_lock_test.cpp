@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QPointer>
 #include <QTest>
 
 #include "c_check_password.h"
@@ -65,56 +66,65 @@ TEST_F(StationLock, OnlyTheRightPasswordReleasesALockedStationThatRecordsOn) {
     bool reachedTheEnd = false;
     std::vector<int> prompts;
     auto countPrompt = [&] { prompts.push_back(dialog.Lock().promptPending() ? 1 : 0); };
-    std::vector<std::function<void()>> steps{
-        [&] {
-            dialog.OnCommand(ids::kFirstRecordButton);
-            // No password yet: locking asks for one instead.
-            dialog.OnCommand(ids::kLockCommand);
-            EXPECT_FALSE(dialog.Lock().armed());
-            CSetPassword* choose = dialog.Lock().setPasswordDialog();
-            ASSERT_NE(choose, nullptr);
-            Type(choose, CSetPassword::kNewEdit, "Garden7");
-            Type(choose, CSetPassword::kConfirmEdit, "Garden7");
-            Press(choose, CSetPassword::kSaveButton);
-            dialog.OnCommand(ids::kLockCommand);
-            EXPECT_TRUE(dialog.Lock().armed());
-        },
-        [&] {
-            // Keys, clicks (the exit button's too) and a close request reach nothing.
-            for (int i = 0; i < 5; ++i) {
-                QTest::keyClick(&dialog, Qt::Key_Escape);
-            }
-            auto* exit = qobject_cast<QAbstractButton*>(dialog.Control(ids::kExitButton));
-            QTest::mouseClick(exit, Qt::LeftButton);
-        },
-        [&] {
-            countPrompt();
-            Type(dialog.Lock().prompt(), CCheckPassword::kPasswordEdit, "garden7");
-            Press(dialog.Lock().prompt(), 1);
-            EXPECT_TRUE(dialog.Lock().armed());
-            dialog.close();
-        },
-        [&] {
-            countPrompt();
-            Press(dialog.Lock().prompt(), 2);  // Cancel: still locked, and asked again
-            EXPECT_TRUE(dialog.Lock().armed());
-            QTest::keyClick(&dialog, Qt::Key_A);
-        },
-        [&] {
-            countPrompt();
-            Type(dialog.Lock().prompt(), CCheckPassword::kPasswordEdit, "Garden7");
-            Press(dialog.Lock().prompt(), 1);
-            EXPECT_FALSE(dialog.Lock().armed());
-            EXPECT_TRUE(dialog.recording_->IsRecording(1));
-            reachedTheEnd = true;
-        },
+    auto always = [] { return true; };
+    // A prompt other than the one last answered is open.
+    QPointer<CCheckPassword> answered;
+    auto newPrompt = [&] { return dialog.Lock().prompt() && dialog.Lock().prompt() != answered; };
+    std::vector<Step> steps{
+        {always,
+         [&] {
+             dialog.OnCommand(ids::kFirstRecordButton);
+             // No password yet: locking asks for one instead.
+             dialog.OnCommand(ids::kLockCommand);
+             EXPECT_FALSE(dialog.Lock().armed());
+             CSetPassword* choose = dialog.Lock().setPasswordDialog();
+             ASSERT_NE(choose, nullptr);
+             Type(choose, CSetPassword::kNewEdit, "Garden7");
+             Type(choose, CSetPassword::kConfirmEdit, "Garden7");
+             Press(choose, CSetPassword::kSaveButton);
+             dialog.OnCommand(ids::kLockCommand);
+             EXPECT_TRUE(dialog.Lock().armed());
+         }},
+        {always,
+         [&] {
+             // Keys, clicks (the exit button's too) and a close request reach nothing.
+             for (int i = 0; i < 5; ++i) {
+                 QTest::keyClick(&dialog, Qt::Key_Escape);
+             }
+             auto* exit = qobject_cast<QAbstractButton*>(dialog.Control(ids::kExitButton));
+             QTest::mouseClick(exit, Qt::LeftButton);
+         }},
+        {newPrompt,
+         [&] {
+             countPrompt();
+             answered = dialog.Lock().prompt();
+             Type(answered, CCheckPassword::kPasswordEdit, "garden7");
+             Press(answered, 1);
+             EXPECT_TRUE(dialog.Lock().armed());
+             dialog.close();
+         }},
+        {newPrompt,
+         [&] {
+             countPrompt();
+             answered = dialog.Lock().prompt();
+             Press(answered, 2);  // Cancel: still locked, and asked again
+             EXPECT_TRUE(dialog.Lock().armed());
+             QTest::keyClick(&dialog, Qt::Key_A);
+         }},
+        {newPrompt,
+         [&] {
+             countPrompt();
+             answered = dialog.Lock().prompt();
+             Type(answered, CCheckPassword::kPasswordEdit, "Garden7");
+             Press(answered, 1);
+             EXPECT_FALSE(dialog.Lock().armed());
+             EXPECT_TRUE(dialog.recording_->IsRecording(1));
+             reachedTheEnd = true;
+         }},
     };
-    int at = 800;
-    for (auto& step : steps) {
-        AfterLoopStarts(dialog, at, std::move(step));
-        at += 300;
-    }
-    EXPECT_TRUE(RunThenExit(dialog, at));
+    // The first step once the capture has run a while, as a user would.
+    AfterLoopStarts(dialog, 800, [&] { TakeSteps(dialog, std::move(steps)); });
+    EXPECT_TRUE(dialog.RunModal());
     EXPECT_TRUE(reachedTheEnd);  // the station did not close while locked
     EXPECT_EQ(prompts, (std::vector<int>{1, 1, 1}));
     QList<QByteArray> lock;
