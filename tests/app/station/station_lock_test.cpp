@@ -65,11 +65,16 @@ TEST_F(StationLock, OnlyTheRightPasswordReleasesALockedStationThatRecordsOn) {
     LockDialog dialog(context);
     bool reachedTheEnd = false;
     std::vector<int> prompts;
-    auto countPrompt = [&] { prompts.push_back(dialog.Lock().promptPending() ? 1 : 0); };
     auto always = [] { return true; };
     // A prompt other than the one last answered is open.
     QPointer<CCheckPassword> answered;
     auto newPrompt = [&] { return dialog.Lock().prompt() && dialog.Lock().prompt() != answered; };
+    // The open prompt, counted and remembered as the one being answered.
+    auto answer = [&] {
+        prompts.push_back(dialog.Lock().promptPending() ? 1 : 0);
+        answered = dialog.Lock().prompt();
+        return answered.data();
+    };
     std::vector<Step> steps{
         {always,
          [&] {
@@ -96,27 +101,23 @@ TEST_F(StationLock, OnlyTheRightPasswordReleasesALockedStationThatRecordsOn) {
          }},
         {newPrompt,
          [&] {
-             countPrompt();
-             answered = dialog.Lock().prompt();
-             Type(answered, CCheckPassword::kPasswordEdit, "garden7");
-             Press(answered, 1);
+             CCheckPassword* prompt = answer();
+             Type(prompt, CCheckPassword::kPasswordEdit, "garden7");
+             Press(prompt, 1);
              EXPECT_TRUE(dialog.Lock().armed());
              dialog.close();
          }},
         {newPrompt,
          [&] {
-             countPrompt();
-             answered = dialog.Lock().prompt();
-             Press(answered, 2);  // Cancel: still locked, and asked again
+             Press(answer(), 2);  // Cancel: still locked, and asked again
              EXPECT_TRUE(dialog.Lock().armed());
              QTest::keyClick(&dialog, Qt::Key_A);
          }},
         {newPrompt,
          [&] {
-             countPrompt();
-             answered = dialog.Lock().prompt();
-             Type(answered, CCheckPassword::kPasswordEdit, "Garden7");
-             Press(answered, 1);
+             CCheckPassword* prompt = answer();
+             Type(prompt, CCheckPassword::kPasswordEdit, "Garden7");
+             Press(prompt, 1);
              EXPECT_FALSE(dialog.Lock().armed());
              EXPECT_TRUE(dialog.recording_->IsRecording(1));
              reachedTheEnd = true;
