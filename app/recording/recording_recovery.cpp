@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <algorithm>
 #include <cmath>
 
 #include "avi_repair.h"
@@ -17,6 +18,14 @@ void KeepAside(const QString& path) {
         aside = path + QStringLiteral(".bad.%1").arg(n);
     }
     QFile::rename(path, aside);
+}
+
+// The 10-minute ticks a set's last file holds, as the recorder counts them when it cuts a file:
+// the nearest whole tick, at least one for a file with pictures, at most a full file's.
+int TicksHeld(double seconds) {
+    constexpr double kTickSeconds = RecordingControl::kRotationPeriodMs / 1000.0;
+    return std::clamp(static_cast<int>(std::lround(seconds / kTickSeconds)), 1,
+                      RecordingControl::kTicksPerFile);
 }
 
 QDateTime StartOf(const RecordInfo& entry) {
@@ -41,12 +50,13 @@ std::vector<RecoveredRecording> RecoverOpenRecordings(RecordingList& list) {
         double seconds = 0;
         const AviRepairResult first = RepairAviFile(entry.path);
         int lastIndex = 0;
+        double lastSeconds = 0;
         if (first.outcome == Outcome::Unrepairable) {
             result.why = first.why;
             if (QFile::exists(entry.path)) {
                 KeepAside(entry.path);
             }
-        } else if (first.outcome == Outcome::NotNow) {
+        } else if (first.TryLater()) {
             result.fate = Fate::Later;
             result.why = first.why;
         } else {
@@ -59,7 +69,7 @@ std::vector<RecoveredRecording> RecoverOpenRecordings(RecordingList& list) {
                     break;
                 }
                 const AviRepairResult next = RepairAviFile(follower);
-                if (next.outcome == Outcome::NotNow) {
+                if (next.TryLater()) {
                     result.fate = Fate::Later;
                     result.why = next.why;
                     break;
@@ -69,6 +79,7 @@ std::vector<RecoveredRecording> RecoverOpenRecordings(RecordingList& list) {
                     break;
                 }
                 seconds += next.seconds;
+                lastSeconds = next.seconds;
                 lastIndex = index;
             }
         }
@@ -89,7 +100,7 @@ std::vector<RecoveredRecording> RecoverOpenRecordings(RecordingList& list) {
             entry.endTime = entry.startTime;
         }
         entry.lastIndex = lastIndex;
-        entry.lastFileLength = 0;
+        entry.lastFileLength = lastIndex > 0 ? TicksHeld(lastSeconds) : 0;
         recovered.push_back(result);
     }
     if (changed) {

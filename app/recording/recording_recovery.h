@@ -13,7 +13,8 @@ struct RecoveredRecording {
     enum class Fate {
         Repaired,  // the entry is complete
         Lost,      // nothing playable was left: the file is kept aside, the entry has length 0
-        Later,     // a file could not be written now: the entry stays open for the next start
+        Later,     // a file could not be written now, or holds what the repair does not know: the
+                   // entry stays open for the next start
     };
     QString camera;
     QString file;
@@ -24,8 +25,9 @@ struct RecoveredRecording {
 
 // Repairs the files of every open entry (a circular set's followers too) and completes the
 // entry with the end of what was kept; a file with nothing playable is renamed to its name +
-// ".bad" and its entry completed with length 0; an entry whose files cannot be written now
-// stays open. Saves the list when anything changed.
+// ".bad" and its entry completed with length 0; an entry whose files cannot be written now or
+// are not understood stays open, its files untouched. A set's entry gets its highest follower
+// and the 10-minute ticks that follower holds. Saves the list when anything changed.
 std::vector<RecoveredRecording> RecoverOpenRecordings(RecordingList& list);
 
 }  // namespace ovistra
