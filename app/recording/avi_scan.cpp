@@ -202,11 +202,14 @@ public:
                 at = part.end;
                 continue;
             }
+            // An id of ours whose data runs past the end is torn: its data never reached the
+            // disk. Any other id is foreign, whatever its size says.
             const uint64_t next = at + 8 + Padded(size);
-            if (next > length_) {
-                break;  // torn: its data never reached the disk
-            }
+            const bool torn = next > length_;
             if (id == kJunk) {
+                if (torn) {
+                    break;
+                }
                 part.end = closed ? part.end : next;
                 at = next;
                 continue;
@@ -214,22 +217,27 @@ public:
             if (closed) {
                 return Foreign("an unknown chunk after the index", at);
             }
-            if (id == kIdx1 && layout_.parts.empty()) {
+            const int indexed = IndexedStream(id);
+            const int stream = StreamDigits(id, 0);
+            if ((id != kIdx1 || !layout_.parts.empty()) &&
+                (indexed < 0 || size_t(indexed) >= part.indexes.size()) &&
+                (stream < 0 || size_t(stream) >= layout_.streams.size())) {
+                return Foreign("an unknown chunk", at);
+            }
+            if (torn) {
+                break;
+            }
+            if (id == kIdx1) {
                 layout_.idx1Offset = at;
                 closed = true;
                 at = next;
                 continue;
             }
-            const int indexed = IndexedStream(id);
-            if (indexed >= 0 && size_t(indexed) < part.indexes.size()) {
+            if (indexed >= 0) {
                 part.indexes[size_t(indexed)] = {at, static_cast<uint32_t>(8 + size)};
                 part.end = next;
                 at = next;
                 continue;
-            }
-            const int stream = StreamDigits(id, 0);
-            if (stream < 0 || size_t(stream) >= layout_.streams.size()) {
-                return Foreign("an unknown chunk", at);
             }
             AddData(layout_.streams[size_t(stream)], id, at, size, head + 8, have - 8);
             ++part.entries;
