@@ -508,7 +508,7 @@ TEST(AviRepairLargeFile, AKilledRecordingPastOneGibPlaysToItsLastCompletePicture
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("long.avi"));
     const std::string location = "location=" + path.toStdString();
-    const char* argv[] = {"gst-launch-1.0", "-q", "videotestsrc", "pattern=ball", "!",
+    const char* argv[] = {"gst-launch-1.0", "-q", "videotestsrc", "pattern=black", "!",
                           "video/x-raw,format=I420,width=640,height=480,framerate=25/1", "!",
                           "avimux", "name=mux", "!", "filesink", location.c_str(), "audiotestsrc",
                           "!", "audio/x-raw,format=S16LE,rate=8000,channels=1", "!", "mux.",
