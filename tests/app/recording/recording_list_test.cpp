@@ -2,11 +2,15 @@
 #include "recording_list.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 
+#include "file_bytes.h"
 #include "recording_list_format.h"
 
 namespace {
@@ -15,6 +19,14 @@ using ovistra::ParseRecordingList;
 using ovistra::RecordInfo;
 using ovistra::RecordingList;
 using ovistra::SerializeRecordingList;
+using testsupport::ReadAll;
+using testsupport::WriteAll;
+
+// What kind of thing holds the name, without following a link; 0 when nothing does.
+mode_t KindAt(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & S_IFMT : 0;
+}
 
 RecordInfo Entry(QString path, int camera) {
     RecordInfo e;
@@ -173,6 +185,77 @@ TEST_F(RecordingListFile, AFailedRewriteLeavesTheOldListWhole) {
     QFile after(list.filePath());
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_EQ(after.readAll(), old);
+}
+
+TEST(RecordingListUnreadable, IsMovedAsideUntouchedAndANewListIsSavedBesideIt) {
+    struct Case {
+        const char* label;
+        std::function<bool(const QString& list)> make;
+        mode_t kind;
+    };
+    const Case cases[] = {
+        {"a folder",
+         [](const QString& list) {
+             return QDir().mkdir(list) && WriteAll(list + "/inside", "older footage");
+         },
+         S_IFDIR},
+        {"a pipe", [](const QString& list) { return ::mkfifo(qPrintable(list), 0600) == 0; },
+         S_IFIFO},
+        {"a link to nothing",
+         [](const QString& list) { return ::symlink("gone.dat", qPrintable(list)) == 0; }, S_IFLNK},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        QTemporaryDir dir;
+        const QString folder = dir.path() + "/";
+        RecordingList list(folder);
+        ASSERT_TRUE(c.make(list.filePath()));
+        // A list moved aside on an earlier start keeps its name.
+        ASSERT_TRUE(WriteAll(list.filePath() + ".unreadable", "earlier"));
+
+        const RecordingList::LoadResult loaded = list.Load();
+        EXPECT_TRUE(loaded.unreadable);
+        EXPECT_FALSE(loaded.damaged);
+        EXPECT_EQ(loaded.movedAside, list.filePath() + ".unreadable.2");
+        EXPECT_EQ(KindAt(loaded.movedAside), c.kind);
+        EXPECT_EQ(KindAt(list.filePath()), 0u);
+        EXPECT_EQ(ReadAll(list.filePath() + ".unreadable"), "earlier");
+        EXPECT_TRUE(list.entries().empty());
+
+        list.entries() = {Entry("/r/1.avi", 1)};
+        ASSERT_TRUE(list.Save());
+        RecordingList again(folder);
+        EXPECT_FALSE(again.Load().unreadable);
+        EXPECT_EQ(again.entries(), list.entries());
+        if (c.kind == S_IFDIR) {
+            EXPECT_EQ(ReadAll(loaded.movedAside + "/inside"), "older footage");
+        }
+    }
+}
+
+TEST(RecordingListUnreadable, ThatCannotBeMovedIsNeverSavedOver) {
+    // A program folder so deep that the list's own name fits the longest path and the name it
+    // would be moved to does not.
+    QTemporaryDir dir;
+    QString folder = dir.path() + "/";
+    const qsizetype want = 4090 - qsizetype(sizeof "fileinfo.dat") + 1;
+    while (folder.size() < want) {
+        const qsizetype left = want - folder.size();
+        folder += QString(left > 250 ? 200 : left - 1, 'd') + "/";
+    }
+    ASSERT_TRUE(QDir().mkpath(folder));
+    RecordingList list(folder);
+    ASSERT_EQ(list.filePath().size(), 4090);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(list.filePath()).constData(), 0600), 0);
+
+    const RecordingList::LoadResult loaded = list.Load();
+    EXPECT_TRUE(loaded.unreadable);
+    EXPECT_TRUE(loaded.movedAside.isEmpty());
+    EXPECT_TRUE(list.saveRefused());
+    list.entries() = {Entry("/r/1.avi", 1)};
+    EXPECT_FALSE(list.Save());
+    EXPECT_EQ(KindAt(list.filePath()), static_cast<mode_t>(S_IFIFO));
+    EXPECT_EQ(list.entries().size(), 1u);
 }
 
 }  // namespace

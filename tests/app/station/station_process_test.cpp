@@ -374,6 +374,32 @@ TEST_F(StationProcess, ADamagedRecordingListIsKeptAsideAndReported) {
     EXPECT_EQ(kept.readAll(), damaged);
 }
 
+TEST_F(StationProcess, AnUnreadableRecordingListIsMovedAsideAndANewOneListsTheRun) {
+    const QString program = home.filePath("data/Halvorn/Brisquel/");
+    const QString list = program + "fileinfo.dat";
+    ASSERT_TRUE(QDir().mkpath(list));
+    QFile inside(list + "/inside");
+    ASSERT_TRUE(inside.open(QIODevice::WriteOnly));
+    inside.write("older footage");
+    inside.close();
+    QProcess station;
+    Start(station, {"--headless", "--record", "1", "--duration", "3", "--set",
+                    "RecordPath=" + home.filePath("rec")});
+    EXPECT_EQ(Finish(station), 0) << station.readAllStandardError().toStdString();
+    const QByteArray out = station.readAllStandardOutput();
+    EXPECT_TRUE(out.contains(" recording-list-unreadable file=" + list.toUtf8() + ".unreadable\n"))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains(" message-box text=290 caption=124 ")) << out.toStdString();
+    QFile kept(list + ".unreadable/inside");
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "older footage");
+    ovistra::RecordingList fresh(program);
+    EXPECT_FALSE(fresh.Load().unreadable);
+    ASSERT_EQ(fresh.entries().size(), 1u) << out.toStdString();
+    EXPECT_EQ(fresh.entries()[0].camera, "1");
+    EXPECT_FALSE(fresh.entries()[0].StillRecording());
+}
+
 TEST_F(StationProcess, TerminationSignalTakesTheOrderlyPath) {
     QProcess station;
     Start(station, {"--headless"});
