@@ -1,5 +1,6 @@
-// The record settings, schedules and playback dialogs from the main window: opened and closed by
-// their buttons, their answers taken, and their groups written at exit only when they were opened.
+// The settings and playback dialogs from the main window: opened and closed by their buttons,
+// their answers taken, each group written when its dialog is confirmed and again at exit when
+// the dialog was opened.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -7,6 +8,8 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
+#include "c_camera_set_dlg.h"
+#include "c_motion_set.h"
 #include "c_playback.h"
 #include "dialog_controls.h"
 #include "record_set_dlg.h"
@@ -23,6 +26,8 @@ class SettingsDialog : public CQuorvaneDlg {
 public:
     using CQuorvaneDlg::CQuorvaneDlg;
     ~SettingsDialog() override { CloseMailbox(); }
+    using CQuorvaneDlg::cameraSetDlg_;
+    using CQuorvaneDlg::motionSetDlg_;
     using CQuorvaneDlg::playbackDlg_;
     using CQuorvaneDlg::recordSetDlg_;
     using CQuorvaneDlg::scheduleDlg_;
@@ -124,6 +129,83 @@ TEST_F(StationSettingsDialogs, ACancelledScheduleChangesNothingAndAConfirmedOneI
     EXPECT_EQ(maskAfterCancel, 2u);
     const QByteArray key = KeyFile();
     EXPECT_TRUE(key.contains("\"Camera2EndSchedule\"=\"20070325150000\"")) << key.toStdString();
+}
+
+TEST_F(StationSettingsDialogs, EachConfirmedGroupIsOnDiskBeforeExitAndCancelWritesNothing) {
+    // A run-only value stays out of the key file even when its group is written.
+    ASSERT_TRUE(AddRunOverride(registry, "FrameRate2", "7", nullptr));
+    const QByteArray stored = KeyFile();
+    SettingsDialog dialog(context);
+    auto typeName = [&](const char* name) {
+        auto* edit =
+            qobject_cast<QLineEdit*>(dialog.cameraSetDlg_->Control(CCameraSetDlg::kNameEdit));
+        edit->setText(name);
+        emit edit->editingFinished();
+    };
+    auto frameRate1 = [&](int value) {
+        qobject_cast<QSpinBox*>(dialog.recordSetDlg_->Control(CRecordSetDlg::kFrameRateEdits[0]))
+            ->setValue(value);
+    };
+    // Each confirm is looked for in the key file in the step after it, while the window runs.
+    struct Confirm {
+        const char* dialog;
+        std::function<void()> openChangeConfirm;
+        QByteArray written;
+    };
+    const Confirm confirms[] = {
+        {"record setup",
+         [&] {
+             dialog.OnCommand(ids::kRecordSetButton);
+             frameRate1(12);
+             dialog.recordSetDlg_->OnConfirm();
+         },
+         "\"FrameRate1\"=dword:0000000c"},
+        {"schedules",
+         [&] {
+             dialog.OnCommand(ids::kScheduleButton);
+             ovistra::testing::ClickControl(*dialog.scheduleDlg_, 1057);  // camera 2 off
+             ovistra::testing::ClickControl(*dialog.scheduleDlg_, 1);     // confirm
+         },
+         "\"ScheduleCamera\"=dword:00000000"},
+        {"motion setup",
+         [&] {
+             dialog.OnCommand(ids::kMotionSetButton);
+             ovistra::testing::ClickControl(*dialog.motionSetDlg_, CMotionSet::kCameraBoxes[2]);
+             dialog.motionSetDlg_->OnConfirm();
+         },
+         "\"MotionDetectCamera\"=dword:00000004"},
+        {"camera setup",
+         [&] {
+             dialog.OnCommand(ids::kCameraSetButton);
+             typeName("Gate");
+             dialog.cameraSetDlg_->OnConfirm();
+         },
+         "\"Camera1OSD\"=\"Gate\""},
+    };
+    std::vector<std::function<void()>> steps = {
+        // Changed and cancelled, or changed live and not yet confirmed: nothing is written.
+        [&] { dialog.OnCommand(ids::kRecordSetButton); },
+        [&] {
+            frameRate1(20);
+            dialog.recordSetDlg_->OnCancel();
+            dialog.OnCommand(ids::kCameraSetButton);
+            typeName("Yard");
+        },
+        [&] {
+            EXPECT_EQ(dialog.settings().cameraOsd[0], "Yard");
+            EXPECT_EQ(KeyFile(), stored);
+            dialog.cameraSetDlg_->OnCancel();
+        },
+    };
+    for (const Confirm& c : confirms) {
+        steps.push_back(c.openChangeConfirm);
+        steps.push_back([&] {
+            const QByteArray key = KeyFile();
+            EXPECT_TRUE(key.contains(c.written)) << c.dialog << "\n" << key.toStdString();
+            EXPECT_TRUE(key.contains("\"FrameRate2\"=dword:00000002")) << key.toStdString();
+        });
+    }
+    Run(dialog, std::move(steps));
 }
 
 TEST_F(StationSettingsDialogs, PlaybackOpensOnItsButtonAndClosesOnItsAnswerAndAtExit) {
