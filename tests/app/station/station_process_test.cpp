@@ -380,14 +380,18 @@ TEST_F(StationProcess, AnUnreadableRecordingListIsMovedAsideAndANewOneListsTheRu
     const QString list = program + "fileinfo.dat";
     ASSERT_TRUE(QDir().mkpath(list));
     ASSERT_TRUE(testsupport::WriteAll(list + "/inside", "older footage"));
+    // One moved aside by an earlier start keeps its name.
+    ASSERT_TRUE(testsupport::WriteAll(list + ".unreadable", "earlier"));
     QProcess station;
     Start(station, {"--headless", "--record", "1", "--duration", "3"});
     EXPECT_EQ(Finish(station), 0) << station.readAllStandardError().toStdString();
     const QByteArray out = station.readAllStandardOutput();
-    EXPECT_TRUE(out.contains(" recording-list-unreadable file=" + list.toUtf8() + ".unreadable\n"))
+    EXPECT_TRUE(
+        out.contains(" recording-list-unreadable file=" + list.toUtf8() + ".unreadable.2\n"))
         << out.toStdString();
     EXPECT_TRUE(out.contains(" message-box text=290 caption=124 ")) << out.toStdString();
-    EXPECT_EQ(testsupport::ReadAll(list + ".unreadable/inside"), "older footage");
+    EXPECT_EQ(testsupport::ReadAll(list + ".unreadable.2/inside"), "older footage");
+    EXPECT_EQ(testsupport::ReadAll(list + ".unreadable"), "earlier");
     ovistra::RecordingList fresh(program);
     EXPECT_FALSE(fresh.Load().unreadable);
     ASSERT_EQ(fresh.entries().size(), 1u) << out.toStdString();
