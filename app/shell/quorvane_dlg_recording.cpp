@@ -46,6 +46,16 @@ void CQuorvaneDlg::LoadRecordingList() {
         return;
     }
     const RecordingList::LoadResult loaded = context_.recordings->Load();
+    if (loaded.unreadable) {
+        const bool moved = !loaded.movedAside.isEmpty();
+        EventLog::Instance().Print("recording-list-unreadable",
+                                   moved ? EventFields{{"file", loaded.movedAside}}
+                                         : EventFields{{"file", context_.recordings->filePath()},
+                                                       {"saving", QStringLiteral("refused")}});
+        platform::MessageBoxes::Instance().Show(
+            moved ? ids::kTextListMovedAside : ids::kTextListLeftInPlace, ids::kCaptionWarning,
+            platform::MessageIcon::Warning, platform::MessageButtons::Ok, this);
+    }
     if (loaded.damaged) {
         EventLog::Instance().Print(
             "list-damaged", {{"kept", loaded.keptAside},
@@ -161,6 +171,8 @@ void CQuorvaneDlg::OnRecordSetAnswer(bool confirmed) {
     recordSetDlg_->hide();
     if (confirmed) {
         recordSetDlg_->CopyRecordValuesTo(settings_);
+        // Written now as well as at exit, so a crash after the confirm keeps it.
+        store_.SaveRecordSettings(settings_);
         CreateCameraFolders();
         recording_->SetSetup(CurrentRecordingSetup());
     }

@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 
 #include "c_playback.h"
+#include "file_bytes.h"
 #include "message_box.h"
 #include "playback_graph.h"
 #include "recorded_file.h"
@@ -372,6 +373,29 @@ TEST_F(StationProcess, ADamagedRecordingListIsKeptAsideAndReported) {
     QFile kept(list + ".bad");
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), damaged);
+}
+
+TEST_F(StationProcess, AnUnreadableRecordingListIsMovedAsideAndANewOneListsTheRun) {
+    const QString program = home.filePath("data/Halvorn/Brisquel/");
+    const QString list = program + "fileinfo.dat";
+    ASSERT_TRUE(QDir().mkpath(list));
+    ASSERT_TRUE(testsupport::WriteAll(list + "/inside", "older footage"));
+    // One moved aside by an earlier start keeps its name.
+    ASSERT_TRUE(testsupport::WriteAll(list + ".unreadable", "earlier"));
+    QProcess station;
+    Start(station, {"--headless", "--record", "1", "--duration", "3"});
+    EXPECT_EQ(Finish(station), 0) << station.readAllStandardError().toStdString();
+    const QByteArray out = station.readAllStandardOutput();
+    EXPECT_TRUE(
+        out.contains(" recording-list-unreadable file=" + list.toUtf8() + ".unreadable.2\n"))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains(" message-box text=290 caption=124 ")) << out.toStdString();
+    EXPECT_EQ(testsupport::ReadAll(list + ".unreadable.2/inside"), "older footage");
+    EXPECT_EQ(testsupport::ReadAll(list + ".unreadable"), "earlier");
+    ovistra::RecordingList fresh(program);
+    EXPECT_FALSE(fresh.Load().unreadable);
+    ASSERT_EQ(fresh.entries().size(), 1u) << out.toStdString();
+    EXPECT_FALSE(fresh.entries()[0].StillRecording());
 }
 
 TEST_F(StationProcess, TerminationSignalTakesTheOrderlyPath) {
