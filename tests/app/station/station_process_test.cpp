@@ -653,9 +653,19 @@ TEST_F(StationProcess, AWriteFaultEndsOnlyThatCamerasRecordingInOrder) {
     EXPECT_EQ(Events(output).count("recording-stopped"), 3) << output.toStdString();
     EXPECT_EQ(Events(output).count("message-box"), 1) << output.toStdString();
 
+    // Camera 1's file gets its index where the limit leaves room for it, else its entry stays
+    // open and the next start repairs it.
     ovistra::RecordingList list(home.filePath("data/Halvorn/Brisquel/"));
     EXPECT_FALSE(list.Load().damaged);
     ASSERT_EQ(list.entries().size(), 3u);
+    const bool waited = list.entries()[0].StillRecording();
+    EXPECT_FALSE(list.entries()[1].StillRecording() || list.entries()[2].StillRecording());
+    QProcess next;
+    Start(next, {"--headless", "--events", "--duration", "0.5"});
+    EXPECT_EQ(Finish(next), 0);
+    const QByteArray out = next.readAllStandardOutput();
+    EXPECT_EQ(out.contains("recording-repaired camera=1"), waited) << out.toStdString();
+    list.Load();
     for (const ovistra::RecordInfo& entry : list.entries()) {
         EXPECT_FALSE(entry.StillRecording()) << entry.path.toStdString();
         const ovistra::testing::FileFacts facts = ovistra::testing::Inspect(entry.path);
