@@ -56,6 +56,8 @@ public:
     virtual void RecordingStarted(int camera, RecordReason reason, const QString& file) = 0;
     virtual void RecordingStopped(int camera, const QString& file, qint64 seconds) = 0;
     virtual void RecordingFailed(int camera, int textId) = 0;
+    // The sound camera's recording runs without sound: no input was found or none could be used.
+    virtual void RecordingWithoutSound(int camera) = 0;
     virtual void DiskLow(const QString& folder, uint64_t freeMb) = 0;
 };
 
