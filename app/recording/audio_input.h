@@ -27,11 +27,12 @@ struct AudioPreference {
     std::string chosenName;  // the "AudioInput" setting; "" automatic
 };
 
-// The machine's sound inputs, in enumeration order.
+// Sound inputs in enumeration order: the machine's, or a chosen few.
 class AudioInputList {
 public:
     virtual ~AudioInputList() = default;
     virtual std::vector<AudioInput> Inputs() const = 0;
+    // What the station prefers among them; by default a line input only.
     virtual AudioPreference Preference() const { return {}; }
 };
 
