@@ -1,12 +1,9 @@
 #include "recording_list.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QFile>
 #include <QFileInfo>
 
-#include "durable_file.h"
+#include "durable_writer.h"
 #include "recording_list_format.h"
 
 namespace ovistra {
@@ -52,22 +49,11 @@ RecordingList::LoadResult RecordingList::Load() {
 
 bool RecordingList::Save() const {
     const QByteArray bytes = SerializeRecordingList(entries_);
-    const QString target = filePath();
-    const QString temporary = target + QStringLiteral(".new");
-    QFile file(temporary);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        return false;
+    if (writer_) {
+        writer_->Replace(filePath(), bytes);
+        return true;
     }
-    const bool written =
-        file.write(bytes) == bytes.size() && file.flush() && ::fsync(file.handle()) == 0;
-    file.close();
-    if (!written || ::rename(QFile::encodeName(temporary).constData(),
-                             QFile::encodeName(target).constData()) != 0) {
-        QFile::remove(temporary);
-        return false;
-    }
-    platform::SyncFolder(programFolder_);
-    return true;
+    return platform::ReplaceFileDurably(filePath(), bytes);
 }
 
 }  // namespace ovistra

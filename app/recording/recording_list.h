@@ -8,6 +8,9 @@
 #include "record_info.h"
 
 namespace ovistra {
+namespace platform {
+class DurableWriter;
+}
 
 class RecordingList {
 public:
@@ -25,8 +28,10 @@ public:
 
     // Writes the whole list to a temporary file, syncs it, renames it over the list and syncs
     // the folder, so a crash leaves either the old list or the new one. False when it failed;
-    // the old file is then untouched.
+    // the old file is then untouched. With a writer, all of that happens on the writer's
+    // thread, after whatever was asked of it before.
     bool Save() const;
+    void WriteThrough(platform::DurableWriter* writer) { writer_ = writer; }
 
     std::vector<RecordInfo>& entries() { return entries_; }
     const std::vector<RecordInfo>& entries() const { return entries_; }
@@ -35,6 +40,7 @@ public:
 private:
     QString programFolder_;
     std::vector<RecordInfo> entries_;
+    platform::DurableWriter* writer_ = nullptr;
 };
 
 }  // namespace ovistra

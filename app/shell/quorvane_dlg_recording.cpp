@@ -296,4 +296,9 @@ void CQuorvaneDlg::DiskLow(const QString& folder, uint64_t freeMb) {
                                {{"path", folder}, {"free-mb", QString::number(freeMb)}});
 }
 
+void CQuorvaneDlg::CircularReused(int camera, const QString& file) {
+    EventLog::Instance().Print("circular-reused",
+                               {{"camera", QString::number(camera)}, {"file", file}});
+}
+
 }  // namespace ovistra

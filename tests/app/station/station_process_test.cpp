@@ -630,7 +630,7 @@ TEST_F(StationProcess, AWriteFaultEndsOnlyThatCamerasRecordingInOrder) {
     ASSERT_TRUE(station.waitForStarted());
     ASSERT_TRUE(WaitForLine(station, "recording-failed camera=1", 60000)) << output.toStdString();
     ASSERT_TRUE(WaitForLine(station, "recording-stopped camera=1"));
-    ASSERT_TRUE(WaitForLine(station, "message-box text=118"));
+    ASSERT_TRUE(WaitForLine(station, "message-box text=300"));
     // The other cameras go on.
     EXPECT_FALSE(WaitForLine(station, "recording-stopped camera=2", 1500));
     EXPECT_EQ(Events(output).count("recording-stopped"), 1) << output.toStdString();
