@@ -68,7 +68,6 @@ bool Record(const QString& path, const StaticAudioInputList& inputs, bool* withS
 
 TEST(AudioInput, TheDevicesOwnInputThenALineInputThenTheUsersChoiceIsTaken) {
     const ovistra::AudioPreference none;
-    const ovistra::AudioPreference device{"USB 2.0 A/V Converter", ""};
     const ovistra::AudioPreference chosen{"", "Built-in Audio Analog Stereo"};
     const ovistra::AudioPreference both{"USB 2.0 A/V Converter", "Built-in Audio Analog Stereo"};
     const struct {
@@ -78,24 +77,18 @@ TEST(AudioInput, TheDevicesOwnInputThenALineInputThenTheUsersChoiceIsTaken) {
     } cases[] = {
         {{"Mic", "Line in (USB Audio)"}, none, 1},
         {{"LINE IN 2"}, none, 0},
-        {{"line input"}, none, 0},
         {{"HDMI Output", "線性輸入 (Realtek High Definition Audio)"}, none, 1},
         {{"Line in 1", "線性輸入", "Line in 2"}, none, 0},
         {{"Line", "Lin in", " Line in", "Mic Line in", "線性", "線性輸出", ""}, none, std::nullopt},
         {{}, both, std::nullopt},
         // The device's own input wins over a line input, wherever it stands, in any case.
         {{"Line in", "Mic", "usb 2.0 a/v converter Analog Mono"}, both, 2},
-        {{"Line in", "USB 2.0 A/V Converter Audio"}, device, 1},
-        {{"USB 2.0 A/V", "Line in"}, device, 1},
+        {{"USB 2.0 A/V", "Line in"}, both, 1},
         // The user's choice counts only where neither is there, and only by its whole name.
         {{"Built-in Audio Analog Stereo", "Line in"}, chosen, 1},
-        {{"Mic", "Built-in Audio Analog Stereo"}, chosen, 1},
         {{"Mic", "Built-in Audio Analog Stereo"}, both, 1},
-        {{"Built-in Audio Analog Stereo 2", "built-in audio analog stereo", "Built-in Audio"},
-         chosen,
-         std::nullopt},
+        {{"Built-in Audio Analog Stereo 2", "built-in audio analog stereo"}, chosen, std::nullopt},
         {{"Mic", "Built-in Audio Analog Stereo"}, none, std::nullopt},
-        {{"Mic", ""}, none, std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ovistra::ChooseAudioInput(c.names, c.preference), c.taken)
