@@ -112,6 +112,7 @@ constexpr int kTextKindHand = 217;
 constexpr int kTextNoMotionCamera = 225;
 constexpr int kCaptionRecording = 218;
 constexpr int kTextAlreadyRunning = 228;
+constexpr int kTextRecordingWithoutSound = 293;
 constexpr int kTextLockCommand = 271;
 constexpr int kTextSetPasswordCommand = 272;
 constexpr int kTextListMovedAside = 290;

@@ -62,6 +62,7 @@ void CRecorder::SetFileName(const QString& path) {
 bool CRecorder::BuildGraph() {
     Teardown();
     encoderInUse_.clear();
+    soundOn_ = false;
     if (!requestedEncoder_.empty() && HasFactory(requestedEncoder_)) {
         encoderInUse_ = requestedEncoder_;
     } else {
@@ -129,7 +130,7 @@ bool CRecorder::BuildGraph() {
         if (!audioInputs_) {
             audioInputs_ = std::make_shared<SystemAudioInputList>();
         }
-        AddAudioBranch(GST_BIN(pipeline_.get()), mux, *audioInputs_);
+        soundOn_ = AddAudioBranch(GST_BIN(pipeline_.get()), mux, *audioInputs_);
     }
     return true;
 }

@@ -41,7 +41,8 @@ public:
     void SetFrameInterval(uint32_t intervalMs);  // 1000 / frame rate; 0 counts as 40
     // Every new picture carries the local date and time in its top-left corner.
     void EnableTimeStamp();
-    // Sound from the line input of `inputs` (none: the machine's), when one is there.
+    // Sound from the input ChooseAudioInput takes of `inputs` (none: the machine's), when one
+    // is there.
     void EnableAudio(bool on) { audioOn_ = on; }
     void SetAudioInputs(std::shared_ptr<const AudioInputList> inputs) {
         audioInputs_ = std::move(inputs);
@@ -77,6 +78,10 @@ public:
     // sound.
     RecorderFault Fault();
 
+    // Whether the built pipeline records sound: false when none was asked, no input was found
+    // or its branch could not be made.
+    bool hasSound() const { return soundOn_; }
+
     // The encoder factory the pipeline uses ("" for raw frames).
     const std::string& encoder() const { return encoderInUse_; }
 
@@ -91,6 +96,7 @@ private:
     uint32_t intervalMs_ = 40;
     bool stampOn_ = false;
     bool audioOn_ = false;
+    bool soundOn_ = false;
     std::shared_ptr<const AudioInputList> audioInputs_;
     std::string requestedEncoder_;
     std::string encoderInUse_;

@@ -168,6 +168,9 @@ bool RecordingControl::Start(int camera, RecordReason reason) {
         host_.ShowRecordingIndicator(true);
     }
     host_.RecordingStarted(camera, reason, file);
+    if (setup_.audioCamera == static_cast<uint32_t>(camera) && !c.recorder->hasSound()) {
+        host_.RecordingWithoutSound(camera);
+    }
     host_.RecordingsChanged();
     return true;
 }

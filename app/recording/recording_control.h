@@ -59,6 +59,8 @@ public:
     virtual void RecordingStarted(int camera, RecordReason reason, const QString& file) = 0;
     virtual void RecordingStopped(int camera, const QString& file, qint64 seconds) = 0;
     virtual void RecordingFailed(int camera, int textId) = 0;
+    // The sound camera's recording runs without sound: no input was found or none could be used.
+    virtual void RecordingWithoutSound(int camera) = 0;
     virtual void DiskLow(const QString& folder, uint64_t freeMb) = 0;
     // A circular set's file gave way to new pictures: deleted, or written over from the start.
     virtual void CircularReused(int camera, const QString& file) = 0;

@@ -194,6 +194,8 @@ protected:
 
     // --- recording (quorvane_dlg_recording.cpp)
     RecordingSetup CurrentRecordingSetup() const;
+    // The capture device's own sound input before the machine's, with the station's preference.
+    std::shared_ptr<const AudioInputList> SoundInputs() const;
     void OnRecordButton(int camera);  // 1..4
     void OnRecordAllButton();
     // The recording timers (881, 884..887, 911..914); false for any other timer.
@@ -214,6 +216,7 @@ protected:
     void RecordingStarted(int camera, RecordReason reason, const QString& file) override;
     void RecordingStopped(int camera, const QString& file, qint64 seconds) override;
     void RecordingFailed(int camera, int textId) override;
+    void RecordingWithoutSound(int camera) override;
     void DiskLow(const QString& folder, uint64_t freeMb) override;
     void CircularReused(int camera, const QString& file) override;
 

@@ -93,8 +93,27 @@ RecordingSetup CQuorvaneDlg::CurrentRecordingSetup() const {
     if (captureGraph_) {
         setup.compressors = captureGraph_->compressors();
     }
-    setup.audioInputs = context_.audioInputs;
+    setup.audioInputs = SoundInputs();
     return setup;
+}
+
+std::shared_ptr<const AudioInputList> CQuorvaneDlg::SoundInputs() const {
+    std::shared_ptr<const AudioInputList> machine = context_.audioInputs;
+    if (!machine) {
+        machine = std::make_shared<SystemAudioInputList>();
+    }
+    std::vector<AudioInput> own;
+    AudioPreference preference;
+    preference.chosenName = settings_.audioInput.toStdString();
+    if (media::CaptureDevice* device = captureGraph_ ? captureGraph_->device() : nullptr) {
+        preference.deviceName = device->FriendlyName();
+        if (std::string name = device->AudioInputName(); !name.empty()) {
+            // The run's device list holds the device for longer than any recorder lives.
+            own.push_back({std::move(name), [device] { return device->MakeAudioSourceElement(); }});
+        }
+    }
+    return std::make_shared<StationAudioInputs>(std::move(own), std::move(machine),
+                                                std::move(preference));
 }
 
 void CQuorvaneDlg::OnRecordButton(int camera) {
@@ -161,6 +180,11 @@ void CQuorvaneDlg::OnRecordSetButton() {
         recordSetDlg_->hide();
         return;
     }
+    QStringList inputNames;
+    for (const AudioInput& input : SoundInputs()->Inputs()) {
+        inputNames << QString::fromStdString(input.name);
+    }
+    recordSetDlg_->SetAudioInputNames(inputNames);
     recordSetDlg_->show();
 }
 
@@ -271,6 +295,12 @@ void CQuorvaneDlg::RecordingFailed(int camera, int textId) {
     EventLog::Instance().Print("recording-failed",
                                {{"camera", QString::number(camera)},
                                 {"text", QString::number(textId)}});
+}
+
+void CQuorvaneDlg::RecordingWithoutSound(int camera) {
+    EventLog::Instance().Print("recording-without-sound", {{"camera", QString::number(camera)}});
+    ShowStatusLine(Text(ids::kFirstScheduleCameraText + camera - 1) + cameraNames_[camera - 1] +
+                   QLatin1Char(' ') + Text(ids::kTextRecordingWithoutSound));
 }
 
 void CQuorvaneDlg::DiskLow(const QString& folder, uint64_t freeMb) {

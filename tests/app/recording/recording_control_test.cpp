@@ -72,6 +72,9 @@ public:
     void RecordingFailed(int camera, int textId) override {
         events.push_back(QStringLiteral("failed %1 %2").arg(camera).arg(textId));
     }
+    void RecordingWithoutSound(int camera) override {
+        events.push_back(QStringLiteral("without-sound %1").arg(camera));
+    }
     void DiskLow(const QString&, uint64_t freeMb) override {
         events.push_back(QStringLiteral("disk-low %1").arg(freeMb));
     }

@@ -123,14 +123,17 @@ TEST_F(StationProcess, HeadlessRunForADurationEndsInOrder) {
     ExpectFramesForAllFour(out);
 }
 
-TEST_F(StationProcess, RecordingAllFourLeavesFourPlayableListedFiles) {
+// The sound camera's sound comes from the simulated device's own input, on any machine.
+TEST_F(StationProcess, RecordingAllFourLeavesFourPlayableListedFilesOnlyTheSoundCamerasWithSound) {
     QStringList arguments{"--headless",
                           "--record",
                           "all",
                           "--duration",
                           "20",
                           "--set",
-                          "RecordPath=" + home.filePath("rec")};
+                          "RecordPath=" + home.filePath("rec"),
+                          "--set",
+                          "CameraAudio=2"};
     for (int camera = 1; camera <= 4; ++camera) {
         arguments << "--set" << QStringLiteral("FrameRate%1=25").arg(camera);
     }
@@ -142,6 +145,7 @@ TEST_F(StationProcess, RecordingAllFourLeavesFourPlayableListedFiles) {
     EXPECT_EQ(events.count("recording-started"), 4) << out.toStdString();
     EXPECT_EQ(events.count("recording-stopped"), 4) << out.toStdString();
     EXPECT_LT(events.lastIndexOf("recording-stopped"), events.indexOf("stopped"));
+    EXPECT_FALSE(events.contains("recording-without-sound")) << out.toStdString();
 
     ovistra::RecordingList list(home.filePath("data/Halvorn/Brisquel/"));
     list.Load();
@@ -155,6 +159,13 @@ TEST_F(StationProcess, RecordingAllFourLeavesFourPlayableListedFiles) {
         EXPECT_EQ(facts.height, 480);
         EXPECT_NEAR(facts.fps, 25.0, 0.01);
         EXPECT_GE(facts.seconds, 15.0);
+        EXPECT_EQ(facts.audioStreams, entry.camera == "2" ? 1 : 0);
+        if (entry.camera == "2") {
+            const ovistra::testing::StreamLengths lengths =
+                ovistra::testing::MeasureStreams(entry.path, 25.0);
+            EXPECT_GE(lengths.pictureSeconds, 15.0);
+            EXPECT_NEAR(lengths.soundSeconds, lengths.pictureSeconds, 0.5);
+        }
     }
 }
 
