@@ -40,6 +40,7 @@ public:
     void RecordingFailed(int, int) override {}
     void DiskLow(const QString&, uint64_t) override {}
     void CircularReused(int, const QString&) override {}
+    void RecordingWithoutSound(int) override {}
 };
 
 void BM_StopOneOfFourCameras(benchmark::State& state) {
