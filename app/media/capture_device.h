@@ -103,6 +103,11 @@ public:
     // The decoder's standard register (kStandardPal or kStandardNtsc); -1 when the device cannot
     // tell. Thread-safe.
     virtual int VideoStandard() const { return -1; }
+    // The device's own sound input (its USB audio interface) where the device makes it itself;
+    // a real device's is among the machine's sound inputs instead. Its name ("" for none) and a
+    // new source element of its sound (a floating reference), or null.
+    virtual std::string AudioInputName() const { return {}; }
+    virtual GstElement* MakeAudioSourceElement() { return nullptr; }
 };
 
 // The devices of the machine by category, in enumeration order.

@@ -127,6 +127,9 @@ void AddLumaNoise(uint8_t* frame, const int16_t* noise) {
     }
 }
 
+// About -40 dBFS: an open line input, heard only with the volume turned up.
+constexpr double kHumVolume = 0.01;
+
 }  // namespace
 
 SimulatedDevice::SimulatedDevice(SimDeviceConfig config)
@@ -169,6 +172,19 @@ GstElement* SimulatedDevice::MakeSourceElement() {
         self = std::shared_ptr<SimulatedDevice>(std::shared_ptr<void>(), this);
     }
     return MakeSimSourceElement(std::move(self));
+}
+
+GstElement* SimulatedDevice::MakeAudioSourceElement() {
+    GstElement* source = gst_element_factory_make("audiotestsrc", nullptr);
+    if (source == nullptr) {
+        return nullptr;
+    }
+    // A transformer hums at twice the mains frequency, and the mains frequency goes with the
+    // television standard of the region: 100 Hz with PAL, 120 Hz with NTSC.
+    const double humHz = standard_.load() == kStandardNtsc ? 120.0 : 100.0;
+    gst_util_set_object_arg(G_OBJECT(source), "wave", "sine");
+    g_object_set(source, "freq", humHz, "volume", kHumVolume, "is-live", TRUE, nullptr);
+    return source;
 }
 
 // --- I2cBus

@@ -2,8 +2,8 @@
 // address 0x4A whose input register picks the input shown, a video processing amplifier, and a
 // source element that puts out 640x480 YUY2 pictures in real time. Each input is a synthetic
 // scene (its camera number and marker colour, sensor noise, scripted moving objects) or a video
-// file decoded apart from the capture pipeline. A model of the hardware, so everything above it
-// runs as it would with a real device.
+// file decoded apart from the capture pipeline. Its audio interface puts out a faint hum. A
+// model of the hardware, so everything above it runs as it would with a real device.
 #pragma once
 
 #include <array>
@@ -57,6 +57,9 @@ public:
     VideoProcAmp* ProcAmp() override { return this; }
     Crossbar* CrossbarControl() override { return this; }
     int VideoStandard() const override { return standard_.load(); }
+    // The stick's audio interface, nothing plugged into its line input: a faint mains hum.
+    std::string AudioInputName() const override { return config_.name + " Audio"; }
+    GstElement* MakeAudioSourceElement() override;
 
     // --- I2cBus: the decoder's registers; other addresses refuse. Thread-safe.
     bool WriteI2c(uint8_t address, uint8_t reg, const uint8_t* bytes, size_t count) override;

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include "durable_file.h"
+
 namespace ovistra::platform {
 namespace {
 
@@ -121,6 +123,11 @@ bool CRegistryKey::Close() {
     bool stored = true;
     if (open_ && dirty_) {
         stored = document_.Save(store_.currentUserFile_);
+        if (stored) {
+            // The rename that replaced the file survives a power cut only once its folder is
+            // synced.
+            SyncFolder(QFileInfo(store_.currentUserFile_).absolutePath());
+        }
     }
     open_ = false;
     writable_ = false;

@@ -1,5 +1,6 @@
 #include "audio_input.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -35,6 +36,15 @@ bool StartsWithAsciiNoCase(std::string_view text, std::string_view prefix) {
         }
     }
     return true;
+}
+
+bool ContainsAsciiNoCase(std::string_view text, std::string_view part) {
+    for (size_t at = 0; at + part.size() <= text.size(); ++at) {
+        if (StartsWithAsciiNoCase(text.substr(at), part)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Whether the mux has a stream type for what the encoder makes.
@@ -225,13 +235,40 @@ std::vector<AudioInput> SystemAudioInputList::Inputs() const {
     return inputs;
 }
 
-std::optional<size_t> ChooseAudioInput(const std::vector<std::string>& names) {
-    for (size_t i = 0; i < names.size(); ++i) {
-        if (StartsWithAsciiNoCase(names[i], kLineIn) || names[i].starts_with(kLineInTraditional)) {
-            return i;
+std::vector<AudioInput> StationAudioInputs::Inputs() const {
+    std::vector<AudioInput> inputs = deviceInputs_;
+    if (machine_) {
+        for (AudioInput& input : machine_->Inputs()) {
+            inputs.push_back(std::move(input));
         }
     }
-    return std::nullopt;
+    return inputs;
+}
+
+std::optional<size_t> ChooseAudioInput(const std::vector<std::string>& names,
+                                       const AudioPreference& preference) {
+    const auto first = [&names](const std::function<bool(const std::string&)>& fits) {
+        const auto found = std::find_if(names.begin(), names.end(), fits);
+        return found == names.end() ? std::nullopt
+                                    : std::optional<size_t>(size_t(found - names.begin()));
+    };
+    // The capture device's own sound belongs with its pictures.
+    if (!preference.deviceName.empty()) {
+        if (auto own = first([&](const std::string& name) {
+                return ContainsAsciiNoCase(name, preference.deviceName);
+            })) {
+            return own;
+        }
+    }
+    if (auto line = first([](const std::string& name) {
+            return StartsWithAsciiNoCase(name, kLineIn) || name.starts_with(kLineInTraditional);
+        })) {
+        return line;
+    }
+    if (preference.chosenName.empty()) {
+        return std::nullopt;
+    }
+    return first([&](const std::string& name) { return name == preference.chosenName; });
 }
 
 bool AddAudioBranch(GstBin* pipeline, GstElement* mux, const AudioInputList& inputs,
@@ -244,7 +281,7 @@ bool AddAudioBranch(GstBin* pipeline, GstElement* mux, const AudioInputList& inp
     for (const AudioInput& input : list) {
         names.push_back(input.name);
     }
-    const std::optional<size_t> chosen = ChooseAudioInput(names);
+    const std::optional<size_t> chosen = ChooseAudioInput(names, inputs.Preference());
     if (!chosen || !list[*chosen].makeElement) {
         return false;
     }

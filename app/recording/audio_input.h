@@ -1,12 +1,13 @@
-// The sound of the audio camera: the machine's sound inputs, the rule that picks the line input
-// among them, and the branch that carries its sound into a recorder's AVI mux beside the
-// pictures. No line input, or no way to encode it, leaves the recording silent, never failed.
+// The sound of the audio camera: the station's sound inputs, the rule that picks one among
+// them, and the branch that carries its sound into a recorder's AVI mux beside the pictures.
+// No input to take, or no way to encode it, leaves the recording silent, never failed.
 #pragma once
 
 #include <gst/gst.h>
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,11 +21,19 @@ struct AudioInput {
     std::function<GstElement*()> makeElement;
 };
 
-// The machine's sound inputs, in enumeration order.
+// What the choice among the inputs looks for besides a line input.
+struct AudioPreference {
+    std::string deviceName;  // the capture device's name: its own input; "" none
+    std::string chosenName;  // the "AudioInput" setting; "" automatic
+};
+
+// Sound inputs in enumeration order: the machine's, or a chosen few.
 class AudioInputList {
 public:
     virtual ~AudioInputList() = default;
     virtual std::vector<AudioInput> Inputs() const = 0;
+    // What the station prefers among them; by default a line input only.
+    virtual AudioPreference Preference() const { return {}; }
 };
 
 // A list filled by hand: a caller's chosen inputs, or a test's.
@@ -44,9 +53,30 @@ public:
     std::vector<AudioInput> Inputs() const override;
 };
 
-// The first name that begins with "Line in" (ASCII letters in any case) or with "線性輸入"
-// (UTF-8); nullopt when none does.
-std::optional<size_t> ChooseAudioInput(const std::vector<std::string>& names);
+// The station's inputs: the capture device's own (its USB audio interface, where the device
+// makes it rather than the machine listing it) before the machine's, with what the station
+// prefers among them.
+class StationAudioInputs final : public AudioInputList {
+public:
+    StationAudioInputs(std::vector<AudioInput> deviceInputs,
+                       std::shared_ptr<const AudioInputList> machine, AudioPreference preference)
+        : deviceInputs_(std::move(deviceInputs)),
+          machine_(std::move(machine)),
+          preference_(std::move(preference)) {}
+    std::vector<AudioInput> Inputs() const override;
+    AudioPreference Preference() const override { return preference_; }
+
+private:
+    std::vector<AudioInput> deviceInputs_;
+    std::shared_ptr<const AudioInputList> machine_;  // may be null
+    AudioPreference preference_;
+};
+
+// The input sound is taken from, by name: the first that contains the capture device's name
+// (ASCII letters in any case), else the first that begins with "Line in" (likewise) or with
+// "線性輸入" (UTF-8), else the one named exactly as the user chose; nullopt when none is.
+std::optional<size_t> ChooseAudioInput(const std::vector<std::string>& names,
+                                       const AudioPreference& preference = {});
 
 // The bin the sound's elements sit in, inside the recorder's pipeline.
 inline constexpr const char* kAudioBranchName = "Audio Capture";

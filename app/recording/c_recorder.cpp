@@ -6,7 +6,6 @@
 #include <cstring>
 #include <thread>
 
-#include "durable_file.h"
 #include "framework_hand_over.h"
 #include "local_clock.h"
 #include "yuy2_to_rgb24.h"
@@ -63,6 +62,7 @@ void CRecorder::SetFileName(const QString& path) {
 bool CRecorder::BuildGraph() {
     Teardown();
     encoderInUse_.clear();
+    soundOn_ = false;
     if (!requestedEncoder_.empty() && HasFactory(requestedEncoder_)) {
         encoderInUse_ = requestedEncoder_;
     } else {
@@ -130,7 +130,7 @@ bool CRecorder::BuildGraph() {
         if (!audioInputs_) {
             audioInputs_ = std::make_shared<SystemAudioInputList>();
         }
-        AddAudioBranch(GST_BIN(pipeline_.get()), mux, *audioInputs_);
+        soundOn_ = AddAudioBranch(GST_BIN(pipeline_.get()), mux, *audioInputs_);
     }
     return true;
 }
@@ -145,21 +145,21 @@ bool CRecorder::Run() {
     return gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
 }
 
-void CRecorder::Stop() {
+bool CRecorder::Stop() {
     if (!pipeline_) {
-        return;
+        return false;
     }
     GstState state = GST_STATE_NULL;
     gst_element_get_state(pipeline_.get(), &state, nullptr, 0);
     if (state != GST_STATE_PLAYING && state != GST_STATE_PAUSED) {
         // Nothing flows, so no end of stream would ever arrive.
         gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
-        return;
+        return false;
     }
-    if (writeFailed_) {
-        // The writer took nothing more: no end of stream would reach it.
+    if (Fault() != RecorderFault::None) {
+        // The road to the writer is broken: no end of stream would reach it.
         gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
-        return;
+        return false;
     }
     if (samples_ == 0) {
         // A file without a single picture would not play; it gets the last one (or black).
@@ -176,6 +176,7 @@ void CRecorder::Stop() {
         media::AdoptGst(gst_bin_get_by_name(GST_BIN(pipeline_.get()), kAudioBranchName));
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopWaitMs);
+    bool finished = false;
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
             deadline - std::chrono::steady_clock::now());
@@ -192,27 +193,45 @@ void CRecorder::Stop() {
         const bool soundFailed = GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR && sound &&
                                  gst_object_has_as_ancestor(GST_MESSAGE_SRC(message),
                                                             GST_OBJECT(sound.get()));
+        finished = GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS;
         gst_message_unref(message);
         if (!soundFailed) {
             break;
         }
     }
     gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
-    // Finished means on the disk before the list calls it finished.
-    platform::SyncFinishedFile(fileName_);
+    return finished;
 }
 
-bool CRecorder::WriteFailed() {
-    if (writeFailed_ || !pipeline_ || !sink_) {
-        return writeFailed_;
+RecorderFault CRecorder::Fault() {
+    if (fault_ != RecorderFault::None || !pipeline_ || !sink_) {
+        return fault_;
     }
     media::GstPtr<GstBus> bus = media::AdoptGst(gst_element_get_bus(pipeline_.get()));
+    media::GstPtr<GstElement> sound =
+        media::AdoptGst(gst_bin_get_by_name(GST_BIN(pipeline_.get()), kAudioBranchName));
     while (GstMessage* message = gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR)) {
-        // Only the writer's own errors: a lost sound input ends its own stream.
-        writeFailed_ = writeFailed_ || GST_MESSAGE_SRC(message) == GST_OBJECT(sink_);
+        GError* error = nullptr;
+        gst_message_parse_error(message, &error, nullptr);
+        GstObject* from = GST_MESSAGE_SRC(message);
+        RecorderFault fault = RecorderFault::Pipeline;
+        if (from == GST_OBJECT(sink_)) {
+            fault = error && error->domain == GST_RESOURCE_ERROR &&
+                            error->code == GST_RESOURCE_ERROR_NO_SPACE_LEFT
+                        ? RecorderFault::NoSpace
+                        : RecorderFault::Write;
+        } else if (sound && gst_object_has_as_ancestor(from, GST_OBJECT(sound.get()))) {
+            fault = RecorderFault::None;  // a lost sound input ends its own stream
+        }
+        if (error) {
+            g_error_free(error);
+        }
         gst_message_unref(message);
+        if (fault_ == RecorderFault::None) {
+            fault_ = fault;
+        }
     }
-    return writeFailed_;
+    return fault_;
 }
 
 bool CRecorder::ChangeOutputFile(const QString& path) {
@@ -236,6 +255,8 @@ void CRecorder::Teardown() {
     pipeline_.reset();
     source_ = nullptr;
     sink_ = nullptr;
+    fault_ = RecorderFault::None;
+    missedMs_ = 0;
 }
 
 bool CRecorder::WaitForRoom() const {
@@ -294,9 +315,17 @@ GstBuffer* CRecorder::NewPicture(const uint8_t* frame) {
 }
 
 void CRecorder::PushFrame(const uint8_t* frame, bool isNew) {
-    if (!pipeline_ || !WaitForRoom()) {
+    if (!pipeline_) {
         return;
     }
+    if (!WaitForRoom()) {
+        missedMs_ += intervalMs_;
+        if (missedMs_ >= kStallMs && fault_ == RecorderFault::None) {
+            fault_ = RecorderFault::Stalled;
+        }
+        return;
+    }
+    missedMs_ = 0;
     // The latest picture counts as new for the first sample: it is the camera's, if older.
     if (!picture_ || (isNew && frame)) {
         GstBuffer* picture = NewPicture(frame);

@@ -17,10 +17,21 @@
 
 namespace ovistra {
 
+// What ended a recorder's pictures.
+enum class RecorderFault {
+    None,
+    NoSpace,   // the file writer found the disk full
+    Write,     // the file writer failed otherwise (a write or a file refused)
+    Pipeline,  // another element on the pictures' road (converter, encoder, multiplexer)
+    Stalled,   // no picture found room in the pipeline for kStallMs
+};
+
 class CRecorder {
 public:
     // How long Stop waits for the file writer to take the end of the stream.
     static constexpr int kStopWaitMs = 2000;
+    // Pushes that find no room for this long mean the pipeline no longer moves.
+    static constexpr int kStallMs = 10000;
 
     CRecorder();
     ~CRecorder();
@@ -30,7 +41,8 @@ public:
     void SetFrameInterval(uint32_t intervalMs);  // 1000 / frame rate; 0 counts as 40
     // Every new picture carries the local date and time in its top-left corner.
     void EnableTimeStamp();
-    // Sound from the line input of `inputs` (none: the machine's), when one is there.
+    // Sound from the input ChooseAudioInput takes of `inputs` (none: the machine's), when one
+    // is there.
     void EnableAudio(bool on) { audioOn_ = on; }
     void SetAudioInputs(std::shared_ptr<const AudioInputList> inputs) {
         audioInputs_ = std::move(inputs);
@@ -46,8 +58,10 @@ public:
     bool BuildGraph();
     bool Run();
     // Ends the file properly: end of stream, a bounded wait for the writer, then the stop. A
-    // file that got no picture gets one, so every file plays.
-    void Stop();
+    // file that got no picture gets one, so every file plays. True when the writer took the
+    // end of the stream, so the file has its index; false when it never did (a fault, a
+    // stalled pipeline): the file then needs the repair a crash needs. The file is not synced.
+    bool Stop();
     // Only while stopped.
     bool ChangeOutputFile(const QString& path);
     const QString& fileName() const { return fileName_; }
@@ -59,9 +73,14 @@ public:
     // Waits one frame interval at most for room in the pipeline, else skips the tick.
     void PushFrame(const uint8_t* frame, bool isNew);
 
-    // True once the file writer has reported an error (a full disk, a write refused): the
-    // file holds what was written before it, and the stop no longer waits for the writer.
-    bool WriteFailed();
+    // The first fault since the pipeline was built: the file holds what was written before
+    // it, and the stop no longer waits for the writer. The sound branch's errors end only the
+    // sound.
+    RecorderFault Fault();
+
+    // Whether the built pipeline records sound: false when none was asked, no input was found
+    // or its branch could not be made.
+    bool hasSound() const { return soundOn_; }
 
     // The encoder factory the pipeline uses ("" for raw frames).
     const std::string& encoder() const { return encoderInUse_; }
@@ -77,6 +96,7 @@ private:
     uint32_t intervalMs_ = 40;
     bool stampOn_ = false;
     bool audioOn_ = false;
+    bool soundOn_ = false;
     std::shared_ptr<const AudioInputList> audioInputs_;
     std::string requestedEncoder_;
     std::string encoderInUse_;
@@ -91,7 +111,8 @@ private:
     std::unique_ptr<GstBuffer, BufferUnref> picture_;
     media::GstPtr<GstBufferPool> pool_;  // made with the first picture
     uint64_t samples_ = 0;  // sample number in the current file
-    bool writeFailed_ = false;
+    uint32_t missedMs_ = 0;  // pushes in a row that found no room
+    RecorderFault fault_ = RecorderFault::None;
 };
 
 }  // namespace ovistra

@@ -3,6 +3,7 @@
 #include <sys/statvfs.h>
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -106,6 +107,7 @@ void CRecordSetDlg::CopyRecordValuesTo(RegistrySettings& target) const {
     target.timeStamp = values_.timeStamp;
     target.cameraAudio = values_.cameraAudio;
     target.recordMode = values_.recordMode;
+    target.audioInput = values_.audioInput;
 }
 
 QString CRecordSetDlg::DiskLine(const ResourceLibrary& resources, const QString& folder) {
@@ -162,6 +164,25 @@ void CRecordSetDlg::OnOpen() {
             Button(audioCamera ? kFirstAudioCamera + static_cast<int>(audio) - 1 : kNoAudio)) {
         radio->setChecked(true);
     }
+    FillAudioInputList();
+}
+
+void CRecordSetDlg::FillAudioInputList() {
+    auto* list = qobject_cast<QComboBox*>(Control(kAudioInputList));
+    if (!list) {
+        return;
+    }
+    list->clear();
+    list->addItem(resources().Text(kTextAutomaticInput), QString());
+    for (const QString& name : audioInputNames_) {
+        list->addItem(name, name);
+    }
+    // An input unplugged for now stays the choice until the user makes another.
+    const QString& stored = values_.audioInput;
+    if (!stored.isEmpty() && !audioInputNames_.contains(stored)) {
+        list->addItem(stored + QLatin1Char(' ') + resources().Text(kTextAbsentInput), stored);
+    }
+    list->setCurrentIndex(std::max(0, list->findData(stored)));
 }
 
 void CRecordSetDlg::OnAllCamerasStamp(bool checked) {
@@ -239,6 +260,9 @@ void CRecordSetDlg::ReadControls() {
         }
     }
     values_.recordMode = checked(kCircularMode);
+    if (auto* list = qobject_cast<QComboBox*>(Control(kAudioInputList))) {
+        values_.audioInput = list->currentData().toString();
+    }
     // enableLua stays as it came: the switch does not exist on this system.
 }
 

@@ -1,9 +1,11 @@
 // The record settings dialog: where recordings go, frames per second, which cameras get the
-// date and time burnt in, which camera carries the sound and the recording mode. It edits its
+// date and time burnt in, which camera carries the sound and from which input, and the
+// recording mode. It edits its
 // own copy of the settings and hands it back by posting 1679 to the main window.
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 #include "posted_answer_dialog.h"
@@ -33,6 +35,7 @@ public:
     static constexpr int kCircularMode = 1113;
     static constexpr int kAccountSwitchOff = 1156;
     static constexpr int kAccountSwitchOn = 1157;
+    static constexpr int kAudioInputList = 1159;
 
     static constexpr int kMinFrameRate = 1;
     static constexpr int kMaxFrameRate = 30;
@@ -40,6 +43,9 @@ public:
     // Texts around the two disk sizes.
     static constexpr int kTextDiskSize = 198;
     static constexpr int kTextDiskFree = 180;
+    // The sound input list's entries: the station's own choice, and a stored input not there now.
+    static constexpr int kTextAutomaticInput = 294;
+    static constexpr int kTextAbsentInput = 295;
 
     // Asks the user for a folder; an empty answer means the user gave none.
     using FolderChooser =
@@ -58,6 +64,9 @@ public:
     // Copies only the record group (path, frame rates, stamps, sound, mode, account switch), so
     // settings the main window changed meanwhile elsewhere are left alone.
     void CopyRecordValuesTo(RegistrySettings& target) const;
+
+    // The names of the sound inputs there are now, offered from the next opening on.
+    void SetAudioInputNames(QStringList names) { audioInputNames_ = std::move(names); }
 
     // Replaces the system folder browser, for example where no one can answer it.
     void SetFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
@@ -78,9 +87,11 @@ private:
     void OnCameraStamp();
 
     QSpinBox* Spin(int id) const;
+    void FillAudioInputList();
 
     RegistrySettings values_;  // written from the controls only on confirm
     FolderChooser chooseFolder_;
+    QStringList audioInputNames_;
 };
 
 }  // namespace ovistra

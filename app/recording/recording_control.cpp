@@ -2,8 +2,13 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
+#include <tuple>
+#include <vector>
 
 #include "avi_repair.h"
+#include "durable_file.h"
+#include "durable_writer.h"
 #include "folders.h"
 #include "recording_list.h"
 #include "window_ids.h"
@@ -27,6 +32,21 @@ int KindText(RecordReason reason) {
             break;
     }
     return ids::kTextKindHand;
+}
+
+int FaultText(RecorderFault fault) {
+    switch (fault) {
+        case RecorderFault::Write:
+            return ids::kTextRecordingWriteFailed;
+        case RecorderFault::Pipeline:
+            return ids::kTextRecorderFailed;
+        case RecorderFault::Stalled:
+            return ids::kTextRecorderStalled;
+        case RecorderFault::NoSpace:
+        case RecorderFault::None:
+            break;
+    }
+    return ids::kTextNoDiskSpace;
 }
 
 uintptr_t FrameTimer(int camera) {
@@ -125,11 +145,12 @@ bool RecordingControl::Start(int camera, RecordReason reason) {
         host_.RecordingFailed(camera, ids::kTextRecordingNotSetUp);
         return false;
     }
-    if (running_ == 0 && !setup_.circular) {
+    if (running_ == 0) {
+        // Circular mode too: four cameras can fill its margin well within ten minutes.
         host_.StartTimer(ids::kDiskWatchTimer, kWatchPeriodMs);
     }
     ++running_;
-    writeFaultTold_ = false;
+    faultTold_ = false;
     CameraRecording& c = Camera(camera);
     c.recorder = std::move(recorder);
     c.reason = reason;
@@ -147,6 +168,9 @@ bool RecordingControl::Start(int camera, RecordReason reason) {
         host_.ShowRecordingIndicator(true);
     }
     host_.RecordingStarted(camera, reason, file);
+    if (setup_.audioCamera == static_cast<uint32_t>(camera) && !c.recorder->hasSound()) {
+        host_.RecordingWithoutSound(camera);
+    }
     host_.RecordingsChanged();
     return true;
 }
@@ -155,11 +179,16 @@ void RecordingControl::Stop(int camera) {
     CameraRecording& c = Camera(camera);
     host_.StopTimer(FrameTimer(camera));
     host_.StopTimer(RotationTimer(camera));
+    const QDateTime end = host_.LocalNow();
     // The end of the stream first: the file gets its index and plays.
-    c.recorder->Stop();
+    const QString last = c.recorder->fileName();
+    const bool finished = c.recorder->Stop();
     c.recorder->Teardown();
     c.recorder.reset();
-    CompleteEntry(camera);
+    // Listed as finished only once its file plays; else the next start repairs it.
+    if (KeepFile(last, finished)) {
+        CompleteEntry(camera, end);
+    }
     if (--running_ == 0) {
         host_.StopTimer(ids::kDiskWatchTimer);
         host_.ShowRecordingIndicator(false);
@@ -229,7 +258,24 @@ void RecordingControl::AddEntry(int camera, RecordReason reason, const QDateTime
     list_->Save();
 }
 
-void RecordingControl::CompleteEntry(int camera) {
+bool RecordingControl::KeepFile(const QString& file, bool finished) {
+    if (!finished) {
+        const AviRepairResult::Outcome outcome = RepairAviFile(file).outcome;
+        if (outcome != AviRepairResult::Outcome::Repaired &&
+            outcome != AviRepairResult::Outcome::AlreadyComplete) {
+            return false;
+        }
+    }
+    // On the disk before the list calls it finished: the writer keeps that order.
+    if (writer_) {
+        writer_->SyncFinished(file);
+    } else {
+        platform::SyncFinishedFile(file);
+    }
+    return true;
+}
+
+void RecordingControl::CompleteEntry(int camera, const QDateTime& end) {
     if (!list_) {
         return;
     }
@@ -240,9 +286,8 @@ void RecordingControl::CompleteEntry(int camera) {
         if (it->path != c.file || !it->StillRecording()) {
             continue;
         }
-        const QDateTime now = host_.LocalNow();
-        it->endDate = now.toString(QStringLiteral("yy/MM/dd"));
-        it->endTime = now.toString(QStringLiteral("HH:mm:ss"));
+        it->endDate = end.toString(QStringLiteral("yy/MM/dd"));
+        it->endTime = end.toString(QStringLiteral("HH:mm:ss"));
         it->lastIndex = c.circularMode ? c.circular.lastIndex : 0;
         it->lastFileLength = c.circularMode ? c.circular.lastFileLength : 0;
         list_->Save();
@@ -252,7 +297,9 @@ void RecordingControl::CompleteEntry(int camera) {
 
 void RecordingControl::SwitchFile(int camera, const QString& file) {
     CRecorder& recorder = *Camera(camera).recorder;
-    recorder.Stop();
+    const QString last = recorder.fileName();
+    KeepFile(last, recorder.Stop());
+    TellReused(camera, file);
     if (!recorder.ChangeOutputFile(file) || !recorder.Run()) {
         host_.RecordingFailed(camera, ids::kTextRecordingNotSetUp);
         Stop(camera);
@@ -282,20 +329,42 @@ void RecordingControl::RotateCircularFile(int camera) {
             SwitchFile(camera, CircularFileName(set.baseName, set.fileIndex));
         }
     } else if (setup_.circular) {
-        // The disk ran low before the set wrapped: cut the file here and start over the set.
-        set.lastIndex = set.fileIndex;
-        highestIndex_[camera - 1] = set.fileIndex;
-        set.lastFileLength = set.ticks;
-        set.fileIndex = 0;
-        set.wrapped = true;
-        set.ticks = 0;
+        WrapCircularSet(camera);
         SwitchFile(camera, set.baseName);
     } else {
         ToggleRecording(camera);
     }
 }
 
+void RecordingControl::WrapCircularSet(int camera) {
+    CircularSet& set = Camera(camera).circular;
+    set.lastIndex = set.fileIndex;
+    highestIndex_[camera - 1] = set.fileIndex;
+    set.lastFileLength = set.ticks;
+    set.fileIndex = 0;
+    set.wrapped = true;
+    set.ticks = 0;
+}
+
+QString RecordingControl::AdvanceCircularSet(int camera) {
+    CircularSet& set = Camera(camera).circular;
+    set.ticks = 0;
+    ++set.fileIndex;
+    if (!set.wrapped) {
+        set.lastIndex = set.fileIndex;
+    } else if (set.fileIndex > highestIndex_[camera - 1]) {
+        set.fileIndex = 0;
+        set.lastFileLength = kTicksPerFile;
+    }
+    return set.fileIndex == 0 ? set.baseName : CircularFileName(set.baseName, set.fileIndex);
+}
+
 void RecordingControl::WatchRecordDisk() {
+    MeasureWriteRate();
+    if (setup_.circular) {
+        KeepCircularRoom();
+        return;
+    }
     if (HasFreeSpace(kWatchThresholdMb)) {
         return;
     }
@@ -312,21 +381,182 @@ void RecordingControl::PushFrame(int camera, const uint8_t* frame, bool isNew) {
     }
     CRecorder& recorder = *Camera(camera).recorder;
     recorder.PushFrame(frame, isNew);
-    if (recorder.WriteFailed()) {
-        OnWriteFault(camera);
+    const RecorderFault fault = recorder.Fault();
+    if (fault != RecorderFault::None) {
+        OnFault(camera, fault);
     }
 }
 
-void RecordingControl::OnWriteFault(int camera) {
-    const QString written = Camera(camera).recorder->fileName();
-    host_.RecordingFailed(camera, ids::kTextNoDiskSpace);
+void RecordingControl::OnFault(int camera, RecorderFault fault) {
+    if (fault == RecorderFault::NoSpace && Camera(camera).circularMode &&
+        GoOnAfterFullDisk(camera)) {
+        return;
+    }
+    host_.RecordingFailed(camera, FaultText(fault));
+    // The writer never finished the file: the stop repairs it as after a crash.
     Stop(camera);
-    // The writer never finished the file: it gets its index as after a crash.
-    RepairAviFile(written);
     // Told after the stop: a message box's loop must not meet this recording again.
-    if (!writeFaultTold_) {
-        writeFaultTold_ = true;
-        host_.ShowMessage(ids::kTextNoDiskSpace, ids::kCaptionGeneral);
+    if (!faultTold_) {
+        faultTold_ = true;
+        host_.ShowMessage(FaultText(fault), ids::kCaptionGeneral);
+    }
+}
+
+bool RecordingControl::GoOnAfterFullDisk(int camera) {
+    CameraRecording& c = Camera(camera);
+    const QString torn = c.recorder->fileName();
+    c.recorder->Stop();
+    c.recorder->Teardown();
+    QString next;
+    if (MakeRoom(CircularMarginBytes())) {
+        next = AdvanceCircularSet(camera);
+    } else if (!c.circular.wrapped) {
+        WrapCircularSet(camera);
+        next = c.circular.baseName;
+    } else {
+        next = AdvanceCircularSet(camera);
+    }
+    TellReused(camera, next);
+    if (next != torn) {
+        // What it gives way to frees the room the torn file's index needs.
+        QFile::resize(next, 0);
+        KeepFile(torn, false);
+    }
+    std::unique_ptr<CRecorder> recorder = MakeRecorder(camera, next);
+    if (!recorder) {
+        return false;
+    }
+    c.recorder = std::move(recorder);
+    return true;
+}
+
+std::optional<uint64_t> RecordingControl::FreeBytes() const {
+    const std::optional<RecordingHost::DiskSpace> space = host_.FreeSpace(setup_.recordFolder);
+    return space ? std::optional<uint64_t>(space->freeBytes) : std::nullopt;
+}
+
+void RecordingControl::TellReused(int camera, const QString& file) {
+    const QFileInfo info(file);
+    if (info.exists() && info.size() > 0) {
+        host_.CircularReused(camera, file);
+    }
+}
+
+bool RecordingControl::MakeRoom(uint64_t wantedBytes) {
+    struct Candidate {
+        QDateTime modified;
+        QString file;
+        int camera = 0;
+        RecordInfo* entry = nullptr;  // a finished set's entry
+        int index = 0;
+    };
+    std::vector<Candidate> candidates;
+    auto beingWritten = [this](const QString& file) {
+        return std::any_of(cameras_.begin(), cameras_.end(), [&file](const CameraRecording& c) {
+            return c.recorder && c.recorder->fileName() == file;
+        });
+    };
+    auto addFollowers = [&](const QString& base, int camera, int lastIndex, RecordInfo* entry) {
+        for (int index = 1; index <= lastIndex; ++index) {
+            const QString file = CircularFileName(base, index);
+            const QFileInfo info(file);
+            if (info.isFile() && !beingWritten(file)) {
+                candidates.push_back({info.lastModified(), file, camera, entry, index});
+            }
+        }
+    };
+    if (list_) {
+        for (RecordInfo& entry : list_->entries()) {
+            if (!entry.StillRecording() && entry.lastIndex >= 1) {
+                addFollowers(entry.path, entry.camera.toInt(), entry.lastIndex, &entry);
+            }
+        }
+    }
+    for (int camera = 1; camera <= kCameras; ++camera) {
+        const CameraRecording& c = Camera(camera);
+        if (c.recorder && c.circularMode) {
+            const int highest = c.circular.wrapped ? highestIndex_[camera - 1] : c.circular.lastIndex;
+            addFollowers(c.circular.baseName, camera, highest, nullptr);
+        }
+    }
+    std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+        return std::tie(a.modified, a.file) < std::tie(b.modified, b.file);
+    });
+    bool deleted = false;
+    bool listChanged = false;
+    for (const Candidate& candidate : candidates) {
+        const std::optional<uint64_t> free = FreeBytes();
+        if (!free || *free >= wantedBytes) {
+            break;
+        }
+        host_.CircularReused(candidate.camera, candidate.file);
+        if (!QFile::remove(candidate.file)) {
+            continue;
+        }
+        deleted = true;
+        RecordInfo* entry = candidate.entry;
+        if (entry && candidate.index == entry->lastIndex) {
+            // The set now ends at its highest follower left.
+            int highest = candidate.index - 1;
+            while (highest >= 1 && !QFileInfo::exists(CircularFileName(entry->path, highest))) {
+                --highest;
+            }
+            entry->lastIndex = highest;
+            entry->lastFileLength = highest >= 1 ? kTicksPerFile : 0;
+            listChanged = true;
+        }
+    }
+    if (listChanged) {
+        list_->Save();
+    }
+    return deleted;
+}
+
+uint64_t RecordingControl::CircularMarginBytes() const {
+    const uint64_t fixed = uint64_t{kCircularThresholdMb} << 20;
+    const auto measured = static_cast<uint64_t>(bytesPerSecond_ * kCircularMarginSeconds);
+    return std::max(fixed, measured);
+}
+
+void RecordingControl::MeasureWriteRate() {
+    const QDateTime now = host_.LocalNow();
+    int64_t grown = 0;
+    for (int camera = 1; camera <= kCameras; ++camera) {
+        const CameraRecording& c = Camera(camera);
+        WrittenSample& sample = written_[camera - 1];
+        if (!c.recorder) {
+            sample = WrittenSample{};
+            continue;
+        }
+        const QString file = c.recorder->fileName();
+        const int64_t bytes = QFileInfo(file).size();
+        grown += file == sample.file ? std::max<int64_t>(0, bytes - sample.bytes) : bytes;
+        sample = WrittenSample{file, bytes};
+    }
+    const qint64 ms = writtenAt_.isValid() ? writtenAt_.msecsTo(now) : 0;
+    if (ms > 0) {
+        bytesPerSecond_ = double(grown) * 1000.0 / double(ms);
+    }
+    writtenAt_ = now;
+}
+
+void RecordingControl::KeepCircularRoom() {
+    const uint64_t margin = CircularMarginBytes();
+    // A disk that does not answer is no reason to delete anything.
+    if (HasFreeSpace(static_cast<uint32_t>(margin >> 20)) || !FreeBytes()) {
+        return;
+    }
+    MakeRoom(margin);
+    const std::optional<uint64_t> free = FreeBytes();
+    if (!free || *free >= margin) {
+        return;
+    }
+    for (int camera = 1; camera <= kCameras; ++camera) {
+        CameraRecording& c = Camera(camera);
+        if (c.recorder && c.circularMode && !c.circular.wrapped) {
+            WrapCircularSet(camera);
+            SwitchFile(camera, c.circular.baseName);
+        }
     }
 }
 

@@ -16,6 +16,9 @@
 namespace ovistra {
 
 class RecordingList;
+namespace platform {
+class DurableWriter;
+}
 
 enum class RecordReason { Hand, Schedule, Alarm, Link };
 
@@ -56,7 +59,11 @@ public:
     virtual void RecordingStarted(int camera, RecordReason reason, const QString& file) = 0;
     virtual void RecordingStopped(int camera, const QString& file, qint64 seconds) = 0;
     virtual void RecordingFailed(int camera, int textId) = 0;
+    // The sound camera's recording runs without sound: no input was found or none could be used.
+    virtual void RecordingWithoutSound(int camera) = 0;
     virtual void DiskLow(const QString& folder, uint64_t freeMb) = 0;
+    // A circular set's file gave way to new pictures: deleted, or written over from the start.
+    virtual void CircularReused(int camera, const QString& file) = 0;
 };
 
 class RecordingControl {
@@ -68,6 +75,8 @@ public:
     static constexpr uint32_t kWatchPeriodMs = 60000;
     static constexpr uint32_t kRotationPeriodMs = 600000;
     static constexpr int kTicksPerFile = 3;
+    // Circular recordings keep at least this much of the measured write rate free.
+    static constexpr int kCircularMarginSeconds = 120;
 
     // A camera's circular set.
     struct CircularSet {
@@ -86,6 +95,9 @@ public:
     RecordingControl& operator=(const RecordingControl&) = delete;
 
     void SetSetup(RecordingSetup setup) { setup_ = std::move(setup); }
+    // Finished files are synced by `writer`, in order with the list's rewrites; without one
+    // they are synced at once.
+    void SetDurableWriter(platform::DurableWriter* writer) { writer_ = writer; }
     const RecordingSetup& setup() const { return setup_; }
 
     // Cameras are numbered 1..4. Starts the camera when it is not being recorded (`reason`
@@ -94,7 +106,9 @@ public:
     // Stops every camera when all four are being recorded, else starts the others.
     void ToggleAllRecording(RecordReason reason = RecordReason::Hand);
     void RotateCircularFile(int camera);  // every 10 minutes, circular sets only
-    void WatchRecordDisk();               // every minute while circular mode is off
+    // Every minute while anything records: the stop of every camera when the disk runs low;
+    // in circular mode, room made from the oldest circular footage instead.
+    void WatchRecordDisk();
     // The camera's frame timer: its latest frame (null before the first) and whether it is new.
     void PushFrame(int camera, const uint8_t* frame, bool isNew);
     // Shutdown and a lost device: every recording ends in order, files closed and listed.
@@ -136,13 +150,31 @@ private:
     // The first name from the start second on that no earlier recording of the camera took.
     QString FreeFileName(int camera, const QDateTime& start) const;
     void AddEntry(int camera, RecordReason reason, const QDateTime& start);
-    void CompleteEntry(int camera);
+    void CompleteEntry(int camera, const QDateTime& end);
+    // A file a recorder is done with: one the writer never finished is repaired as after a
+    // crash. Then synced. False when it could not be made playable (yet).
+    bool KeepFile(const QString& file, bool finished);
     // Stop, point the writer at `file`, run again; a file that cannot be opened ends the
     // recording.
     void SwitchFile(int camera, const QString& file);
-    // The writer failed (a full disk, a write refused): the recording ends in order and its
-    // file keeps what was written; the other cameras go on.
-    void OnWriteFault(int camera);
+    // The recorder failed (a full disk, a write refused, an element's error, a stall): the
+    // recording ends in order and its file keeps what was written; the other cameras go on.
+    // A circular recording on a full disk goes on instead, where room can be made.
+    void OnFault(int camera, RecorderFault fault);
+    bool GoOnAfterFullDisk(int camera);
+    // The set's file after the one being written, and the set's state moved on to it.
+    QString AdvanceCircularSet(int camera);
+    // The set has reached the disk's end before it wrapped: it starts over its first file.
+    void WrapCircularSet(int camera);
+    // Deletes the oldest followers of circular sets (never a set's first file, never a file
+    // being written) until `wantedBytes` are free; true when anything was deleted.
+    bool MakeRoom(uint64_t wantedBytes);
+    void KeepCircularRoom();
+    uint64_t CircularMarginBytes() const;
+    void MeasureWriteRate();
+    // Says that the file gives way, when it holds anything.
+    void TellReused(int camera, const QString& file);
+    std::optional<uint64_t> FreeBytes() const;
     uint32_t FrameRate(int camera) const;
 
     RecordingHost& host_;
@@ -151,7 +183,16 @@ private:
     std::array<CameraRecording, kCameras> cameras_;
     std::array<int, kCameras> highestIndex_{};
     int running_ = 0;
-    bool writeFaultTold_ = false;  // one message for faults that come together
+    bool faultTold_ = false;  // one message for faults that come together
+    platform::DurableWriter* writer_ = nullptr;
+    // What the cameras' files held at the last disk watch, and the rate measured from them.
+    struct WrittenSample {
+        QString file;
+        int64_t bytes = 0;
+    };
+    std::array<WrittenSample, kCameras> written_;
+    QDateTime writtenAt_;
+    double bytesPerSecond_ = 0;
 };
 
 }  // namespace ovistra

@@ -92,8 +92,11 @@ int CQuorvaneApp::Run() {
     context.devices = devices_;
     context.simulatedDevice = simulatedDevice_;
     context.showWindow = showWindow_;
+    durableWriter_ = std::make_unique<platform::DurableWriter>();
     recordings_ = std::make_unique<RecordingList>(programFolder_);
+    recordings_->WriteThrough(durableWriter_.get());
     context.recordings = recordings_.get();
+    context.durableWriter = durableWriter_.get();
     context.recordAtStart = recordAtStart_;
     context.recordAllAtStart = recordAllAtStart_;
     context.detectAtStart = detectAtStart_;
@@ -111,6 +114,8 @@ int CQuorvaneApp::Run() {
         started = dialog.RunModal();
         dialog_ = nullptr;
     }
+    // Stopped means every finished file and the list are on the disk.
+    durableWriter_->Drain();
     EventLog::Instance().Print("statistics",
                                {{"frames", statistics_.FramesText()},
                                 {"switches", QString::number(statistics_.switches.load())}});

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "durable_writer.h"
 #include "recording_list.h"
 #include "registry_key.h"
 #include "single_instance_lock.h"
@@ -69,6 +70,8 @@ private:
     QString programFolder_;
     QString runtimeFolder_;  // checked at start: the instance lock and the link sockets
     std::unique_ptr<ResourceLibrary> resources_;
+    // Before the list, which hands it its rewrites: it goes after the list, having done them.
+    std::unique_ptr<platform::DurableWriter> durableWriter_;
     std::unique_ptr<RecordingList> recordings_;
     platform::SingleInstanceLock instanceLock_;
     StationStatistics statistics_;

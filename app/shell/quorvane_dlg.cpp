@@ -51,6 +51,7 @@ CQuorvaneDlg::CQuorvaneDlg(const StationContext& context, QWidget* parent)
       keyboardLock_(this, Handle(), ids::kUnlockRequest) {
     RecordingHost& recordingHost = *this;
     recording_ = std::make_unique<RecordingControl>(recordingHost, context_.recordings);
+    recording_->SetDurableWriter(context_.durableWriter);
     DetectionHost& detectionHost = *this;
     detection_ =
         std::make_unique<DetectionRun>(detectionHost, [library = context_.detectorLibrary] {

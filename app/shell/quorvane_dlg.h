@@ -50,6 +50,9 @@ class CScheduleRecord;
 class CSoundPlayer;
 class RecordingList;
 class ResourceLibrary;
+namespace platform {
+class DurableWriter;
+}
 namespace media {
 class VideoView;
 }
@@ -65,6 +68,7 @@ struct StationContext {
     bool simulatedDevice = true;                 // the list holds the simulated device
     bool showWindow = true;               // false: the station runs without ever showing its window
     RecordingList* recordings = nullptr;  // the application object's recording list
+    platform::DurableWriter* durableWriter = nullptr;  // syncs finished files and the list
     std::vector<int> recordAtStart;       // cameras recorded once capture runs
     bool recordAllAtStart = false;        // the all-cameras record button once capture runs
     std::shared_ptr<const AudioInputList> audioInputs;  // null: the machine's sound inputs
@@ -190,6 +194,8 @@ protected:
 
     // --- recording (quorvane_dlg_recording.cpp)
     RecordingSetup CurrentRecordingSetup() const;
+    // The capture device's own sound input before the machine's, with the station's preference.
+    std::shared_ptr<const AudioInputList> SoundInputs() const;
     void OnRecordButton(int camera);  // 1..4
     void OnRecordAllButton();
     // The recording timers (881, 884..887, 911..914); false for any other timer.
@@ -210,7 +216,9 @@ protected:
     void RecordingStarted(int camera, RecordReason reason, const QString& file) override;
     void RecordingStopped(int camera, const QString& file, qint64 seconds) override;
     void RecordingFailed(int camera, int textId) override;
+    void RecordingWithoutSound(int camera) override;
     void DiskLow(const QString& folder, uint64_t freeMb) override;
+    void CircularReused(int camera, const QString& file) override;
 
     std::unique_ptr<RecordingControl> recording_;
 

@@ -86,6 +86,10 @@ void CQuorvaneDlg::OnCameraSetMessage(uint32_t msg) {
         default:
             break;
     }
+    if (msg == ids::kCameraSetToggle) {
+        // OK. Written now as well as at exit, so a crash after the confirm keeps it.
+        store_.SaveCameraSettings(settings_);
+    }
     if (msg == ids::kCameraSetToggle || msg == ids::kCameraSetToggleAndHand) {
         cameraSetDlg_->hide();
         // Cancel: the dialog holds the values in force again (they came back with 1579).

@@ -78,6 +78,8 @@ void CQuorvaneDlg::OnMotionSetAnswer(bool confirmed) {
     settings_.motionDetectCamera = values.cameraMask;
     settings_.senseMode = values.senseMode;
     settings_.detectingAction = values.actions;
+    // Written now as well as at exit, so a crash after the confirm keeps it.
+    store_.SaveMotionSettings(settings_);
     if (detection_->running()) {
         detection_->ApplySettings(CurrentDetectionSettings());
     }

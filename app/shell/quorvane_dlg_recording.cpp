@@ -46,6 +46,16 @@ void CQuorvaneDlg::LoadRecordingList() {
         return;
     }
     const RecordingList::LoadResult loaded = context_.recordings->Load();
+    if (loaded.unreadable) {
+        const bool moved = !loaded.movedAside.isEmpty();
+        EventLog::Instance().Print("recording-list-unreadable",
+                                   moved ? EventFields{{"file", loaded.movedAside}}
+                                         : EventFields{{"file", context_.recordings->filePath()},
+                                                       {"saving", QStringLiteral("refused")}});
+        platform::MessageBoxes::Instance().Show(
+            moved ? ids::kTextListMovedAside : ids::kTextListLeftInPlace, ids::kCaptionWarning,
+            platform::MessageIcon::Warning, platform::MessageButtons::Ok, this);
+    }
     if (loaded.damaged) {
         EventLog::Instance().Print(
             "list-damaged", {{"kept", loaded.keptAside},
@@ -83,8 +93,27 @@ RecordingSetup CQuorvaneDlg::CurrentRecordingSetup() const {
     if (captureGraph_) {
         setup.compressors = captureGraph_->compressors();
     }
-    setup.audioInputs = context_.audioInputs;
+    setup.audioInputs = SoundInputs();
     return setup;
+}
+
+std::shared_ptr<const AudioInputList> CQuorvaneDlg::SoundInputs() const {
+    std::shared_ptr<const AudioInputList> machine = context_.audioInputs;
+    if (!machine) {
+        machine = std::make_shared<SystemAudioInputList>();
+    }
+    std::vector<AudioInput> own;
+    AudioPreference preference;
+    preference.chosenName = settings_.audioInput.toStdString();
+    if (media::CaptureDevice* device = captureGraph_ ? captureGraph_->device() : nullptr) {
+        preference.deviceName = device->FriendlyName();
+        if (std::string name = device->AudioInputName(); !name.empty()) {
+            // The run's device list holds the device for longer than any recorder lives.
+            own.push_back({std::move(name), [device] { return device->MakeAudioSourceElement(); }});
+        }
+    }
+    return std::make_shared<StationAudioInputs>(std::move(own), std::move(machine),
+                                                std::move(preference));
 }
 
 void CQuorvaneDlg::OnRecordButton(int camera) {
@@ -151,6 +180,11 @@ void CQuorvaneDlg::OnRecordSetButton() {
         recordSetDlg_->hide();
         return;
     }
+    QStringList inputNames;
+    for (const AudioInput& input : SoundInputs()->Inputs()) {
+        inputNames << QString::fromStdString(input.name);
+    }
+    recordSetDlg_->SetAudioInputNames(inputNames);
     recordSetDlg_->show();
 }
 
@@ -161,6 +195,8 @@ void CQuorvaneDlg::OnRecordSetAnswer(bool confirmed) {
     recordSetDlg_->hide();
     if (confirmed) {
         recordSetDlg_->CopyRecordValuesTo(settings_);
+        // Written now as well as at exit, so a crash after the confirm keeps it.
+        store_.SaveRecordSettings(settings_);
         CreateCameraFolders();
         recording_->SetSetup(CurrentRecordingSetup());
     }
@@ -261,9 +297,20 @@ void CQuorvaneDlg::RecordingFailed(int camera, int textId) {
                                 {"text", QString::number(textId)}});
 }
 
+void CQuorvaneDlg::RecordingWithoutSound(int camera) {
+    EventLog::Instance().Print("recording-without-sound", {{"camera", QString::number(camera)}});
+    ShowStatusLine(Text(ids::kFirstScheduleCameraText + camera - 1) + cameraNames_[camera - 1] +
+                   QLatin1Char(' ') + Text(ids::kTextRecordingWithoutSound));
+}
+
 void CQuorvaneDlg::DiskLow(const QString& folder, uint64_t freeMb) {
     EventLog::Instance().Print("disk-low",
                                {{"path", folder}, {"free-mb", QString::number(freeMb)}});
+}
+
+void CQuorvaneDlg::CircularReused(int camera, const QString& file) {
+    EventLog::Instance().Print("circular-reused",
+                               {{"camera", QString::number(camera)}, {"file", file}});
 }
 
 }  // namespace ovistra

@@ -80,6 +80,8 @@ void CQuorvaneDlg::OnScheduleAnswer(bool confirmed) {
         settings_.scheduleCamera = values.mask;
         settings_.cameraSchedule = values.start;
         settings_.cameraEndSchedule = values.end;
+        // Written now as well as at exit, so a crash after the confirm keeps it.
+        store_.SaveSchedules(settings_);
     }
 }
 

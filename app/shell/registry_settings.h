@@ -42,6 +42,7 @@ struct RegistrySettings {
     uint32_t timeStamp = 0;                                // bit N-1: stamp camera N
     uint32_t cameraAudio = 0;                              // camera with sound, 0 none
     bool recordMode = false;                               // circular recording
+    QString audioInput;  // the sound input taken when neither the device's nor a line input is
 
     // --- camera settings; the switching thread reads the three timings while it runs
     std::array<QString, kCameras> cameraOsd;  // user-given camera names

@@ -72,7 +72,7 @@ SettingsStore::SettingsStore(platform::RegistryStore& registry) : registry_(regi
 std::optional<platform::RegistryValue::Type> SettingsStore::TypeOf(const QString& name) {
     using Type = platform::RegistryValue::Type;
     static const QStringList strings = [] {
-        QStringList names{"AppPath", "RecordPath"};
+        QStringList names{"AppPath", "RecordPath", "AudioInput"};
         for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
             names << Numbered("Camera%1OSD", n) << Numbered("Camera%1Schedule", n)
                   << Numbered("Camera%1EndSchedule", n);
@@ -138,6 +138,7 @@ bool SettingsStore::LoadRecordSettings(RegistrySettings& s) const {
     if (key.ReadDword("RecordMode", &mode)) {
         s.recordMode = mode != 0;
     }
+    key.ReadString("AudioInput", &s.audioInput);
     return true;
 }
 
@@ -222,6 +223,7 @@ bool SettingsStore::SaveRecordSettings(const RegistrySettings& s) const {
     key.WriteDword("CameraAudio", s.cameraAudio);
     key.WriteDword("RecordMode", s.recordMode ? 1 : 0);
     key.WriteString("RecordPath", s.recordPath);
+    key.WriteString("AudioInput", s.audioInput);
     return key.Close();
 }
 

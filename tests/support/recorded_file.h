@@ -6,6 +6,7 @@
 #include <gst/pbutils/pbutils.h>
 
 #include <QString>
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,56 @@ inline FileFacts Inspect(const QString& path) {
         facts.bottomLuma = grey[460 * 640 + 320];
     }
     return facts;
+}
+
+// How long the pictures and the sound of an AVI file with both last as a player reads them: the
+// pictures counted at `fps`, the sound's samples decoded at a known rate. Zeros when unreadable.
+struct StreamLengths {
+    double pictureSeconds = 0;
+    double soundSeconds = 0;
+};
+
+inline StreamLengths MeasureStreams(const QString& path, double fps) {
+    gst_init(nullptr, nullptr);
+    const std::string line = "filesrc location=\"" + path.toStdString() +
+                             "\" ! avidemux name=d d.video_0 ! queue ! fakesink name=v "
+                             "d.audio_0 ! queue ! decodebin ! audioconvert ! audioresample ! "
+                             "audio/x-raw,format=S16LE,channels=1,rate=8000 ! fakesink name=a";
+    GstElement* pipeline = gst_parse_launch(line.c_str(), nullptr);
+    std::atomic<uint64_t> pictures{0};
+    std::atomic<uint64_t> soundBytes{0};
+    const auto watch = [pipeline](const char* name, GstPadProbeCallback probe, void* counter) {
+        GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), name);
+        g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
+        GstPad* pad = gst_element_get_static_pad(sink, "sink");
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, probe, counter, nullptr);
+        gst_object_unref(pad);
+        gst_object_unref(sink);
+    };
+    watch("v", [](GstPad*, GstPadProbeInfo*, gpointer count) {
+        *static_cast<std::atomic<uint64_t>*>(count) += 1;
+        return GST_PAD_PROBE_OK;
+    }, &pictures);
+    watch("a", [](GstPad*, GstPadProbeInfo* info, gpointer count) {
+        *static_cast<std::atomic<uint64_t>*>(count) +=
+            gst_buffer_get_size(GST_PAD_PROBE_INFO_BUFFER(info));
+        return GST_PAD_PROBE_OK;
+    }, &soundBytes);
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    GstBus* bus = gst_element_get_bus(pipeline);
+    GstMessage* end = gst_bus_timed_pop_filtered(
+        bus, 30 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    const bool read = end != nullptr && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS;
+    if (end) {
+        gst_message_unref(end);
+    }
+    gst_object_unref(bus);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    if (!read || fps <= 0) {
+        return {};
+    }
+    return {pictures / fps, soundBytes / 2.0 / 8000};
 }
 
 }  // namespace ovistra::testing

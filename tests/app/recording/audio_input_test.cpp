@@ -66,18 +66,34 @@ bool Record(const QString& path, const StaticAudioInputList& inputs, bool* withS
     return ended;
 }
 
-TEST(AudioInput, TheFirstLineInputIsChosen) {
-    const std::pair<std::vector<std::string>, std::optional<size_t>> cases[] = {
-        {{"Mic", "Line in (USB Audio)"}, 1},
-        {{"LINE IN 2"}, 0},
-        {{"line input"}, 0},
-        {{"HDMI Output", "線性輸入 (Realtek High Definition Audio)"}, 1},
-        {{"Line in 1", "線性輸入", "Line in 2"}, 0},
-        {{"Line", "Lin in", " Line in", "Mic Line in", "線性", "線性輸出", ""}, std::nullopt},
-        {{}, std::nullopt},
+TEST(AudioInput, TheDevicesOwnInputThenALineInputThenTheUsersChoiceIsTaken) {
+    const ovistra::AudioPreference none;
+    const ovistra::AudioPreference chosen{"", "Built-in Audio Analog Stereo"};
+    const ovistra::AudioPreference both{"USB 2.0 A/V Converter", "Built-in Audio Analog Stereo"};
+    const struct {
+        std::vector<std::string> names;
+        ovistra::AudioPreference preference;
+        std::optional<size_t> taken;
+    } cases[] = {
+        {{"Mic", "Line in (USB Audio)"}, none, 1},
+        {{"LINE IN 2"}, none, 0},
+        {{"HDMI Output", "線性輸入 (Realtek High Definition Audio)"}, none, 1},
+        {{"Line in 1", "線性輸入", "Line in 2"}, none, 0},
+        {{"Line", "Lin in", " Line in", "Mic Line in", "線性", "線性輸出", ""}, none, std::nullopt},
+        {{}, both, std::nullopt},
+        // The device's own input wins over a line input, wherever it stands, in any case.
+        {{"Line in", "Mic", "usb 2.0 a/v converter Analog Mono"}, both, 2},
+        {{"USB 2.0 A/V", "Line in"}, both, 1},
+        // The user's choice counts only where neither is there, and only by its whole name.
+        {{"Built-in Audio Analog Stereo", "Line in"}, chosen, 1},
+        {{"Mic", "Built-in Audio Analog Stereo"}, both, 1},
+        {{"Built-in Audio Analog Stereo 2", "built-in audio analog stereo"}, chosen, std::nullopt},
+        {{"Mic", "Built-in Audio Analog Stereo"}, none, std::nullopt},
     };
-    for (const auto& [names, chosen] : cases) {
-        EXPECT_EQ(ovistra::ChooseAudioInput(names), chosen) << ::testing::PrintToString(names);
+    for (const auto& c : cases) {
+        EXPECT_EQ(ovistra::ChooseAudioInput(c.names, c.preference), c.taken)
+            << ::testing::PrintToString(c.names) << " device=" << c.preference.deviceName
+            << " chosen=" << c.preference.chosenName;
     }
 }
 

@@ -6,6 +6,7 @@
 #include <sys/statvfs.h>
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
@@ -178,6 +179,51 @@ TEST_F(RecordSetDlgTest, SoundAndModeRadiosRoundTrip) {
         Click(CRecordSetDlg::kConfirmButton);
         EXPECT_EQ(dialog->settings().cameraAudio, c.confirmed);
         EXPECT_EQ(dialog->settings().recordMode, c.circular);
+    }
+}
+
+TEST_F(RecordSetDlgTest, TheSoundInputListOffersTheInputsThereAndKeepsAStoredOneThatIsNot) {
+    const QString automatic = resources->Text(CRecordSetDlg::kTextAutomaticInput);
+    const QString absent = resources->Text(CRecordSetDlg::kTextAbsentInput);
+    const QStringList there{"USB 2.0 A/V Converter Audio", "Built-in Audio Analog Stereo"};
+    const struct {
+        QString stored;
+        int pick;  // the entry the user takes; -1 none
+        QStringList shown;
+        QString shownCurrent;
+        QString confirmed;
+    } cases[] = {
+        {"", -1, {automatic, there[0], there[1]}, automatic, ""},
+        {"", 2, {automatic, there[0], there[1]}, automatic, there[1]},
+        {there[0], 0, {automatic, there[0], there[1]}, there[0], ""},
+        // Unplugged for now: still the choice, marked, until another is taken.
+        {"Headset Mono", -1, {automatic, there[0], there[1], "Headset Mono " + absent},
+         "Headset Mono " + absent, "Headset Mono"},
+        {"Headset Mono", 1, {automatic, there[0], there[1], "Headset Mono " + absent},
+         "Headset Mono " + absent, there[0]},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored.toStdString() + " pick " + std::to_string(c.pick));
+        values.audioInput = c.stored;
+        dialog = std::make_unique<CRecordSetDlg>(values, *resources, main.Handle());
+        dialog->SetAudioInputNames(there);
+        dialog->show();
+        auto* list = qobject_cast<QComboBox*>(dialog->Control(CRecordSetDlg::kAudioInputList));
+        ASSERT_TRUE(list);
+        QStringList shown;
+        for (int i = 0; i < list->count(); ++i) {
+            shown << list->itemText(i);
+        }
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(list->currentText(), c.shownCurrent);
+        if (c.pick >= 0) {
+            list->setCurrentIndex(c.pick);
+        }
+        Click(CRecordSetDlg::kConfirmButton);
+        EXPECT_EQ(dialog->settings().audioInput, c.confirmed);
+        RegistrySettings target;
+        dialog->CopyRecordValuesTo(target);
+        EXPECT_EQ(target.audioInput, c.confirmed);
     }
 }
 

@@ -2,7 +2,9 @@
 // set: counts and flags, names, list entries, circular sets and the disk rules.
 #include "recording_control.h"
 
+#include <gst/base/gstbasetransform.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 #include <QDir>
 #include <QFile>
@@ -13,8 +15,11 @@
 #include <thread>
 #include <vector>
 
+#include "disk_space.h"
+#include "file_size_limit.h"
 #include "recorded_file.h"
 #include "recording_list.h"
+#include "recording_recovery.h"
 #include "window_ids.h"
 
 namespace {
@@ -30,6 +35,7 @@ class FakeHost : public RecordingHost {
 public:
     QDateTime now = QDateTime(QDate(2007, 3, 25), QTime(14, 30, 5));
     std::optional<uint64_t> freeBytes = 1000 * kMb;
+    bool realDisk = false;  // the record folder's own file system answers instead
     std::map<uintptr_t, uint32_t> timers;
     std::vector<std::pair<int, int>> messages;
     std::vector<QString> events;
@@ -37,7 +43,11 @@ public:
     bool indicator = false;
 
     QDateTime LocalNow() const override { return now; }
-    std::optional<DiskSpace> FreeSpace(const QString&) const override {
+    std::optional<DiskSpace> FreeSpace(const QString& folder) const override {
+        if (realDisk) {
+            const std::optional<uint64_t> bytes = ovistra::platform::FreeBytes(folder);
+            return bytes ? std::optional<DiskSpace>(DiskSpace{*bytes, folder}) : std::nullopt;
+        }
         if (!freeBytes) {
             return std::nullopt;
         }
@@ -62,8 +72,14 @@ public:
     void RecordingFailed(int camera, int textId) override {
         events.push_back(QStringLiteral("failed %1 %2").arg(camera).arg(textId));
     }
+    void RecordingWithoutSound(int camera) override {
+        events.push_back(QStringLiteral("without-sound %1").arg(camera));
+    }
     void DiskLow(const QString&, uint64_t freeMb) override {
         events.push_back(QStringLiteral("disk-low %1").arg(freeMb));
+    }
+    void CircularReused(int camera, const QString& file) override {
+        events.push_back(QStringLiteral("reused %1 %2").arg(camera).arg(file));
     }
 };
 
@@ -215,7 +231,7 @@ TEST_F(RecordingControlTest, ASecondRecordingInTheSameSecondTakesTheNextFreeName
 TEST_F(RecordingControlTest, ACircularSetGrowsWrapsWhenTheDiskRunsLowAndReusesItsFiles) {
     SetCircular(true);
     ASSERT_TRUE(control->ToggleRecording(2));
-    EXPECT_EQ(host.timers.count(ids::kDiskWatchTimer), 0u);
+    EXPECT_EQ(host.timers.at(ids::kDiskWatchTimer), 60000u);
     EXPECT_EQ(host.timers.at(ids::kFirstCircularTimer + 1), 600000u);
     // Files 1 to 4 every three ticks, then 20 minutes into file 4 the disk is low.
     for (int tick = 0; tick < 13; ++tick) {
@@ -302,6 +318,204 @@ TEST_F(RecordingControlTest, OnlyTheAudioCamerasFilesCarrySound) {
         EXPECT_EQ(facts.width, 640);
         EXPECT_EQ(facts.audioStreams, entry.camera == "2" ? 1 : 0);
     }
+}
+
+// A file system of `mb` megabytes at `path`, for as long as it lives; the machines that run the
+// tests run them as root.
+class SmallDisk {
+public:
+    SmallDisk(const QString& path, int mb) : path_(QFile::encodeName(path)) {
+        const std::string options = "size=" + std::to_string(mb) + "m,mode=0700";
+        mounted_ = mount("tmpfs", path_.constData(), "tmpfs", 0, options.c_str()) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) {
+            umount2(path_.constData(), MNT_DETACH);
+        }
+    }
+    bool mounted() const { return mounted_; }
+
+private:
+    QByteArray path_;
+    bool mounted_ = false;
+};
+
+std::vector<uint8_t> GreyFrame(int step) {
+    return std::vector<uint8_t>(640 * 480 * 2, static_cast<uint8_t>(16 + step % 200));
+}
+
+TEST_F(RecordingControlTest, CircularRecordingsOnAFullDiskMakeRoomAndGoOnPlayable) {
+    const QString disk = folder.filePath("disk");
+    ASSERT_TRUE(QDir().mkpath(disk));
+    const SmallDisk small(disk, 64);
+    if (!small.mounted()) {
+        GTEST_SKIP() << "mounting a small file system was refused here";
+    }
+    host.realDisk = true;
+    ovistra::RecordingSetup setup = control->setup();
+    setup.recordFolder = disk + "/rec/";
+    setup.circular = true;
+    setup.frameRate = {25, 25, 25, 25};
+    setup.timeStampMask = 0;
+    // Raw pictures: 900 KB each, so four cameras fill the disk within twenty frames.
+    setup.compressors = {"identity", "identity", "identity", "identity"};
+    control->SetSetup(setup);
+
+    // An earlier circular set: its follower is the disk's oldest footage.
+    ASSERT_TRUE(control->ToggleRecording(3));
+    for (int tick = 0; tick < 6; ++tick) {
+        if (tick == 3) {
+            for (int rotation = 0; rotation < RecordingControl::kTicksPerFile; ++rotation) {
+                control->RotateCircularFile(3);
+            }
+        }
+        control->PushFrame(3, GreyFrame(tick).data(), true);
+    }
+    control->ToggleRecording(3);
+    const QString earlier = list->entries().back().path;
+    const QString earlierFollower = RecordingControl::CircularFileName(earlier, 1);
+    ASSERT_EQ(list->entries().back().lastIndex, 1);
+    ASSERT_TRUE(QFile::exists(earlierFollower));
+
+    host.events.clear();
+    for (int camera = 1; camera <= 4; ++camera) {
+        ASSERT_TRUE(control->ToggleRecording(camera)) << camera;
+    }
+    for (int tick = 0; tick < 60; ++tick) {
+        for (int camera = 1; camera <= 4; ++camera) {
+            control->PushFrame(camera, GreyFrame(tick + camera).data(), true);
+        }
+        if (tick % 20 == 19) {
+            host.now = host.now.addSecs(60);
+            control->WatchRecordDisk();
+        }
+    }
+    for (const QString& event : host.events) {
+        EXPECT_FALSE(event.startsWith("failed") || event.startsWith("stopped")) << event.toStdString();
+    }
+    EXPECT_EQ(control->running(), 4);
+    EXPECT_NE(std::find(host.events.begin(), host.events.end(), "reused 3 " + earlierFollower),
+              host.events.end());
+    EXPECT_FALSE(QFile::exists(earlierFollower));
+    control->StopAll();
+
+    ASSERT_EQ(list->entries().size(), 5u);
+    EXPECT_EQ(list->entries()[0].lastIndex, 0);  // its set now ends at its first file
+    for (const ovistra::RecordInfo& entry : list->entries()) {
+        SCOPED_TRACE(entry.path.toStdString());
+        EXPECT_FALSE(entry.StillRecording());
+        for (int index = 0; index <= entry.lastIndex; ++index) {
+            const QString file =
+                index == 0 ? entry.path : RecordingControl::CircularFileName(entry.path, index);
+            if (!QFile::exists(file)) {
+                continue;  // a follower that gave way
+            }
+            const ovistra::testing::FileFacts facts = ovistra::testing::Inspect(file);
+            EXPECT_EQ(facts.width, 640) << file.toStdString();
+            EXPECT_GT(facts.seconds, 0) << file.toStdString();
+        }
+        EXPECT_TRUE(QFile::exists(RecordingControl::CircularFileName(entry.path, entry.lastIndex)) ||
+                    entry.lastIndex == 0);
+    }
+}
+
+TEST_F(RecordingControlTest, AWriteFaultWhoseRepairFailsLeavesTheEntryOpenForTheNextStart) {
+    constexpr rlim_t kLimit = 300 * 1024;
+    std::optional<ovistra::testing::FileSizeLimit> full;
+    full.emplace(kLimit);
+    ASSERT_TRUE(control->ToggleRecording(1));
+    ASSERT_TRUE(control->ToggleRecording(2));
+    const QString file = control->fileName(1);
+    for (int tick = 0; tick < 200 && QFileInfo(file).size() < qint64(kLimit); ++tick) {
+        control->PushFrame(1, GreyFrame(tick).data(), true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    // The disk now refuses even the index the repair would write.
+    full.reset();
+    full.emplace(4096);
+    for (int tick = 0; tick < 100 && control->IsRecording(1); ++tick) {
+        control->PushFrame(1, GreyFrame(tick).data(), true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    // Its own text, not a full disk's; camera 2 goes on.
+    EXPECT_FALSE(control->IsRecording(1));
+    EXPECT_TRUE(control->IsRecording(2));
+    EXPECT_EQ(host.messages, (std::vector<std::pair<int, int>>{{ids::kTextRecordingWriteFailed,
+                                                                ids::kCaptionGeneral}}));
+    ASSERT_EQ(list->entries().size(), 2u);
+    EXPECT_TRUE(list->entries()[0].StillRecording());
+    full.reset();
+    control->StopAll();
+
+    ovistra::RecordingList next(folder.path() + "/");
+    next.Load();
+    ASSERT_TRUE(next.entries()[0].StillRecording());
+    const std::vector<ovistra::RecoveredRecording> recovered = ovistra::RecoverOpenRecordings(next);
+    ASSERT_EQ(recovered.size(), 1u);
+    EXPECT_EQ(recovered[0].fate, ovistra::RecoveredRecording::Fate::Repaired);
+    EXPECT_FALSE(next.entries()[0].StillRecording());
+    EXPECT_EQ(ovistra::testing::Inspect(next.entries()[0].path).width, 640);
+}
+
+// An encoder that takes a few pictures, then fails as a broken codec does.
+struct FailingEncoder {
+    GstBaseTransform parent;
+    int pictures;
+};
+struct FailingEncoderClass {
+    GstBaseTransformClass parent;
+};
+G_DEFINE_TYPE(FailingEncoder, failing_encoder, GST_TYPE_BASE_TRANSFORM)
+
+GstFlowReturn FailingEncoderTransform(GstBaseTransform* element, GstBuffer*) {
+    auto* self = reinterpret_cast<FailingEncoder*>(element);
+    if (++self->pictures <= 3) {
+        return GST_FLOW_OK;
+    }
+    GST_ELEMENT_ERROR(element, STREAM, ENCODE, ("broken"), (nullptr));
+    return GST_FLOW_ERROR;
+}
+
+void failing_encoder_class_init(FailingEncoderClass* klass) {
+    auto* element = GST_ELEMENT_CLASS(klass);
+    GstCaps* any = gst_caps_new_any();
+    gst_element_class_add_pad_template(element,
+                                       gst_pad_template_new("sink", GST_PAD_SINK, GST_PAD_ALWAYS, any));
+    gst_element_class_add_pad_template(element,
+                                       gst_pad_template_new("src", GST_PAD_SRC, GST_PAD_ALWAYS, any));
+    gst_caps_unref(any);
+    gst_element_class_set_static_metadata(element, "Failing encoder", "Codec/Encoder/Video",
+                                          "fails after three pictures", "tests");
+    GST_BASE_TRANSFORM_CLASS(klass)->transform_ip = FailingEncoderTransform;
+}
+
+void failing_encoder_init(FailingEncoder* self) {
+    self->pictures = 0;
+    gst_base_transform_set_in_place(GST_BASE_TRANSFORM(self), TRUE);
+}
+
+TEST_F(RecordingControlTest, AnEncoderThatFailsEndsOnlyItsCamerasRecordingWithItsOwnText) {
+    gst_element_register(nullptr, "failingenc", GST_RANK_NONE, failing_encoder_get_type());
+    ovistra::RecordingSetup setup = control->setup();
+    setup.compressors[1] = "failingenc";
+    control->SetSetup(setup);
+    ASSERT_TRUE(control->ToggleRecording(1));
+    ASSERT_TRUE(control->ToggleRecording(2));
+    for (int tick = 0; tick < 100 && control->IsRecording(2); ++tick) {
+        control->PushFrame(1, GreyFrame(tick).data(), true);
+        control->PushFrame(2, GreyFrame(tick).data(), true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_FALSE(control->IsRecording(2));
+    EXPECT_TRUE(control->IsRecording(1));
+    EXPECT_NE(std::find(host.events.begin(), host.events.end(),
+                        QStringLiteral("failed 2 %1").arg(ids::kTextRecorderFailed)),
+              host.events.end());
+    // Its first pictures were written and are kept.
+    EXPECT_FALSE(list->entries()[1].StillRecording());
+    EXPECT_EQ(ovistra::testing::Inspect(list->entries()[1].path).width, 640);
+    control->StopAll();
+    EXPECT_FALSE(list->entries()[0].StillRecording());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "recording_list.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -173,6 +174,33 @@ TEST_F(RecordingListFile, AFailedRewriteLeavesTheOldListWhole) {
     QFile after(list.filePath());
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_EQ(after.readAll(), old);
+}
+
+TEST(RecordingListUnreadable, ThatCannotBeMovedIsNeverSavedOver) {
+    // A program folder so deep that the list's own name fits the longest path and the name it
+    // would be moved to does not.
+    QTemporaryDir dir;
+    QString folder = dir.path() + "/";
+    const qsizetype want = 4090 - qsizetype(sizeof "fileinfo.dat") + 1;
+    while (folder.size() < want) {
+        const qsizetype left = want - folder.size();
+        folder += QString(left > 250 ? 200 : left - 1, 'd') + "/";
+    }
+    ASSERT_TRUE(QDir().mkpath(folder));
+    RecordingList list(folder);
+    ASSERT_EQ(list.filePath().size(), 4090);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(list.filePath()).constData(), 0600), 0);
+
+    const RecordingList::LoadResult loaded = list.Load();
+    EXPECT_TRUE(loaded.unreadable);
+    EXPECT_TRUE(loaded.movedAside.isEmpty());
+    EXPECT_TRUE(list.saveRefused());
+    list.entries() = {Entry("/r/1.avi", 1)};
+    EXPECT_FALSE(list.Save());
+    struct stat left {};
+    ASSERT_EQ(::lstat(QFile::encodeName(list.filePath()).constData(), &left), 0);
+    EXPECT_TRUE(S_ISFIFO(left.st_mode));
+    EXPECT_EQ(list.entries().size(), 1u);
 }
 
 }  // namespace

@@ -57,6 +57,7 @@ void ExpectDefaults(const RegistrySettings& s) {
     EXPECT_EQ(s.timeStamp, 0u);
     EXPECT_EQ(s.cameraAudio, 0u);
     EXPECT_FALSE(s.recordMode);
+    EXPECT_EQ(s.audioInput, "");
     EXPECT_EQ(s.scheduleCamera, 0u);
     EXPECT_EQ(s.cameraSchedule[0], "");
     EXPECT_EQ(s.cameraOsd[3], "");
@@ -85,7 +86,8 @@ TEST_F(Settings, StoredValuesAreLoadedWithTheirReplacementRules) {
         "\"Intervaltime\"=dword:00000000\n\"Brightness\"=dword:000000ff\n"
         "\"FrameSpeed\"=dword:00000471\n\"SelectDis\"=dword:00000006\n"
         "\"MotionDetectCamera\"=dword:00000003\n\"SenseMode\"=dword:00000032\n"
-        "\"DetectingAction\"=dword:00000007\n\"AppPath\"=\"/srv/station/\"\n");
+        "\"DetectingAction\"=dword:00000007\n\"AppPath\"=\"/srv/station/\"\n"
+        "\"AudioInput\"=\"Built-in Audio Analog Stereo\"\n");
     const RegistrySettings s = Loaded();
     EXPECT_EQ(s.frameRate,
               (std::array<uint32_t, 4>{2, 7, 25, 2}));  // 0 -> 25; a string is no number
@@ -110,6 +112,7 @@ TEST_F(Settings, StoredValuesAreLoadedWithTheirReplacementRules) {
     EXPECT_EQ(s.senseMode, 50u);
     EXPECT_EQ(s.detectingAction, 7u);
     EXPECT_EQ(s.appPath, "/srv/station/");
+    EXPECT_EQ(s.audioInput, "Built-in Audio Analog Stereo");
 }
 
 TEST_F(Settings, WildNumbersKeepTheirDefaults) {
@@ -121,7 +124,7 @@ TEST_F(Settings, WildNumbersKeepTheirDefaults) {
         "\"ScheduleCamera\"=dword:80000001\n"
         "\"DetectingAction\"=dword:00000100\n\"SenseMode\"=dword:00000100\n"
         "\"Brightness\"=dword:00000100\n\"FrameSpeed\"=dword:00000476\n"
-        "\"SelectDis\"=dword:00000007\n");
+        "\"SelectDis\"=dword:00000007\n\"AudioInput\"=dword:00000001\n");
     ExpectDefaults(Loaded());
     // The edges of the ranges are taken.
     WriteKey(
@@ -189,6 +192,7 @@ TEST_F(Settings, EachGroupIsWrittenInItsOrderAndExitWritesTheGroupsInTurn) {
     s.cameraOsd = {"One", "Two", "Three", "Four"};
     s.recordPath = "/rec";
     s.recordMode = true;
+    s.audioInput = "USB Audio";
     s.eachTimeMs.Set(MillisecondsFromSeconds(1.2345));
     settings.SaveOpenedGroups(s, OpenedDialogs{true, true, true, true});
     const QByteArray expected = kKeyHeader +
@@ -202,6 +206,7 @@ TEST_F(Settings, EachGroupIsWrittenInItsOrderAndExitWritesTheGroupsInTurn) {
                                 "\"FrameRate3\"=dword:00000002\n\"FrameRate4\"=dword:00000002\n"
                                 "\"TimeStamp\"=dword:00000000\n\"CameraAudio\"=dword:00000000\n"
                                 "\"RecordMode\"=dword:00000001\n\"RecordPath\"=\"/rec\"\n"
+                                "\"AudioInput\"=\"USB Audio\"\n"
                                 "\"MotionDetectCamera\"=dword:00000000\n"
                                 "\"DetectingAction\"=dword:00000001\n"
                                 "\"SenseMode\"=dword:000000c8\n"
@@ -217,6 +222,7 @@ TEST_F(Settings, EachGroupIsWrittenInItsOrderAndExitWritesTheGroupsInTurn) {
     EXPECT_EQ(back.cameraEndSchedule, s.cameraEndSchedule);
     EXPECT_EQ(back.eachTimeMs.Get(), 1234u);
     EXPECT_TRUE(back.recordMode);
+    EXPECT_EQ(back.audioInput, "USB Audio");
 }
 
 TEST_F(Settings, OnlyTheOpenedGroupIsWritten) {
@@ -245,6 +251,7 @@ TEST(SettingsNames, EveryKeptValueHasItsStoredType) {
     EXPECT_EQ(SettingsStore::TypeOf("framerate4"), Type::Number);
     EXPECT_EQ(SettingsStore::TypeOf("Camera3EndSchedule"), Type::String);
     EXPECT_EQ(SettingsStore::TypeOf("RecordPath"), Type::String);
+    EXPECT_EQ(SettingsStore::TypeOf("AudioInput"), Type::String);
     EXPECT_EQ(SettingsStore::TypeOf("FrameRate5"), std::nullopt);
     EXPECT_EQ(SettingsStore::TypeOf("EnableLUA"), std::nullopt);  // not the program key's
 }

@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 
 #include "c_playback.h"
+#include "file_bytes.h"
 #include "message_box.h"
 #include "playback_graph.h"
 #include "recorded_file.h"
@@ -122,14 +123,17 @@ TEST_F(StationProcess, HeadlessRunForADurationEndsInOrder) {
     ExpectFramesForAllFour(out);
 }
 
-TEST_F(StationProcess, RecordingAllFourLeavesFourPlayableListedFiles) {
+// The sound camera's sound comes from the simulated device's own input, on any machine.
+TEST_F(StationProcess, RecordingAllFourLeavesFourPlayableListedFilesOnlyTheSoundCamerasWithSound) {
     QStringList arguments{"--headless",
                           "--record",
                           "all",
                           "--duration",
                           "20",
                           "--set",
-                          "RecordPath=" + home.filePath("rec")};
+                          "RecordPath=" + home.filePath("rec"),
+                          "--set",
+                          "CameraAudio=2"};
     for (int camera = 1; camera <= 4; ++camera) {
         arguments << "--set" << QStringLiteral("FrameRate%1=25").arg(camera);
     }
@@ -141,6 +145,7 @@ TEST_F(StationProcess, RecordingAllFourLeavesFourPlayableListedFiles) {
     EXPECT_EQ(events.count("recording-started"), 4) << out.toStdString();
     EXPECT_EQ(events.count("recording-stopped"), 4) << out.toStdString();
     EXPECT_LT(events.lastIndexOf("recording-stopped"), events.indexOf("stopped"));
+    EXPECT_FALSE(events.contains("recording-without-sound")) << out.toStdString();
 
     ovistra::RecordingList list(home.filePath("data/Halvorn/Brisquel/"));
     list.Load();
@@ -154,6 +159,13 @@ TEST_F(StationProcess, RecordingAllFourLeavesFourPlayableListedFiles) {
         EXPECT_EQ(facts.height, 480);
         EXPECT_NEAR(facts.fps, 25.0, 0.01);
         EXPECT_GE(facts.seconds, 15.0);
+        EXPECT_EQ(facts.audioStreams, entry.camera == "2" ? 1 : 0);
+        if (entry.camera == "2") {
+            const ovistra::testing::StreamLengths lengths =
+                ovistra::testing::MeasureStreams(entry.path, 25.0);
+            EXPECT_GE(lengths.pictureSeconds, 15.0);
+            EXPECT_NEAR(lengths.soundSeconds, lengths.pictureSeconds, 0.5);
+        }
     }
 }
 
@@ -372,6 +384,29 @@ TEST_F(StationProcess, ADamagedRecordingListIsKeptAsideAndReported) {
     QFile kept(list + ".bad");
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), damaged);
+}
+
+TEST_F(StationProcess, AnUnreadableRecordingListIsMovedAsideAndANewOneListsTheRun) {
+    const QString program = home.filePath("data/Halvorn/Brisquel/");
+    const QString list = program + "fileinfo.dat";
+    ASSERT_TRUE(QDir().mkpath(list));
+    ASSERT_TRUE(testsupport::WriteAll(list + "/inside", "older footage"));
+    // One moved aside by an earlier start keeps its name.
+    ASSERT_TRUE(testsupport::WriteAll(list + ".unreadable", "earlier"));
+    QProcess station;
+    Start(station, {"--headless", "--record", "1", "--duration", "3"});
+    EXPECT_EQ(Finish(station), 0) << station.readAllStandardError().toStdString();
+    const QByteArray out = station.readAllStandardOutput();
+    EXPECT_TRUE(
+        out.contains(" recording-list-unreadable file=" + list.toUtf8() + ".unreadable.2\n"))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains(" message-box text=290 caption=124 ")) << out.toStdString();
+    EXPECT_EQ(testsupport::ReadAll(list + ".unreadable.2/inside"), "older footage");
+    EXPECT_EQ(testsupport::ReadAll(list + ".unreadable"), "earlier");
+    ovistra::RecordingList fresh(program);
+    EXPECT_FALSE(fresh.Load().unreadable);
+    ASSERT_EQ(fresh.entries().size(), 1u) << out.toStdString();
+    EXPECT_FALSE(fresh.entries()[0].StillRecording());
 }
 
 TEST_F(StationProcess, TerminationSignalTakesTheOrderlyPath) {
@@ -619,7 +654,7 @@ TEST_F(StationProcess, AWriteFaultEndsOnlyThatCamerasRecordingInOrder) {
     ASSERT_TRUE(station.waitForStarted());
     ASSERT_TRUE(WaitForLine(station, "recording-failed camera=1", 60000)) << output.toStdString();
     ASSERT_TRUE(WaitForLine(station, "recording-stopped camera=1"));
-    ASSERT_TRUE(WaitForLine(station, "message-box text=118"));
+    ASSERT_TRUE(WaitForLine(station, "message-box text=300"));
     // The other cameras go on.
     EXPECT_FALSE(WaitForLine(station, "recording-stopped camera=2", 1500));
     EXPECT_EQ(Events(output).count("recording-stopped"), 1) << output.toStdString();
@@ -629,9 +664,19 @@ TEST_F(StationProcess, AWriteFaultEndsOnlyThatCamerasRecordingInOrder) {
     EXPECT_EQ(Events(output).count("recording-stopped"), 3) << output.toStdString();
     EXPECT_EQ(Events(output).count("message-box"), 1) << output.toStdString();
 
+    // Camera 1's file gets its index where the limit leaves room for it, else its entry stays
+    // open and the next start repairs it.
     ovistra::RecordingList list(home.filePath("data/Halvorn/Brisquel/"));
     EXPECT_FALSE(list.Load().damaged);
     ASSERT_EQ(list.entries().size(), 3u);
+    const bool waited = list.entries()[0].StillRecording();
+    EXPECT_FALSE(list.entries()[1].StillRecording() || list.entries()[2].StillRecording());
+    QProcess next;
+    Start(next, {"--headless", "--events", "--duration", "0.5"});
+    EXPECT_EQ(Finish(next), 0);
+    const QByteArray out = next.readAllStandardOutput();
+    EXPECT_EQ(out.contains("recording-repaired camera=1"), waited) << out.toStdString();
+    list.Load();
     for (const ovistra::RecordInfo& entry : list.entries()) {
         EXPECT_FALSE(entry.StillRecording()) << entry.path.toStdString();
         const ovistra::testing::FileFacts facts = ovistra::testing::Inspect(entry.path);

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "capture_graph.h"
+#include "event_log.h"
 #include "recorded_file.h"
 #include "recording_list.h"
 #include "settings_store.h"
@@ -130,6 +131,32 @@ TEST_F(StationRecording, ALostDeviceEndsEveryRecordingWithItsFileClosedAndListed
         EXPECT_EQ(facts.width, 640);
         EXPECT_GT(facts.seconds, 0.0);
     }
+}
+
+// A device without an audio interface of its own, on a machine without any sound input.
+TEST_F(StationRecording, TheSoundCameraRecordingWithoutAnInputIsReportedAndShownInTheStatusLine) {
+    context.audioInputs = std::make_shared<StaticAudioInputList>();
+    ASSERT_TRUE(AddRunOverride(registry, "CameraAudio", "2", nullptr));
+    QByteArray lines;
+    EventLog::Instance().Enable([&lines](const QByteArray& line) { lines += line; });
+    RecordingDialog dialog(context);
+    QString status;
+    dialog.onCaptureStarted = [&] {
+        dialog.OnCommand(ids::kFirstRecordButton);  // camera 1 records no sound
+        dialog.OnCommand(ids::kFirstRecordButton + 1);
+        status = LabelText(dialog, ids::kStatusText);
+    };
+    TakeSteps(dialog, {{[&] { return !status.isEmpty(); }, [] {}}});
+    EXPECT_TRUE(dialog.RunModal());
+    EventLog::Instance().Disable();
+    EXPECT_EQ(lines.count(" recording-without-sound "), 1) << lines.toStdString();
+    EXPECT_TRUE(lines.contains(" recording-without-sound camera=2\n")) << lines.toStdString();
+    EXPECT_TRUE(status.startsWith(resources->Text(ids::kFirstScheduleCameraText + 1)));
+    EXPECT_TRUE(status.endsWith(resources->Text(ids::kTextRecordingWithoutSound)))
+        << status.toStdString();
+    // The recording itself goes on silent.
+    ASSERT_EQ(list.entries().size(), 2u);
+    EXPECT_EQ(ovistra::testing::Inspect(list.entries()[1].path).audioStreams, 0);
 }
 
 TEST_F(StationRecording, RecordAllActsOnlyWhileAllFourCamerasAreShown) {

@@ -1,5 +1,6 @@
-// The record settings, schedules and playback dialogs from the main window: opened and closed by
-// their buttons, their answers taken, and their groups written at exit only when they were opened.
+// The settings and playback dialogs from the main window: opened and closed by their buttons,
+// their answers taken, each group written when its dialog is confirmed and again at exit when
+// the dialog was opened.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -7,6 +8,8 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
+#include "c_camera_set_dlg.h"
+#include "c_motion_set.h"
 #include "c_playback.h"
 #include "dialog_controls.h"
 #include "record_set_dlg.h"
@@ -23,6 +26,8 @@ class SettingsDialog : public CQuorvaneDlg {
 public:
     using CQuorvaneDlg::CQuorvaneDlg;
     ~SettingsDialog() override { CloseMailbox(); }
+    using CQuorvaneDlg::cameraSetDlg_;
+    using CQuorvaneDlg::motionSetDlg_;
     using CQuorvaneDlg::playbackDlg_;
     using CQuorvaneDlg::recordSetDlg_;
     using CQuorvaneDlg::scheduleDlg_;
@@ -124,6 +129,53 @@ TEST_F(StationSettingsDialogs, ACancelledScheduleChangesNothingAndAConfirmedOneI
     EXPECT_EQ(maskAfterCancel, 2u);
     const QByteArray key = KeyFile();
     EXPECT_TRUE(key.contains("\"Camera2EndSchedule\"=\"20070325150000\"")) << key.toStdString();
+}
+
+TEST_F(StationSettingsDialogs, EachConfirmedGroupIsOnDiskBeforeExitAndCancelWritesNothing) {
+    // A run-only value stays out of the key file even when its group is written.
+    ASSERT_TRUE(AddRunOverride(registry, "FrameRate2", "7", nullptr));
+    SettingsDialog dialog(context);
+    using ovistra::testing::ClickControl;
+    struct Row {
+        int openButton;
+        std::function<void(int control)> click;
+        int change;
+        QByteArray written;
+    };
+    const Row rows[] = {
+        {ids::kRecordSetButton, [&](int id) { ClickControl(*dialog.recordSetDlg_, id); },
+         CRecordSetDlg::kCircularMode, "\"RecordMode\"=dword:00000001"},
+        {ids::kScheduleButton, [&](int id) { ClickControl(*dialog.scheduleDlg_, id); }, 1057,
+         "\"ScheduleCamera\"=dword:00000000"},
+        {ids::kMotionSetButton, [&](int id) { ClickControl(*dialog.motionSetDlg_, id); },
+         CMotionSet::kCameraBoxes[2], "\"MotionDetectCamera\"=dword:00000004"},
+        {ids::kCameraSetButton, [&](int id) { ClickControl(*dialog.cameraSetDlg_, id); }, 1136,
+         "\"Intervaltime\"=dword:000000fa"},
+    };
+    QByteArray before;
+    std::vector<std::function<void()>> steps;
+    for (const Row& row : rows) {
+        auto changeAndAnswer = [&](int answer) {
+            dialog.OnCommand(row.openButton);
+            row.click(row.change);
+            row.click(answer);
+        };
+        steps.push_back([&, changeAndAnswer] {
+            before = KeyFile();
+            changeAndAnswer(PostedAnswerDialog::kCancelButton);
+        });
+        steps.push_back([&, changeAndAnswer] {
+            EXPECT_EQ(KeyFile(), before) << row.written.toStdString();
+            changeAndAnswer(PostedAnswerDialog::kConfirmButton);
+        });
+        // Looked for while the window still runs: nothing has been written at exit yet.
+        steps.push_back([&] {
+            const QByteArray key = KeyFile();
+            EXPECT_TRUE(key.contains(row.written)) << key.toStdString();
+            EXPECT_TRUE(key.contains("\"FrameRate2\"=dword:00000002")) << key.toStdString();
+        });
+    }
+    Run(dialog, std::move(steps));
 }
 
 TEST_F(StationSettingsDialogs, PlaybackOpensOnItsButtonAndClosesOnItsAnswerAndAtExit) {
