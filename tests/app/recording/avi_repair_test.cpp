@@ -22,6 +22,7 @@
 
 #include "avi_pictures.h"
 #include "file_bytes.h"
+#include "file_size_limit.h"
 #include "recorded_file.h"
 #include "recording_control.h"
 #include "recording_recovery.h"
@@ -58,25 +59,6 @@ std::optional<AviLayout> Layout(const QByteArray& bytes) {
 
 using testsupport::ReadAll;
 using testsupport::WriteAll;
-
-// A disk that refuses writing for a while: writes past `bytes` from a file's start fail.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) : handler_(std::signal(SIGXFSZ, SIG_IGN)) {
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit limit = previous_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, handler_);
-    }
-
-private:
-    void (*handler_)(int);
-    rlimit previous_{};
-};
 
 struct FrameworkChunk {
     uint64_t end;  // just past the chunk's data, from the file's start
@@ -354,7 +336,7 @@ TEST_F(AviRepair, AnEntryWhoseFileCannotBeWrittenNowStaysOpenForTheNextStart) {
         RecordingList list(dir.path() + "/");
         list.entries() = {RecordInfo{first, "4", "k", "s", "26/12/09", "12:00:00"}};
         {
-            const FileSizeLimit full(4096);
+            const testing::FileSizeLimit full(4096);
             const std::vector<RecoveredRecording> refused = RecoverOpenRecordings(list);
             ASSERT_EQ(refused.size(), 1u);
             EXPECT_EQ(refused[0].fate, RecoveredRecording::Fate::Later);
