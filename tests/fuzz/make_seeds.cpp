@@ -83,6 +83,43 @@ QByteArray Avi(bool finished) {
     return Chunk("RIFF", body);
 }
 
+// The same pictures past 1 GiB as the writer goes on in a second part, killed in it: the
+// first part closed by its standard index and index, the second opened by "RIFF AVIX".
+QByteArray LargeAvi() {
+    const QByteArray avih = Fields({500000, 0, 0, 0, 0, 0, 1, 0, 640, 480}, 56);
+    QByteArray strh("vidsDIVX", 8);
+    strh += Fields({0, 0, 0, 1, 2, 0, 0, 0, 0, 0}, 48);
+    const QByteArray strf = Fields({40, 640, 480, 0x00180001, 0x58564944}, 40);
+    QByteArray room = Fields({4, 0, 0x62643030}, 536);  // the large-file index's room
+    const QByteArray header = List(
+        "hdrl", Chunk("avih", avih) + List("strl", Chunk("strh", strh) + Chunk("strf", strf) +
+                                                       Chunk("JUNK", room)) +
+                    List("odml", Chunk("dmlh", Fields({0}, 4))));
+    QByteArray out = QByteArray("RIFF", 4) + Fields({0}, 4) + QByteArray("AVI ", 4) + header +
+                     Chunk("LIST", QByteArray("movi", 4));
+    QByteArray index;
+    QByteArray standard;
+    for (int i = 0; i < 4; ++i) {
+        QByteArray picture("\0\0\1\xB6", 4);
+        picture += char(i % 2 == 0 ? 0x00 : 0x40);
+        picture += QByteArray(11 + i, char(0x55));
+        if (i == 2) {
+            out += Chunk("ix00", Fields({0x01000002, 2, 0x62643030, 0, 0, 0}, 24) + standard);
+            out += Chunk("idx1", index);
+            out += QByteArray("RIFF", 4) + Fields({12}, 4) + QByteArray("AVIXLIST", 8) +
+                   Fields({0}, 4) + QByteArray("movi", 4);
+        }
+        Put32(index, 0x62643030);  // "00db"
+        Put32(index, i % 2 == 0 ? 0x12 : 0x02);
+        Put32(index, static_cast<uint32_t>(out.size()));
+        Put32(index, static_cast<uint32_t>(picture.size()));
+        Put32(standard, static_cast<uint32_t>(out.size() + 8));
+        Put32(standard, static_cast<uint32_t>(picture.size()) | (i % 2 == 0 ? 0 : 0x80000000u));
+        out += Chunk("00db", picture);
+    }
+    return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -127,5 +164,6 @@ int main(int argc, char** argv) {
 
     ok &= Write(root.filePath("avi_scan/finished.avi"), Avi(true));
     ok &= Write(root.filePath("avi_scan/killed.avi"), Avi(false));
+    ok &= Write(root.filePath("avi_scan/killed-large.avi"), LargeAvi());
     return ok ? 0 : 1;
 }
