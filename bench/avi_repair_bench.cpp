@@ -149,7 +149,8 @@ void BM_RepairKilledTwoGibFile(benchmark::State& state) {
             break;
         }
         state.ResumeTiming();
-        const ovistra::AviRepairResult result = ovistra::RepairAviFile(QString::fromStdString(path));
+        const ovistra::AviRepairResult result =
+            ovistra::RepairAviFile(QString::fromStdString(path));
         if (result.outcome != ovistra::AviRepairResult::Outcome::Repaired) {
             state.SkipWithError(("not repaired: " + result.why.toStdString()).c_str());
             break;

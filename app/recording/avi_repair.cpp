@@ -35,9 +35,7 @@ public:
         PutU32(b.data(), static_cast<uint32_t>(value));
         Bytes(offset, b);
     }
-    void Truncate(uint64_t length) {
-        ok_ = ok_ && ftruncate(fd_, static_cast<off_t>(length)) == 0;
-    }
+    void Truncate(uint64_t length) { ok_ = ok_ && ftruncate(fd_, static_cast<off_t>(length)) == 0; }
     bool Sync() {
         ok_ = ok_ && fdatasync(fd_) == 0;
         return ok_;
@@ -107,7 +105,8 @@ struct SuperEntry {
 std::vector<uint8_t> StandardIndex(const AviLayout& layout, const AviPart& part, size_t stream) {
     const AviStream& s = layout.streams[stream];
     ChunkBytes out;
-    out.U32(FourCc("ix00") + uint32_t(stream / 10) * (1u << 16) + uint32_t(stream % 10) * (1u << 24));
+    out.U32(FourCc("ix00") + uint32_t(stream / 10) * (1u << 16) +
+            uint32_t(stream % 10) * (1u << 24));
     out.U32(0);
     out.U32(2 | 1u << 24);  // two longs per entry, an index of chunks
     out.U32(0);
@@ -232,9 +231,8 @@ QString PartsUnfit(const AviLayout& layout) {
         }
     }
     for (const AviPart& part : layout.parts) {
-        const uint64_t tail = &part == &layout.parts.back() ? 32 * layout.streams.size() +
-                                                                  8 * part.entries
-                                                            : 0;
+        const uint64_t tail =
+            &part == &layout.parts.back() ? 32 * layout.streams.size() + 8 * part.entries : 0;
         if (part.end + tail - part.riffOffset > kMaxPartBytes) {
             return QStringLiteral("a part past 4 GiB at byte %1").arg(part.riffOffset);
         }

@@ -24,11 +24,11 @@ struct AviStream {
     uint32_t scale = 0;
     uint32_t rate = 0;
     uint32_t sampleSize = 0;
-    uint32_t chunkId = 0;            // "00db", "01wb"
-    uint64_t superIndexOffset = 0;   // the data of its large-file index or of the room kept for it
-    uint32_t superIndexBytes = 0;    // 0: no room for one
-    uint32_t chunks = 0;             // complete data chunks found
-    uint64_t bytes = 0;              // their data bytes
+    uint32_t chunkId = 0;           // "00db", "01wb"
+    uint64_t superIndexOffset = 0;  // the data of its large-file index or of the room kept for it
+    uint32_t superIndexBytes = 0;   // 0: no room for one
+    uint32_t chunks = 0;            // complete data chunks found
+    uint64_t bytes = 0;             // their data bytes
 };
 
 struct AviIndexEntry {
@@ -85,7 +85,9 @@ struct AviRepairResult {
     double seconds = 0;  // the length of what the file now holds
     QString why;         // when unrepairable, not now or not understood
 
-    bool TryLater() const { return outcome == Outcome::NotNow || outcome == Outcome::NotUnderstood; }
+    bool TryLater() const {
+        return outcome == Outcome::NotNow || outcome == Outcome::NotUnderstood;
+    }
 };
 
 // Repairs the file in place. Untouched when it is complete or cannot be repaired.

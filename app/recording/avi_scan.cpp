@@ -74,7 +74,8 @@ bool RestIsZero(const AviByteReader& read, uint64_t at, uint64_t length) {
     uint8_t block[65536];
     while (at < length) {
         const size_t n = size_t(std::min<uint64_t>(sizeof(block), length - at));
-        if (!read(at, block, n) || std::any_of(block, block + n, [](uint8_t b) { return b != 0; })) {
+        if (!read(at, block, n) ||
+            std::any_of(block, block + n, [](uint8_t b) { return b != 0; })) {
             return false;
         }
         at += n;
@@ -107,8 +108,7 @@ bool ScanStreamList(const AviByteReader& read, uint64_t begin, uint64_t end, Avi
     const bool whole = ForEachChunk(read, begin, end, [&](uint64_t at, const ChunkHeader& chunk) {
         if (chunk.id == kStrh && chunk.size >= 48 && stream.strhOffset == 0) {
             stream.strhOffset = at + 8;
-            return ReadU32(read, at + 8, &stream.type) &&
-                           ReadU32(read, at + 12, &stream.handler) &&
+            return ReadU32(read, at + 8, &stream.type) && ReadU32(read, at + 12, &stream.handler) &&
                            ReadU32(read, at + 28, &stream.scale) &&
                            ReadU32(read, at + 32, &stream.rate) &&
                            ReadU32(read, at + 52, &stream.sampleSize)
@@ -262,8 +262,8 @@ private:
                  size_t have) {
         uint32_t flags = 0;
         if (s.type == kVids) {
-            const bool key = !IsMpeg4Part2(s.handler) ||
-                             IsKeyPicture(data, std::min<size_t>(have, size));
+            const bool key =
+                !IsMpeg4Part2(s.handler) || IsKeyPicture(data, std::min<size_t>(have, size));
             flags = kPictureChunk | (key ? kKeyFrame : 0);
         }
         ++s.chunks;
@@ -358,8 +358,8 @@ std::optional<AviLayout> ScanAvi(uint64_t length, const AviByteReader& read, QSt
             if (!layout.foreign.isEmpty()) {
                 return layout;
             }
-            layout.dataEnd = layout.parts.size() == 1 ? layout.parts[0].end
-                                                      : layout.parts.back().dataEnd;
+            layout.dataEnd =
+                layout.parts.size() == 1 ? layout.parts[0].end : layout.parts.back().dataEnd;
             if (layout.VideoFrames() == 0) {
                 return fail("no complete picture");
             }

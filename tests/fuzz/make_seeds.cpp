@@ -92,8 +92,8 @@ QByteArray LargeAvi() {
     const QByteArray strf = Fields({40, 640, 480, 0x00180001, 0x58564944}, 40);
     QByteArray room = Fields({4, 0, 0x62643030}, 536);  // the large-file index's room
     const QByteArray header = List(
-        "hdrl", Chunk("avih", avih) + List("strl", Chunk("strh", strh) + Chunk("strf", strf) +
-                                                       Chunk("JUNK", room)) +
+        "hdrl", Chunk("avih", avih) +
+                    List("strl", Chunk("strh", strh) + Chunk("strf", strf) + Chunk("JUNK", room)) +
                     List("odml", Chunk("dmlh", Fields({0}, 4))));
     QByteArray out = QByteArray("RIFF", 4) + Fields({0}, 4) + QByteArray("AVI ", 4) + header +
                      Chunk("LIST", QByteArray("movi", 4));

@@ -46,7 +46,8 @@ inline WrittenPictures CountWrittenPictures(const QString& path) {
         if (next > length) {
             break;
         }
-        if (head[0] >= '0' && head[0] <= '9' && head[2] == 'd' && (head[3] == 'b' || head[3] == 'c')) {
+        if (head[0] >= '0' && head[0] <= '9' && head[2] == 'd' &&
+            (head[3] == 'b' || head[3] == 'c')) {
             ++pictures.total;
             pictures.firstPart += later ? 0 : 1;
         }

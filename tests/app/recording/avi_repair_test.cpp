@@ -184,9 +184,10 @@ protected:
                                    Le32(chunks[i].size | (chunks[i].key ? 0 : 0x80000000u));
                     }
                 }
-                f.bytes += QByteArray("ix") + stream + Le32(static_cast<uint32_t>(24 + entries.size())) +
-                           Le32(2 | 1u << 24) + Le32(static_cast<uint32_t>(entries.size() / 8)) +
-                           ChunkId(stream) + Le32(static_cast<uint32_t>(riff)) + Le32(0) + Le32(0) + entries;
+                f.bytes += QByteArray("ix") + stream +
+                           Le32(static_cast<uint32_t>(24 + entries.size())) + Le32(2 | 1u << 24) +
+                           Le32(static_cast<uint32_t>(entries.size() / 8)) + ChunkId(stream) +
+                           Le32(static_cast<uint32_t>(riff)) + Le32(0) + Le32(0) + entries;
             }
             if (p == 0) {
                 f.idx1 = f.bytes.size();
@@ -362,10 +363,10 @@ TEST_F(AviRepair, ALargeFileTornAnywhereKeepsEveryCompletePictureOfEveryPartAndP
     const qsizetype lastPicture = form.chunkAt[chunks.size() - 3];
     struct Case {
         const char* name;
-        qsizetype cut;    // the file's length when the writer died
-        size_t parts;     // the parts the repaired file holds
+        qsizetype cut;                   // the file's length when the writer died
+        size_t parts;                    // the parts the repaired file holds
         bool placeholderMiddle = false;  // the middle part's sizes never rewritten
-        int zeros = 0;    // space the file system gave that was never written
+        int zeros = 0;                   // space the file system gave that was never written
     };
     for (const Case& c : {
              Case{"every part whole", form.bytes.size(), 3},
@@ -425,7 +426,8 @@ TEST_F(AviRepair, AFileHoldingAnUnknownChunkIsLeftUntouchedAndItsEntryOpen) {
              Case{"an unknown part", unknownPart,
                   QStringLiteral("an unknown part at byte %1").arg(form.parts[2])},
              Case{"an unknown chunk in a recording below 1 GiB",
-                  crashed.left(inFirst) + chunk + crashed.mid(inFirst), QString()},
+                  crashed.left(inFirst) + chunk + crashed.mid(inFirst),
+                  QStringLiteral("an unknown chunk at byte %1").arg(inFirst)},
          }) {
         SCOPED_TRACE(c.name);
         const QString path = dir.filePath(QStringLiteral("foreign.avi"));
@@ -435,10 +437,7 @@ TEST_F(AviRepair, AFileHoldingAnUnknownChunkIsLeftUntouchedAndItsEntryOpen) {
         const std::vector<RecoveredRecording> recovered = RecoverOpenRecordings(list);
         ASSERT_EQ(recovered.size(), 1u);
         EXPECT_EQ(recovered[0].fate, RecoveredRecording::Fate::Later);
-        EXPECT_TRUE(recovered[0].why.startsWith("an unknown")) << recovered[0].why.toStdString();
-        if (!c.why.isEmpty()) {
-            EXPECT_EQ(recovered[0].why, c.why);
-        }
+        EXPECT_EQ(recovered[0].why, c.why);
         EXPECT_TRUE(list.entries()[0].StillRecording());
         EXPECT_EQ(ReadAll(path), c.bytes);
         EXPECT_FALSE(QFile::exists(path + ".bad"));
@@ -453,9 +452,9 @@ TEST_F(AviRepair, ARepairedCircularSetKnowsTheTicksItsLastFileHolds) {
         uint32_t lastScale;  // of 25 per second
         int lastFileLength;
     };
-    for (const Case& c : {Case{"no follower", 0, 1, 0}, Case{"a last file of 2 s", 2, 1, 1},
-                          Case{"a last file of 21:40", 1, 650, 2},
-                          Case{"a full last file", 2, 1000, 3}}) {
+    for (const Case& c :
+         {Case{"no follower", 0, 1, 0}, Case{"a last file of 2 s", 2, 1, 1},
+          Case{"a last file of 21:40", 1, 650, 2}, Case{"a full last file", 2, 1000, 3}}) {
         SCOPED_TRACE(c.name);
         const QString base = dir.filePath(QStringLiteral("set%1.avi").arg(c.followers));
         ASSERT_TRUE(WriteAll(base, crashed));
@@ -489,16 +488,20 @@ TEST(AviRepairLargeFile, AKilledRecordingPastOneGibPlaysToItsLastCompletePicture
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("long.avi"));
-    const std::string location = "location=" + path.toStdString();
-    const char* argv[] = {"gst-launch-1.0", "-q", "videotestsrc", "pattern=black", "!",
-                          "video/x-raw,format=I420,width=640,height=480,framerate=25/1", "!",
-                          "avimux", "name=mux", "!", "filesink", location.c_str(), "audiotestsrc",
-                          "!", "audio/x-raw,format=S16LE,rate=8000,channels=1", "!", "mux.",
-                          nullptr};
+    const QByteArrayList words =
+        ("gst-launch-1.0 -q videotestsrc pattern=black ! "
+         "video/x-raw,format=I420,width=640,height=480,framerate=25/1 ! avimux name=mux ! "
+         "filesink location=" +
+         QFile::encodeName(path) +
+         " audiotestsrc ! audio/x-raw,format=S16LE,rate=8000,channels=1 ! mux.")
+            .split(' ');
+    std::vector<char*> argv;
+    for (const QByteArray& word : words) {
+        argv.push_back(const_cast<char*>(word.constData()));
+    }
+    argv.push_back(nullptr);
     pid_t writer = 0;
-    ASSERT_EQ(posix_spawnp(&writer, argv[0], nullptr, nullptr, const_cast<char* const*>(argv),
-                           environ),
-              0);
+    ASSERT_EQ(posix_spawnp(&writer, argv[0], nullptr, nullptr, argv.data(), environ), 0);
     constexpr qint64 kKillPast = (qint64{1} << 30) + (qint64{150} << 20);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
     while (QFileInfo(path).size() < kKillPast && std::chrono::steady_clock::now() < deadline &&
