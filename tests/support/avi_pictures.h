@@ -1,8 +1,9 @@
 // Pictures in an AVI file, counted twice over: by walking its chunks as a scanning player does
-// (what was written whole), and by playing it through the media framework's own reader (what a
-// player shows).
+// (what was written whole), and through the media framework's own reader (what a player shows:
+// every picture played, or for a large file the pictures its index offers and its last one).
 #pragma once
 
+#include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 
 #include <QFile>
@@ -86,6 +87,47 @@ inline int PlayedPictures(const QString& path) {
     gst_object_unref(sink);
     gst_object_unref(pipeline);
     return played ? pictures.load() : -1;
+}
+
+struct PlayerView {
+    int64_t pictures = -1;           // the picture stream's length in pictures
+    double lastPictureSeconds = -1;  // where a jump to the last of them lands
+};
+
+// The framework's reader, paused on the file: the pictures its index offers, then a jump to
+// the last one at `fps`; nothing more of the file is read.
+inline PlayerView ViewAsPlayer(const QString& path, int fps) {
+    gst_init(nullptr, nullptr);
+    const std::string line = "filesrc location=\"" + path.toStdString() +
+                             "\" ! avidemux name=d d.video_0 ! queue ! appsink name=v sync=false "
+                             "d.audio_0 ! queue ! fakesink sync=false";
+    GstElement* pipeline = gst_parse_launch(line.c_str(), nullptr);
+    PlayerView view;
+    if (!pipeline) {
+        return view;
+    }
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "v");
+    gst_element_set_state(pipeline, GST_STATE_PAUSED);
+    gint64 pictures = 0;
+    if (gst_element_get_state(pipeline, nullptr, nullptr, 30 * GST_SECOND) ==
+            GST_STATE_CHANGE_SUCCESS &&
+        gst_element_query_duration(sink, GST_FORMAT_DEFAULT, &pictures) && pictures > 0) {
+        view.pictures = pictures;
+        const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
+        if (gst_element_seek_simple(pipeline, GST_FORMAT_TIME, flags,
+                                    (pictures - 1) * GST_SECOND / fps)) {
+            if (GstSample* last =
+                    gst_app_sink_try_pull_preroll(GST_APP_SINK(sink), 30 * GST_SECOND)) {
+                view.lastPictureSeconds =
+                    double(GST_BUFFER_PTS(gst_sample_get_buffer(last))) / GST_SECOND;
+                gst_sample_unref(last);
+            }
+        }
+    }
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(sink);
+    gst_object_unref(pipeline);
+    return view;
 }
 
 }  // namespace ovistra::testing

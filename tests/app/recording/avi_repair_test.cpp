@@ -518,7 +518,9 @@ TEST(AviRepairLargeFile, AKilledRecordingPastOneGibPlaysToItsLastCompletePicture
     const AviRepairResult result = RepairAviFile(path);
     ASSERT_EQ(result.outcome, AviRepairResult::Outcome::Repaired) << result.why.toStdString();
     EXPECT_NEAR(result.seconds, before.total / 25.0, 1e-9);
-    EXPECT_EQ(testing::PlayedPictures(path), before.total);
+    const testing::PlayerView player = testing::ViewAsPlayer(path, 25);
+    EXPECT_EQ(player.pictures, before.total);
+    EXPECT_NEAR(player.lastPictureSeconds, (before.total - 1) / 25.0, 1e-6);
     EXPECT_EQ(RepairAviFile(path).outcome, AviRepairResult::Outcome::AlreadyComplete);
 }
 
