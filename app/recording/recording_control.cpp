@@ -290,6 +290,11 @@ void RecordingControl::CompleteEntry(int camera, const QDateTime& end) {
         it->endTime = end.toString(QStringLiteral("HH:mm:ss"));
         it->lastIndex = c.circularMode ? c.circular.lastIndex : 0;
         it->lastFileLength = c.circularMode ? c.circular.lastFileLength : 0;
+        // Its highest files may have given way to room for other cameras.
+        while (it->lastIndex >= 1 && !QFileInfo::exists(CircularFileName(c.file, it->lastIndex))) {
+            --it->lastIndex;
+            it->lastFileLength = it->lastIndex >= 1 ? kTicksPerFile : 0;
+        }
         list_->Save();
         return;
     }

@@ -1,5 +1,7 @@
 #include "first_run.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,7 +17,11 @@ bool SetUpFirstRun(platform::RegistryStore& registry, const QString& programFold
     if (QFileInfo::exists(keyFile)) {
         return false;
     }
-    QDir().mkpath(platform::JoinPath(programFolder, QStringLiteral("customSetting")));
+    // The settings folder will hold the password: closed to others from the start.
+    QDir().mkpath(programFolder);
+    ::mkdir(QFile::encodeName(platform::JoinPath(programFolder, QStringLiteral("customSetting")))
+                .constData(),
+            0700);
     const QString alarm = platform::JoinPath(programFolder, QStringLiteral("Alarm.wav"));
     if (!alarmSource.isEmpty() && !QFileInfo::exists(alarm)) {
         QFile::copy(alarmSource, alarm);

@@ -173,7 +173,6 @@ protected:
 
     int zoomedCamera_ = 0;  // 1..4, 0: four pictures
     bool fullScreen_ = false;
-    bool minimisedBefore_ = false;
     Qt::WindowStates stateBeforeFullScreen_ = Qt::WindowMaximized;
     std::array<bool, 4> doubleClicked_{};
     std::array<QString, 4> cameraNames_;

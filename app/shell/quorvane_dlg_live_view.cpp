@@ -326,12 +326,10 @@ void CQuorvaneDlg::changeEvent(QEvent* event) {
     if (event->type() != QEvent::WindowStateChange) {
         return;
     }
+    // Nothing to lay out while minimised; coming back, the window manager gives the window the
+    // state it had before, maximised or not, and the layout follows it.
     if (windowState() & Qt::WindowMinimized) {
-        minimisedBefore_ = true;
         return;
-    }
-    if (windowState() & Qt::WindowMaximized) {
-        minimisedBefore_ = false;
     }
     ApplyLayout();
 }

@@ -447,6 +447,9 @@ TEST_F(StationProcess, FirstRunSetsUpOnceAndASecondRunChangesNothing) {
     key.close();
     EXPECT_TRUE(keyBytes.contains("\"AppPath\"=\"" + program.toUtf8() + "\"")) << keyBytes.data();
     EXPECT_TRUE(QFileInfo(program + "customSetting").isDir());
+    // It will hold the password: closed to others from the start.
+    EXPECT_EQ(QFile::permissions(program + "customSetting") & 0x0777,
+              QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
     ASSERT_TRUE(QFileInfo(program + "Alarm.wav").isFile());
     const QDateTime keyTime = QFileInfo(keyFile).lastModified();
     const QDateTime alarmTime = QFileInfo(program + "Alarm.wav").lastModified();
