@@ -70,7 +70,9 @@ std::vector<RecoveredRecording> RecoverOpenRecordings(RecordingList& list) {
                 }
                 const AviRepairResult next = RepairAviFile(follower);
                 if (next.TryLater()) {
+                    // The reason's byte counts in this file.
                     result.fate = Fate::Later;
+                    result.file = follower;
                     result.why = next.why;
                     break;
                 }

@@ -17,7 +17,7 @@ struct RecoveredRecording {
                    // entry stays open for the next start
     };
     QString camera;
-    QString file;
+    QString file;  // the one the reason is about
     Fate fate = Fate::Lost;
     int seconds = 0;  // what the recording now holds
     QString why;      // when lost or later

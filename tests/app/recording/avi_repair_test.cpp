@@ -341,6 +341,7 @@ TEST_F(AviRepair, AnEntryWhoseFileCannotBeWrittenNowStaysOpenForTheNextStart) {
             const std::vector<RecoveredRecording> refused = RecoverOpenRecordings(list);
             ASSERT_EQ(refused.size(), 1u);
             EXPECT_EQ(refused[0].fate, RecoveredRecording::Fate::Later);
+            EXPECT_EQ(refused[0].file, c.follower.isEmpty() ? first : follower);
             EXPECT_TRUE(list.entries()[0].StillRecording());
         }
         EXPECT_TRUE(QFile::exists(first));
