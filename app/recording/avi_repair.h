@@ -61,7 +61,7 @@ struct AviLayout {
     uint64_t dmlhOffset = 0;  // 0: no extended header
     uint64_t moviOffset = 0;  // the "LIST" of the first part's data list
     uint64_t dataEnd = 0;     // just past the last complete chunk kept
-    uint64_t idx1Offset = 0;  // the first part's index, when later parts follow it
+    uint64_t idx1Offset = 0;  // the first part's index after its data; 0: none found
     std::vector<AviStream> streams;
     std::vector<AviPart> parts;
     std::vector<AviIndexEntry> index;
