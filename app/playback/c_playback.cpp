@@ -129,8 +129,9 @@ void CPlayback::ConnectControls() {
         connect(table_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
             const int row = table_->indexOfTopLevelItem(item);
             clickedPath_ = row >= 0 ? list_.rows()[row].path : QString();
-            sinceClick_.start();
             SelectRow(row);
+            // From the end of the opening: the second click waited in the queue meanwhile.
+            sinceClick_.start();
         });
         connect(table_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
             OnRowActivated(table_->indexOfTopLevelItem(item));

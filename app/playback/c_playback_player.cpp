@@ -302,6 +302,8 @@ void CPlayback::OnGraphEvents() {
 }
 
 void CPlayback::EndOfFile() {
+    // A set still being written plays on into the files written since it was chosen.
+    FollowPlayingEntry();
     if (setFiles_.isEmpty()) {
         return;
     }

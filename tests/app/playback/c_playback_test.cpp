@@ -313,6 +313,7 @@ TEST_F(CPlaybackTest, ASetListedWhileItRanIsJumpedInAndDeletedAsItEnded) {
     EXPECT_FALSE(dialog->loaded());
     EXPECT_EQ(QDir(record.path()).entryList({"c*"}, QDir::Files), QStringList{});
     EXPECT_EQ(list->entries().size(), 2u);
+    EXPECT_EQ(LabelText(1100), resources->Text(137) + " 2");
 }
 
 TEST_F(CPlaybackTest, ARecordingStartedWhileOpenIsListedAndARefusedDeleteLeavesPlaybackAlone) {
