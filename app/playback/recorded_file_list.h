@@ -52,7 +52,8 @@ public:
     enum class Removal { Removed, StillRecording, NoSuchRow };
 
     // Removes the row, its entry and every file of its set as the entry now names them; a
-    // recording still being written stays whole. A file that cannot be deleted is left; its entry goes all the same.
+    // recording still being written stays whole. A file that cannot be deleted is left; its entry
+    // goes all the same.
     Removal Delete(int row);
     // Removes the row and its entry only, for a recording whose file is gone.
     void Forget(int row);

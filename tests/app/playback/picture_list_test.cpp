@@ -42,7 +42,7 @@ TEST_F(PictureListTest, TheSixthPictureMovesTheViewAndIsSelected) {
     list.ScrollBack();
     EXPECT_EQ(list.offset(), 0);
     EXPECT_EQ(list.SelectedIndex(), 4);  // the slot stays, the picture under it changes
-    list.SelectNewest();  // an export just made is the one shown selected
+    list.SelectNewest();                 // an export just made is the one shown selected
     EXPECT_EQ(list.offset(), 1);
     EXPECT_EQ(list.SelectedIndex(), 5);
 
