@@ -3,6 +3,7 @@
 #include "c_playback.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -125,11 +126,15 @@ void CPlayback::ConnectControls() {
         }
     }
     if (table_) {
-        connect(table_, &QTreeWidget::itemClicked, this,
-                [this](QTreeWidgetItem* item) { SelectRow(table_->indexOfTopLevelItem(item)); });
+        connect(table_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+            const int row = table_->indexOfTopLevelItem(item);
+            clickedPath_ = row >= 0 ? list_.rows()[row].path : QString();
+            SelectRow(row);
+            // From the end of the opening: the second click waited in the queue meanwhile.
+            sinceClick_.start();
+        });
         connect(table_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-            SelectRow(table_->indexOfTopLevelItem(item));
-            OnPlay();
+            OnRowActivated(table_->indexOfTopLevelItem(item));
         });
     }
     if (slider_) {
@@ -139,6 +144,20 @@ void CPlayback::ConnectControls() {
             }
         });
     }
+}
+
+void CPlayback::OnRowActivated(int row) {
+    if (row < 0 || row >= static_cast<int>(list_.rows().size())) {
+        return;
+    }
+    // The first click of a double click has opened the row already: it is not built again.
+    const bool justClicked = sinceClick_.isValid() && clickedPath_ == list_.rows()[row].path &&
+                             sinceClick_.elapsed() <= QApplication::doubleClickInterval();
+    sinceClick_.invalidate();
+    if (!justClicked) {
+        SelectRow(row);
+    }
+    OnPlay();
 }
 
 void CPlayback::FillFilterLists() {
@@ -220,6 +239,22 @@ void CPlayback::ShowRows() {
     }
 }
 
+void CPlayback::RecordingsChanged() {
+    QStringList selected;
+    for (int row : SelectedRows()) {
+        selected << list_.rows()[row].path;
+    }
+    list_.Refill();
+    ShowRows();
+    if (table_) {
+        for (int row = 0; row < table_->topLevelItemCount(); ++row) {
+            table_->topLevelItem(row)->setSelected(selected.contains(list_.rows()[row].path));
+        }
+    }
+    ShowCount(static_cast<int>(list_.rows().size()));
+    FollowPlayingEntry();
+}
+
 void CPlayback::ShowCount(int count) {
     if (QLabel* label = Label(kCountLabel)) {
         label->setText(QStringLiteral("%1 %2").arg(resources_.Text(kTextFound)).arg(count));
@@ -246,17 +281,21 @@ void CPlayback::OnDelete() {
     bool keptOne = false;
     // From the last row up, so the rows still to go keep their numbers.
     for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+        // Refused before anything is touched: what plays of it goes on playing.
+        if (list_.StillWritten(*row)) {
+            keptOne = true;
+            continue;
+        }
         // Every file of the set playing, not only its first, stops playing before it goes.
-        if (loaded_ && current_.path == list_.rows()[*row].path) {
+        if (current_.path == list_.rows()[*row].path) {
             CloseFile();
+            current_ = RecordInfo{};
+            setFiles_.clear();
             if (QLabel* info = Label(kInformation)) {
                 info->clear();
             }
         }
-        if (list_.Delete(*row) == RecordedFileList::Removal::StillRecording) {
-            keptOne = true;
-            continue;
-        }
+        list_.Delete(*row);
         if (table_) {
             delete table_->takeTopLevelItem(*row);
         }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -100,6 +101,8 @@ public:
     void SelectRow(int row);  // a click: the row's recording plays
     void OnDelete();          // 1014
     void OnShowFolder();      // 1015
+    // A recording started or stopped: the rows, and the recording playing, are as they are now.
+    void RecordingsChanged();
     const RecordedFileList& recordings() const { return list_; }
 
     // --- the player
@@ -135,6 +138,7 @@ protected:
 
 private:
     void ConnectControls();
+    void OnRowActivated(int row);
     void FillFilterLists();
     RecordingFilter ReadFilter() const;
     void ShowRows();
@@ -145,7 +149,9 @@ private:
     void CloseFile();
     void NormalPlay();
     void ShowSpeed(const PlaybackSpeed& speed);
-    bool SetRateOrRefuse(double rate);
+    bool SetRateOrRefuse(double rate, int refusedText);
+    // The recording playing as the recording list has it now, its files as its folder has them.
+    void FollowPlayingEntry();
     void SeekToSlider(int position);
     void FollowPosition();
     void StepBack();
@@ -182,6 +188,8 @@ private:
     int setPosition_ = 0;        // the file of the set playing
     int exportCounter_ = 0;      // 0..9
     bool movingSlider_ = false;  // the dialog, not the user, moves the slider
+    QElapsedTimer sinceClick_;   // the last click on a row, which a double click begins with
+    QString clickedPath_;
 };
 
 }  // namespace ovistra

@@ -26,7 +26,9 @@ namespace {
 constexpr uint32_t kPositionPeriodMs = 100;
 constexpr int kTextBefore = 128;
 constexpr int kTextAfter = 129;
-constexpr int kTextSpeedRefused = 142;
+constexpr int kTextSlowRefused = 142;
+constexpr int kTextSpeedRefused = 331;  // fast forward and reverse
+constexpr int kTextRecordedOver = 330;
 constexpr int kTextPictureNotSaved = 237;
 constexpr int kExportNames = 10;
 
@@ -40,7 +42,7 @@ void CPlayback::SelectRow(int row) {
     if (row < 0 || row >= static_cast<int>(list_.rows().size())) {
         return;
     }
-    current_ = list_.rows()[row];
+    current_ = list_.Entry(row);
     setFiles_ = RecordingFiles(current_);
     setPosition_ = 0;
     const QDateTime start(
@@ -147,12 +149,12 @@ void CPlayback::ShowSpeed(const PlaybackSpeed& speed) {
     }
 }
 
-bool CPlayback::SetRateOrRefuse(double rate) {
+bool CPlayback::SetRateOrRefuse(double rate, int refusedText) {
     if (graph_->SetRate(rate)) {
         return true;
     }
     NormalPlay();
-    Tell(kTextSpeedRefused, ids::kCaptionGeneral);
+    Tell(refusedText, ids::kCaptionGeneral);
     return false;
 }
 
@@ -162,7 +164,7 @@ void CPlayback::OnFast() {
     }
     NormalPlay();
     const PlaybackSpeed speed = speeds_.StartFast();
-    if (SetRateOrRefuse(speed.rate)) {
+    if (SetRateOrRefuse(speed.rate, kTextSpeedRefused)) {
         ShowSpeed(speed);
     }
 }
@@ -172,7 +174,7 @@ void CPlayback::OnNextFast() {
         return;
     }
     const PlaybackSpeed speed = speeds_.NextFast();
-    if (SetRateOrRefuse(speed.rate)) {
+    if (SetRateOrRefuse(speed.rate, kTextSpeedRefused)) {
         ShowSpeed(speed);
     }
 }
@@ -183,7 +185,7 @@ void CPlayback::OnSlow() {
     }
     NormalPlay();
     const PlaybackSpeed speed = speeds_.StartSlow();
-    if (SetRateOrRefuse(speed.rate)) {
+    if (SetRateOrRefuse(speed.rate, kTextSlowRefused)) {
         ShowSpeed(speed);
     }
 }
@@ -193,7 +195,7 @@ void CPlayback::OnNextSlow() {
         return;
     }
     const PlaybackSpeed speed = speeds_.NextSlow();
-    if (SetRateOrRefuse(speed.rate)) {
+    if (SetRateOrRefuse(speed.rate, kTextSlowRefused)) {
         ShowSpeed(speed);
     }
 }
@@ -300,6 +302,11 @@ void CPlayback::OnGraphEvents() {
 }
 
 void CPlayback::EndOfFile() {
+    // A set still being written plays on into the files written since it was chosen.
+    FollowPlayingEntry();
+    if (setFiles_.isEmpty()) {
+        return;
+    }
     if (setPosition_ + 1 < setFiles_.size()) {
         ++setPosition_;
         if (OpenFile(setFiles_[setPosition_])) {
@@ -314,10 +321,26 @@ void CPlayback::EndOfFile() {
     }
 }
 
+void CPlayback::FollowPlayingEntry() {
+    const std::optional<RecordInfo> entry = list_.EntryOf(current_.path);
+    if (current_.path.isEmpty() || !entry) {
+        return;
+    }
+    current_ = *entry;
+    setFiles_ = RecordingFiles(current_);
+    if (const qsizetype place = setFiles_.indexOf(currentFile_); place >= 0) {
+        setPosition_ = static_cast<int>(place);
+    }
+    if (loaded_) {
+        ShowInformation();
+    }
+}
+
 void CPlayback::OnJump() {
     if (current_.path.isEmpty()) {
         return;
     }
+    FollowPlayingEntry();
     const auto* day = qobject_cast<const QDateEdit*>(Control(kJumpDate));
     const auto* moment = qobject_cast<const QTimeEdit*>(Control(kJumpTime));
     if (!day || !moment) {
@@ -325,6 +348,10 @@ void CPlayback::OnJump() {
     }
     const JumpTarget target =
         LocateMoment(current_, QDateTime(day->date(), moment->time()), platform::LocalNow());
+    if (target.where == JumpTarget::Where::RecordedOver) {
+        Tell(kTextRecordedOver, ids::kCaptionGeneral);
+        return;
+    }
     if (target.where != JumpTarget::Where::Inside) {
         Tell(target.where == JumpTarget::Where::Before ? kTextBefore : kTextAfter,
              ids::kCaptionGeneral);
@@ -336,7 +363,8 @@ void CPlayback::OnJump() {
     if (file != currentFile_ || !loaded_) {
         const int place = static_cast<int>(setFiles_.indexOf(file));
         if (place < 0) {
-            Tell(kTextCannotOpen, ids::kCaptionGeneral);  // that file of the set is gone
+            // That file of the set gave way to room for other footage.
+            Tell(kTextRecordedOver, ids::kCaptionGeneral);
             return;
         }
         setPosition_ = place;

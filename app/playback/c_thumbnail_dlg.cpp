@@ -145,6 +145,11 @@ void CThumbnailDlg::AddPicture(const QString& path) {
     RefreshSlots();
 }
 
+void CThumbnailDlg::SelectNewest() {
+    pictures_.SelectNewest();
+    RefreshSlots();
+}
+
 void CThumbnailDlg::Command(int id) {
     switch (id) {
         case kOpenButton:

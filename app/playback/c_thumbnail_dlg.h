@@ -59,6 +59,8 @@ public:
 
     // Lists a picture with its own folder; past five, it is shown in the last slot, selected.
     void AddPicture(const QString& path);
+    // The newest picture shown and selected: a picture the user just exported.
+    void SelectNewest();
 
     // The standard print dialog unless replaced (headless runs and tests print without asking).
     void SetPrinterChooser(PrinterChooser chooser);

@@ -30,6 +30,14 @@ void PictureList::Add(const QString& path) {
     }
 }
 
+void PictureList::SelectNewest() {
+    if (pictures_.empty()) {
+        return;
+    }
+    offset_ = std::max(0, count() - kSlots);
+    slot_ = count() - 1 - offset_;
+}
+
 std::optional<int> PictureList::SelectedIndex() const {
     if (slot_ < 0 || offset_ + slot_ >= count()) {
         return std::nullopt;

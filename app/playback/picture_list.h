@@ -25,6 +25,8 @@ public:
     // Appends a picture; past five, the view moves on to show the newest in the last slot,
     // which is selected.
     void Add(const QString& path);
+    // Shows the newest picture and selects it.
+    void SelectNewest();
 
     int count() const { return static_cast<int>(pictures_.size()); }
     int offset() const { return offset_; }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "recording_files.h"
+
 namespace ovistra {
 namespace {
 
@@ -28,13 +30,22 @@ JumpTarget LocateMoment(const RecordInfo& entry, const QDateTime& moment, const 
     }
     target.where = JumpTarget::Where::Inside;
     const qint64 seconds = start.secsTo(moment);
-    if (entry.lastIndex < 1) {
+    const qint64 setFiles = qint64{LastSetIndex(entry)} + 1;
+    if (setFiles < 2) {
         target.offsetSeconds = static_cast<double>(seconds);
         return target;
     }
-    target.fileIndex =
-        static_cast<int>(std::min<qint64>(seconds / kSetFileSeconds, entry.lastIndex));
-    target.offsetSeconds = static_cast<double>(seconds - target.fileIndex * kSetFileSeconds);
+    // The end itself belongs to the file that was being written, not to one never begun.
+    const qint64 length = start.secsTo(end);
+    const qint64 lastChunk = length > 0 ? (length - 1) / kSetFileSeconds : 0;
+    const qint64 chunk = std::min(seconds / kSetFileSeconds, lastChunk);
+    // The file of a chunk took every later chunk a whole set further on.
+    if (chunk + setFiles <= lastChunk) {
+        target.where = JumpTarget::Where::RecordedOver;
+        return target;
+    }
+    target.fileIndex = static_cast<int>(chunk % setFiles);
+    target.offsetSeconds = static_cast<double>(seconds - chunk * kSetFileSeconds);
     return target;
 }
 

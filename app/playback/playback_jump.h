@@ -1,6 +1,7 @@
-// Where a moment lies in a listed recording: before it, after it, or in which file of its set
-// and how far into that file. Sets are counted in 30-minute files; a single file is one file
-// however long it runs.
+// Where a moment lies in a listed recording: before it, after it, in which file of its set and
+// how far into that file, or in footage a later pass of the set has recorded over. Sets are
+// counted in 30-minute files from the start, reused in order 0..last, 0.. once the recording
+// outlasts its set; a single file is one file however long it runs.
 #pragma once
 
 #include <QDateTime>
@@ -10,13 +11,13 @@
 namespace ovistra {
 
 struct JumpTarget {
-    enum class Where { Before, Inside, After } where = Where::Before;
+    enum class Where { Before, Inside, After, RecordedOver } where = Where::Before;
     int fileIndex = 0;         // 0: the set's first file
     double offsetSeconds = 0;  // into that file
 };
 
 // The recording's start and end as the list stores them ("%y/%m/%d", "%H:%M:%S"); a recording
-// still being written ends at `now`.
+// still being written ends at `now`, and its set is as far as its folder shows.
 JumpTarget LocateMoment(const RecordInfo& entry, const QDateTime& moment, const QDateTime& now);
 
 }  // namespace ovistra

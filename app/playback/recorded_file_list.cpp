@@ -43,6 +43,7 @@ RecordedFileList::RecordedFileList(RecordingList& list, BeingWritten beingWritte
     : list_(list), beingWritten_(std::move(beingWritten)) {}
 
 void RecordedFileList::Fill(const RecordingFilter& filter) {
+    filter_ = filter;
     rows_.clear();
     for (const RecordInfo& entry : list_.entries()) {
         if (filter.Accepts(entry)) {
@@ -51,16 +52,31 @@ void RecordedFileList::Fill(const RecordingFilter& filter) {
     }
 }
 
+std::optional<RecordInfo> RecordedFileList::EntryOf(const QString& path) const {
+    const std::vector<RecordInfo>& entries = list_.entries();
+    const auto found = std::find_if(entries.rbegin(), entries.rend(),
+                                    [&](const RecordInfo& entry) { return entry.path == path; });
+    return found != entries.rend() ? std::optional(*found) : std::nullopt;
+}
+
+RecordInfo RecordedFileList::Entry(int row) const {
+    return EntryOf(rows_[row].path).value_or(rows_[row]);
+}
+
+bool RecordedFileList::StillWritten(int row) const {
+    return row >= 0 && row < static_cast<int>(rows_.size()) && beingWritten_ &&
+           beingWritten_(rows_[row].path);
+}
+
 RecordedFileList::Removal RecordedFileList::Delete(int row) {
     if (row < 0 || row >= static_cast<int>(rows_.size())) {
         return Removal::NoSuchRow;
     }
-    const RecordInfo& entry = rows_[row];
-    if (beingWritten_ && beingWritten_(entry.path)) {
+    if (StillWritten(row)) {
         return Removal::StillRecording;
     }
     // The files the entry names, found before the entry goes.
-    const QStringList files = RecordingFiles(entry);
+    const QStringList files = RecordingFiles(Entry(row));
     for (const QString& file : files) {
         QFile::remove(file);
     }

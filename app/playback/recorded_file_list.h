@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "record_info.h"
@@ -37,12 +38,22 @@ public:
 
     // The rows: every entry `filter` accepts, oldest first.
     void Fill(const RecordingFilter& filter);
+    // The rows again by the last filter: recordings started or stopped since are as they are now.
+    void Refill() { Fill(filter_); }
     const std::vector<RecordInfo>& rows() const { return rows_; }
+
+    // The recording list's entry of the recording whose first file is `path`, as it is now: a
+    // row copied while its recording ran does not know how it ended or how far its set went.
+    std::optional<RecordInfo> EntryOf(const QString& path) const;
+    // The row's entry as it is now; the row itself when its entry is gone.
+    RecordInfo Entry(int row) const;
+    bool StillWritten(int row) const;
 
     enum class Removal { Removed, StillRecording, NoSuchRow };
 
-    // Removes the row, its entry and every file of its set; a recording still being written
-    // stays whole. A file that cannot be deleted is left; its entry goes all the same.
+    // Removes the row, its entry and every file of its set as the entry now names them; a
+    // recording still being written stays whole. A file that cannot be deleted is left; its entry
+    // goes all the same.
     Removal Delete(int row);
     // Removes the row and its entry only, for a recording whose file is gone.
     void Forget(int row);
@@ -55,6 +66,7 @@ private:
 
     RecordingList& list_;
     BeingWritten beingWritten_;
+    RecordingFilter filter_;
     std::vector<RecordInfo> rows_;
 };
 

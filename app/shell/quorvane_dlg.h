@@ -286,6 +286,8 @@ protected:
     void TogglePlayback();  // button 1023, message 2025
     // True while a recording of the station writes the file `path` (a set's first file).
     bool RecordingWrites(const QString& path) const;
+    // A recording started or stopped: the open playback list shows it as it is now.
+    void TellPlaybackRecordingsChanged();
     CPlayback* playbackDlg_ = nullptr;  // a child, from its first opening on
 
     // --- password lock (quorvane_dlg_lock.cpp)

@@ -14,7 +14,12 @@ void CQuorvaneDlg::TogglePlayback() {
     if (!playbackDlg_) {
         CPlayback::Hooks hooks;
         hooks.beingWritten = [this](const QString& path) { return RecordingWrites(path); };
-        hooks.pictureExported = [this](const QString& path) { ShowInPictureBrowser(path); };
+        hooks.pictureExported = [this](const QString& path) {
+            ShowInPictureBrowser(path);
+            if (pictureBrowser_) {
+                pictureBrowser_->SelectNewest();
+            }
+        };
         playbackDlg_ = new CPlayback(*context_.recordings, *context_.resources, Handle(),
                                      std::move(hooks), this);
     } else if (playbackDlg_->isVisible()) {
@@ -22,6 +27,12 @@ void CQuorvaneDlg::TogglePlayback() {
         return;
     }
     playbackDlg_->show();
+}
+
+void CQuorvaneDlg::TellPlaybackRecordingsChanged() {
+    if (playbackDlg_) {
+        playbackDlg_->RecordingsChanged();
+    }
 }
 
 bool CQuorvaneDlg::RecordingWrites(const QString& path) const {

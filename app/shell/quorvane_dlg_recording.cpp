@@ -277,6 +277,7 @@ void CQuorvaneDlg::RecordingsChanged() {
     }
     UpdateButtonStates();
     UpdateCaptions();
+    TellPlaybackRecordingsChanged();
 }
 
 void CQuorvaneDlg::RecordingStarted(int camera, RecordReason reason, const QString& file) {

@@ -271,14 +271,68 @@ TEST_F(CPlaybackTest, ShowingAFileThatIsGoneForgetsItsRowAndLeavesTheSet) {
     EXPECT_TRUE(LabelText(1100).endsWith(" 1"));
 }
 
-TEST_F(CPlaybackTest, ADamagedFileIsToldAndLeavesNothingOpen) {
+TEST_F(CPlaybackTest, ADamagedFileDoubleClickedIsToldOnceAndLeavesNothingOpen) {
     QFile damaged(list->entries()[1].path);
     ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
     damaged.write(QByteArray(4096, 'x'));
     damaged.close();
-    dialog->SelectRow(1);
+    // What a double click emits: its first click, then the activation.
+    emit Table()->itemClicked(Table()->topLevelItem(1), 0);
+    emit Table()->itemActivated(Table()->topLevelItem(1), 0);
     EXPECT_FALSE(dialog->loaded());
     EXPECT_EQ(Shown(), std::vector<int>{143});
+    emit Table()->itemActivated(Table()->topLevelItem(0), 0);  // Enter on a row
+    EXPECT_TRUE(dialog->playing());
+}
+
+TEST_F(CPlaybackTest, ASetListedWhileItRanIsJumpedInAndDeletedAsItEnded) {
+    // Listed while it was being written, with only its first follower yet.
+    AddRecording("c.avi", "short.avi", 1, "3", "Manual", "12:00:00");
+    RecordInfo& set = list->entries().back();
+    set.endDate = RecordInfo::kRecordingEndDate;
+    set.endTime = RecordInfo::kRecordingEndTime;
+    set.lastIndex = 0;
+    writing = set.path;
+    dialog->FillList();
+    // It went on over its first files again and stopped; nobody refreshed the rows.
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(Clip("short.avi")), record.filePath("c2.avi")));
+    set.endTime = "14:10:00";
+    set.endDate = "26/12/08";
+    set.lastIndex = 2;
+    writing.clear();
+    dialog->SelectRow(2);
+    auto* moment = qobject_cast<QTimeEdit*>(dialog->Control(1094));
+    moment->setTime(QTime(14, 5, 0));
+    dialog->OnJump();
+    EXPECT_EQ(QFileInfo(dialog->currentFile()).fileName(), "c1.avi");
+    moment->setTime(QTime(12, 10, 0));  // its first pass, recorded over
+    dialog->OnJump();
+    EXPECT_EQ(Shown(), std::vector<int>{330});
+    Table()->topLevelItem(2)->setSelected(true);
+    dialog->OnDelete();
+    EXPECT_FALSE(dialog->loaded());
+    EXPECT_EQ(QDir(record.path()).entryList({"c*"}, QDir::Files), QStringList{});
+    EXPECT_EQ(list->entries().size(), 2u);
+    EXPECT_EQ(LabelText(1100), resources->Text(137) + " 2");
+}
+
+TEST_F(CPlaybackTest, ARecordingStartedWhileOpenIsListedAndARefusedDeleteLeavesPlaybackAlone) {
+    AddRecording("c.avi", "long.avi", 0, "3", "Manual", "15:00:00");
+    list->entries().back().endDate = RecordInfo::kRecordingEndDate;
+    writing = list->entries().back().path;
+    Table()->topLevelItem(1)->setSelected(true);
+    dialog->RecordingsChanged();  // as the main window tells it
+    ASSERT_EQ(Table()->topLevelItemCount(), 3);
+    EXPECT_TRUE(LabelText(1100).endsWith(" 3"));
+    EXPECT_TRUE(Table()->topLevelItem(1)->isSelected());
+    dialog->SelectRow(2);
+    Table()->clearSelection();
+    Table()->topLevelItem(2)->setSelected(true);
+    dialog->OnDelete();
+    EXPECT_EQ(Shown(), std::vector<int>{236});
+    EXPECT_TRUE(dialog->playing());
+    EXPECT_EQ(dialog->currentFile(), writing);
+    EXPECT_EQ(Table()->topLevelItemCount(), 3);
 }
 
 TEST_F(CPlaybackTest, CloseStopsPlayingAndAsksTheMainWindowToCloseTheDialog) {

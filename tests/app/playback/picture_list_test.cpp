@@ -42,12 +42,18 @@ TEST_F(PictureListTest, TheSixthPictureMovesTheViewAndIsSelected) {
     list.ScrollBack();
     EXPECT_EQ(list.offset(), 0);
     EXPECT_EQ(list.SelectedIndex(), 4);  // the slot stays, the picture under it changes
+    list.SelectNewest();                 // an export just made is the one shown selected
+    EXPECT_EQ(list.offset(), 1);
+    EXPECT_EQ(list.SelectedIndex(), 5);
 
     PictureList few;
     few.Add(dir.filePath("a.bmp"));
     EXPECT_FALSE(few.Select(1));
     EXPECT_EQ(few.selectedSlot(), -1);
     EXPECT_FALSE(few.DeleteSelected());
+    few.Add(dir.filePath("b.bmp"));
+    few.SelectNewest();
+    EXPECT_EQ(few.SelectedIndex(), 1);
 }
 
 TEST_F(PictureListTest, PicturesOfTwoFoldersDeleteTheirOwnFiles) {

@@ -1,6 +1,9 @@
 // The playback speeds as presses give them, and where a jump lands in a recording.
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include "playback_jump.h"
 #include "playback_speeds.h"
 
@@ -47,18 +50,32 @@ TEST(PlaybackSpeeds, EachCycleGivesItsRatesLabelsAndSteps) {
     EXPECT_EQ(speeds.ReverseStepFrom(300), 298);
 }
 
-TEST(PlaybackJump, MomentsLandInTheFileThatCoversThem) {
-    RecordInfo set;
-    set.startDate = "26/11/30";
-    set.startTime = "23:50:00";
-    set.endDate = "26/12/01";
-    set.endTime = "01:10:00";
-    set.lastIndex = 2;
-    RecordInfo single = set;
+TEST(PlaybackJump, MomentsLandInTheFileThatHoldsThemOrAreToldRecordedOver) {
+    QTemporaryDir folder;
+    RecordInfo grown;  // three files in 80 minutes, never reused
+    grown.startDate = "26/11/30";
+    grown.startTime = "23:50:00";
+    grown.endDate = "26/12/01";
+    grown.endTime = "01:10:00";
+    grown.lastIndex = 2;
+    RecordInfo single = grown;
     single.lastIndex = 0;
-    RecordInfo running = set;
+    RecordInfo wrapped = grown;  // three files in 130 minutes: the first two passes are gone
+    wrapped.startTime = "23:00:00";
+    // Still being written: no last index yet, its followers in the folder tell the set.
+    RecordInfo running = wrapped;
+    running.path = folder.filePath("261130_230000.avi");
     running.endDate = RecordInfo::kRecordingEndDate;
-    const QDateTime now(QDate(2026, 12, 1), QTime(0, 30));
+    running.lastIndex = 0;
+    RecordInfo runningGrown = running;  // 60 minutes, its second file being written
+    runningGrown.path = folder.filePath("261201_001000.avi");
+    runningGrown.startDate = "26/12/01";
+    runningGrown.startTime = "00:10:00";
+    for (const char* name : {"261130_230000.avi", "261130_2300001.avi", "261130_2300002.avi",
+                             "261201_001000.avi", "261201_0010001.avi"}) {
+        QFile(folder.filePath(name)).open(QIODevice::WriteOnly);
+    }
+    const QDateTime now(QDate(2026, 12, 1), QTime(1, 10));
     auto at = [](int day, int h, int m, int s) {
         return QDateTime(QDate(2026, day == 30 ? 11 : 12, day), QTime(h, m, s));
     };
@@ -70,16 +87,26 @@ TEST(PlaybackJump, MomentsLandInTheFileThatCoversThem) {
         int file;
         double offset;
     } cases[] = {
-        {&set, at(30, 23, 49, 59), W::Before, 0, 0},    {&set, at(30, 23, 50, 0), W::Inside, 0, 0},
-        {&set, at(1, 0, 20, 30), W::Inside, 1, 30},  // across the month's end
-        {&set, at(1, 1, 10, 0), W::Inside, 2, 1200},    {&set, at(1, 1, 10, 1), W::After, 0, 0},
-        {&single, at(1, 1, 0, 0), W::Inside, 0, 4200},   // one file however long
-        {&running, at(1, 0, 29, 0), W::Inside, 1, 540},  // still being written: ends now
-        {&running, at(1, 0, 31, 0), W::After, 0, 0},
+        {&grown, at(30, 23, 49, 59), W::Before, 0, 0},
+        {&grown, at(1, 0, 20, 30), W::Inside, 1, 30},  // across the month's end
+        {&grown, at(1, 1, 10, 0), W::Inside, 2, 1200},
+        {&grown, at(1, 1, 10, 1), W::After, 0, 0},
+        {&single, at(1, 1, 0, 0), W::Inside, 0, 4200},  // one file however long
+        {&wrapped, at(30, 23, 10, 0), W::RecordedOver, 0, 0},
+        {&wrapped, at(30, 23, 59, 59), W::RecordedOver, 0, 0},
+        {&wrapped, at(1, 0, 0, 0), W::Inside, 2, 0},  // the oldest footage still kept
+        {&wrapped, at(1, 0, 45, 0), W::Inside, 0, 900},
+        {&wrapped, at(1, 1, 5, 0), W::Inside, 1, 300},
+        {&wrapped, at(1, 1, 10, 0), W::Inside, 1, 600},  // the end is in the file written last
+        {&running, at(30, 23, 40, 0), W::RecordedOver, 0, 0},
+        {&running, at(1, 0, 45, 0), W::Inside, 0, 900},
+        {&runningGrown, at(1, 0, 50, 0), W::Inside, 1, 600},
     };
     for (const auto& c : cases) {
         const JumpTarget target = LocateMoment(*c.entry, c.moment, now);
-        const std::string name = c.moment.toString(Qt::ISODate).toStdString();
+        const std::string name =
+            (c.entry->startTime + " " + c.moment.toString(Qt::ISODate) + " " + c.entry->endDate)
+                .toStdString();
         EXPECT_EQ(target.where, c.where) << name;
         EXPECT_EQ(target.fileIndex, c.file) << name;
         EXPECT_DOUBLE_EQ(target.offsetSeconds, c.offset) << name;

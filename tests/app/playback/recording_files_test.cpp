@@ -1,5 +1,5 @@
 // A listed recording's files: the circular followers that exist up to the last index, whatever
-// the index says, and the ordinal of a set's file.
+// the index says (all of them while it is being written), and the ordinal of a set's file.
 #include "recording_files.h"
 
 #include <gtest/gtest.h>
@@ -18,9 +18,10 @@ TEST(RecordingFiles, FollowersThatExistUpToTheLastIndexInOrder) {
           "261208_14300012.avi", "261208_14300001.avi", "261208_1430004.bmp", "other1.avi"}) {
         QFile(dir.filePath(name)).open(QIODevice::WriteOnly);
     }
-    auto files = [&](const QString& path, int32_t lastIndex) {
+    auto files = [&](const QString& path, int32_t lastIndex, bool running = false) {
         RecordInfo entry;
         entry.path = path;
+        entry.endDate = running ? RecordInfo::kRecordingEndDate : "26/12/08";
         entry.lastIndex = lastIndex;
         QStringList names;
         for (const QString& file : RecordingFiles(entry)) {
@@ -34,6 +35,8 @@ TEST(RecordingFiles, FollowersThatExistUpToTheLastIndexInOrder) {
     // A damaged index reaches only the followers there are.
     EXPECT_EQ(files(base, INT32_MAX).size(), 5);
     EXPECT_EQ(files(base, -7), QStringList{"261208_143000.avi"});
+    // A set still being written has no last index yet: every follower there is counts.
+    EXPECT_EQ(files(base, 0, true).size(), 5);
     QFile::remove(dir.filePath("261208_1430002.avi"));
     EXPECT_EQ(files(base, 3),
               (QStringList{"261208_143000.avi", "261208_1430001.avi", "261208_1430003.avi"}));
