@@ -290,11 +290,6 @@ void RecordingControl::CompleteEntry(int camera, const QDateTime& end) {
         it->endTime = end.toString(QStringLiteral("HH:mm:ss"));
         it->lastIndex = c.circularMode ? c.circular.lastIndex : 0;
         it->lastFileLength = c.circularMode ? c.circular.lastFileLength : 0;
-        // Its highest files may have given way to room for other cameras.
-        while (it->lastIndex >= 1 && !QFileInfo::exists(CircularFileName(c.file, it->lastIndex))) {
-            --it->lastIndex;
-            it->lastFileLength = it->lastIndex >= 1 ? kTicksPerFile : 0;
-        }
         list_->Save();
         return;
     }
@@ -452,8 +447,6 @@ bool RecordingControl::MakeRoom(uint64_t wantedBytes) {
         QDateTime modified;
         QString file;
         int camera = 0;
-        RecordInfo* entry = nullptr;  // a finished set's entry
-        int index = 0;
     };
     std::vector<Candidate> candidates;
     auto beingWritten = [this](const QString& file) {
@@ -461,19 +454,19 @@ bool RecordingControl::MakeRoom(uint64_t wantedBytes) {
             return c.recorder && c.recorder->fileName() == file;
         });
     };
-    auto addFollowers = [&](const QString& base, int camera, int lastIndex, RecordInfo* entry) {
+    auto addFollowers = [&](const QString& base, int camera, int lastIndex) {
         for (int index = 1; index <= lastIndex; ++index) {
             const QString file = CircularFileName(base, index);
             const QFileInfo info(file);
             if (info.isFile() && !beingWritten(file)) {
-                candidates.push_back({info.lastModified(), file, camera, entry, index});
+                candidates.push_back({info.lastModified(), file, camera});
             }
         }
     };
     if (list_) {
-        for (RecordInfo& entry : list_->entries()) {
+        for (const RecordInfo& entry : list_->entries()) {
             if (!entry.StillRecording() && entry.lastIndex >= 1) {
-                addFollowers(entry.path, entry.camera.toInt(), entry.lastIndex, &entry);
+                addFollowers(entry.path, entry.camera.toInt(), entry.lastIndex);
             }
         }
     }
@@ -481,38 +474,21 @@ bool RecordingControl::MakeRoom(uint64_t wantedBytes) {
         const CameraRecording& c = Camera(camera);
         if (c.recorder && c.circularMode) {
             const int highest = c.circular.wrapped ? highestIndex_[camera - 1] : c.circular.lastIndex;
-            addFollowers(c.circular.baseName, camera, highest, nullptr);
+            addFollowers(c.circular.baseName, camera, highest);
         }
     }
     std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
         return std::tie(a.modified, a.file) < std::tie(b.modified, b.file);
     });
+    // A set keeps its numbering: playback counts its files by it and says what gave way.
     bool deleted = false;
-    bool listChanged = false;
     for (const Candidate& candidate : candidates) {
         const std::optional<uint64_t> free = FreeBytes();
         if (!free || *free >= wantedBytes) {
             break;
         }
         host_.CircularReused(candidate.camera, candidate.file);
-        if (!QFile::remove(candidate.file)) {
-            continue;
-        }
-        deleted = true;
-        RecordInfo* entry = candidate.entry;
-        if (entry && candidate.index == entry->lastIndex) {
-            // The set now ends at its highest follower left.
-            int highest = candidate.index - 1;
-            while (highest >= 1 && !QFileInfo::exists(CircularFileName(entry->path, highest))) {
-                --highest;
-            }
-            entry->lastIndex = highest;
-            entry->lastFileLength = highest >= 1 ? kTicksPerFile : 0;
-            listChanged = true;
-        }
-    }
-    if (listChanged) {
-        list_->Save();
+        deleted = QFile::remove(candidate.file) || deleted;
     }
     return deleted;
 }

@@ -400,7 +400,6 @@ TEST_F(RecordingControlTest, CircularRecordingsOnAFullDiskMakeRoomAndGoOnPlayabl
     control->StopAll();
 
     ASSERT_EQ(list->entries().size(), 5u);
-    EXPECT_EQ(list->entries()[0].lastIndex, 0);  // its set now ends at its first file
     for (const ovistra::RecordInfo& entry : list->entries()) {
         SCOPED_TRACE(entry.path.toStdString());
         EXPECT_FALSE(entry.StillRecording());
@@ -414,8 +413,6 @@ TEST_F(RecordingControlTest, CircularRecordingsOnAFullDiskMakeRoomAndGoOnPlayabl
             EXPECT_EQ(facts.width, 640) << file.toStdString();
             EXPECT_GT(facts.seconds, 0) << file.toStdString();
         }
-        EXPECT_TRUE(QFile::exists(RecordingControl::CircularFileName(entry.path, entry.lastIndex)) ||
-                    entry.lastIndex == 0);
     }
 }
 
