@@ -37,7 +37,7 @@ void ToggleRestlessly(SwitchState& state, std::chrono::milliseconds duration) {
     auto between = [&](int lo, int hi) { return std::uniform_int_distribution(lo, hi)(random); };
     const auto end = std::chrono::steady_clock::now() + duration;
     while (std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(between(1, 30)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(between(1, 60)));
         const int action = between(0, 19);
         if (action == 0) {
             state.cyclingView = !state.cyclingView.load();
@@ -88,11 +88,11 @@ TEST(CameraSwitchingPictures, NoBranchTakesAPictureOfAnotherInputWhileTheEnabled
     };
     // Feeds of two pictures at most; settling well over the time a picture takes from the
     // decoder to its grabber.
-    CameraSwitcher switcher(state, {[] { return 60u; }, [] { return 50u; }, [] { return 30u; }},
+    CameraSwitcher switcher(state, {[] { return 80u; }, [] { return 80u; }, [] { return 30u; }},
                             hooks);
     ASSERT_TRUE(graph.Run());
     switcher.Start();
-    ToggleRestlessly(state, 2500ms);
+    ToggleRestlessly(state, 2000ms);
     switcher.Stop();
     graph.Stop();
 
@@ -101,7 +101,7 @@ TEST(CameraSwitchingPictures, NoBranchTakesAPictureOfAnotherInputWhileTheEnabled
         EXPECT_EQ(foreign[camera], 0) << "camera " << camera + 1;
         pictures += own[camera];
     }
-    EXPECT_GT(pictures, 20) << "too few pictures reached the branches to prove anything";
+    EXPECT_GT(pictures, 15) << "too few pictures reached the branches to prove anything";
 }
 
 }  // namespace
