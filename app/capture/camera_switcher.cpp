@@ -88,7 +88,8 @@ bool CameraSwitcher::StillIdle() {
 
 void CameraSwitcher::Loop() {
     state_.currentCamera.store(0);
-    // A real decoder's input is unknown at first, and counts as unknown after an idle spell.
+    // A real decoder's input is unknown at first and, as nothing watches the device while
+    // idle, again after an idle spell.
     int written = kUnknownInput;
     for (;;) {
         {

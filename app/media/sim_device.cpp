@@ -367,8 +367,7 @@ int SimulatedDevice::InputMarkedIn(const uint8_t* frame) {
         bool all = true;
         for (int line = kSimInputMarkTop; all && line < kSimInputMarkTop + kSimInputMarkHeight;
              ++line) {
-            const uint8_t* p =
-                frame + size_t(line) * kFrameStride + size_t(kSimInputMarkLeft) * 2;
+            const uint8_t* p = frame + size_t(line) * kFrameStride + size_t(kSimInputMarkLeft) * 2;
             for (int x = 0; all && x < kSimInputMarkWidth; ++x, p += 2) {
                 const int expected =
                     x < kSimInputMarkWidth / 2 ? MarkLevel(input) : 255 - MarkLevel(input);

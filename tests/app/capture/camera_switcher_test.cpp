@@ -147,7 +147,7 @@ TEST(CameraSwitcher, CyclingShowsTheCameraDwellsThenRoutesNowhere) {
     SwitchRun run;
     run.eachMs = 2000;
     run.Go(state);
-    const std::vector<std::string> pass = {"select -1", "write 0",   "sleep 300",  "caption 0",
+    const std::vector<std::string> pass = {"select -1", "write 0",    "sleep 300", "caption 0",
                                            "select 0",  "sleep 2000", "select -1", "write 1",
                                            "sleep 300", "caption 1"};
     ASSERT_GE(run.steps.size(), pass.size());
@@ -244,9 +244,13 @@ TEST(CameraSwitcher, ACameraBroughtInOutOfTurnIsFedOnlyOnceItsInputSettled) {
         std::string fed;  // the camera brought in is fed in the end
     };
     const Case cases[] = {
-        {"the next camera off while it settles", {1, 1, 1, 1}, {{"write 1", {1, 0, 1, 1}}},
+        {"the next camera off while it settles",
+         {1, 1, 1, 1},
+         {{"write 1", {1, 0, 1, 1}}},
          "select 2"},
-        {"the one camera swapped in its short pause", {0, 0, 1, 0}, {{"write 2", {1, 0, 0, 0}}},
+        {"the one camera swapped in its short pause",
+         {0, 0, 1, 0},
+         {{"write 2", {1, 0, 0, 0}}},
          "select 0"},
         {"all off during a feed, another one on while idle",
          {1, 0, 0, 0},
@@ -274,8 +278,7 @@ TEST(CameraSwitcher, ACameraBroughtInOutOfTurnIsFedOnlyOnceItsInputSettled) {
         run.Go(state);
         EXPECT_EQ(done, c.changes.size()) << c.what;
         EXPECT_EQ(RoutedBeforeItsInputSettled(run.steps), "") << c.what;
-        EXPECT_NE(std::find(run.steps.begin(), run.steps.end(), c.fed), run.steps.end())
-            << c.what;
+        EXPECT_NE(std::find(run.steps.begin(), run.steps.end(), c.fed), run.steps.end()) << c.what;
     }
 }
 
