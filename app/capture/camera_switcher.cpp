@@ -1,5 +1,6 @@
 #include "camera_switcher.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace ovistra {
@@ -9,6 +10,7 @@ constexpr uint32_t kIdleMs = 5;
 constexpr uint32_t kSingleCameraSettleMs = 7;
 // Even with every timing at 0 a pass sleeps this long, so the thread never spins a core.
 constexpr uint32_t kShortestPassMs = 1;
+constexpr int kUnknownInput = -1;
 
 }  // namespace
 
@@ -75,8 +77,20 @@ void CameraSwitcher::IdleWithoutCameras() {
     state_.noCameraActive.store(true);
 }
 
+bool CameraSwitcher::StillIdle() {
+    if (FirstEnabledFrom(0) < 0) {
+        return true;
+    }
+    // Enabled between the last look and the flag being set, whose clearing came too early.
+    state_.noCameraActive.store(false);
+    return false;
+}
+
 void CameraSwitcher::Loop() {
     state_.currentCamera.store(0);
+    // A real decoder's input is unknown at first and, as nothing watches the device while
+    // idle, again after an idle spell.
+    int written = kUnknownInput;
     for (;;) {
         {
             std::lock_guard guard(lock_);
@@ -84,7 +98,7 @@ void CameraSwitcher::Loop() {
                 return;
             }
         }
-        if (state_.noCameraActive.load()) {
+        if (state_.noCameraActive.load() && StillIdle()) {
             if (!Sleep(kIdleMs)) {
                 return;
             }
@@ -94,9 +108,21 @@ void CameraSwitcher::Loop() {
         if (camera < 0) {
             // Ending the pass here keeps a switched-off camera's branch from being fed.
             IdleWithoutCameras();
+            written = kUnknownInput;
             continue;
         }
         state_.currentCamera.store(camera);
+        if (camera != written) {
+            // The enabled set changed while the decoder settled on another input (or its
+            // input is unknown): no branch takes pictures until this camera's has settled.
+            hooks_.selectOutput(-1);
+            written = camera;
+            hooks_.switchDecoderInput(camera);
+            if (!Sleep(std::max(timings_.intervalTimeMs(), kShortestPassMs))) {
+                return;
+            }
+            continue;
+        }
         uint32_t sleptMs = 0;
         const int link = state_.linkCamera.load();
         const bool handOver = hooks_.handOver && (link == camera + 1 || link == 5);
@@ -131,6 +157,7 @@ void CameraSwitcher::Loop() {
         const int next = FirstEnabledFrom((camera + 1) % SwitchState::kCameras);
         if (next < 0) {
             IdleWithoutCameras();
+            written = kUnknownInput;
             continue;
         }
         if (next != camera && !cycling) {
@@ -138,9 +165,12 @@ void CameraSwitcher::Loop() {
             hooks_.selectOutput(-1);
         }
         state_.currentCamera.store(next);
+        written = next;
         hooks_.switchDecoderInput(next);
-        const uint32_t settleMs =
-            state_.singleCameraMode.load() ? kSingleCameraSettleMs : timings_.intervalTimeMs();
+        // The short pause only rewrites the input shown; a new input always settles in full.
+        const uint32_t settleMs = state_.singleCameraMode.load() && next == camera
+                                      ? kSingleCameraSettleMs
+                                      : timings_.intervalTimeMs();
         if (!Sleep(settleMs)) {
             return;
         }

@@ -1,7 +1,9 @@
 // The camera-switching thread: visits the enabled cameras in turn, routes the stream to the
 // branch of the camera shown, marks fresh frames for recording cameras, and moves the video
-// decoder to the next input over I2C, waiting for the picture to settle. It never touches a
-// widget: what the window must show is handed over through the hooks.
+// decoder to the next input over I2C, waiting for the picture to settle. A branch is fed only
+// once the decoder has settled on its camera's input: the thread remembers the input it last
+// wrote, and a camera the enabled set brings in out of turn gets its input written and settled
+// first. It never touches a widget: what the window must show is handed over through the hooks.
 #pragma once
 
 #include <array>
@@ -66,6 +68,8 @@ private:
     void MarkFrameReady(int camera);
     // Routes nowhere and idles until a camera is enabled again.
     void IdleWithoutCameras();
+    // While idle: false, with the idle flag cleared, once a camera is enabled again.
+    bool StillIdle();
 
     SwitchState& state_;
     const Timings timings_;

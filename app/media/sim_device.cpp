@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <numbers>
 
@@ -125,6 +126,16 @@ void AddLumaNoise(uint8_t* frame, const int16_t* noise) {
         words = (words & ~low) | Clamp255((words & low) + add);
         std::memcpy(frame + i, &words, kVectorBytes);
     }
+}
+
+// The input mark's luma: far apart levels, so a converter's rounding or a chroma resampling
+// leaves it readable.
+constexpr int kMarkFirstLevel = 40;
+constexpr int kMarkLevelStep = 56;
+constexpr int kMarkTolerance = 24;  // below half a step: no level is read as another
+
+int MarkLevel(int input) {
+    return kMarkFirstLevel + kMarkLevelStep * input;
 }
 
 // About -40 dBFS: an open line input, heard only with the volume turned up.
@@ -334,6 +345,40 @@ void SimulatedDevice::RenderFrame(uint8_t* frame, int64_t elapsedNs) {
     if (hue != kNeutralHue || saturation != kNeutralSaturation) {
         ApplyChroma(frame, hue, saturation);
     }
+    MarkInput(frame, input);
+}
+
+void SimulatedDevice::MarkInput(uint8_t* frame, int input) {
+    const auto level = static_cast<uint8_t>(MarkLevel(std::clamp(input, 0, 3)));
+    for (int line = kSimInputMarkTop; line < kSimInputMarkTop + kSimInputMarkHeight; ++line) {
+        uint8_t* p = frame + size_t(line) * kFrameStride + size_t(kSimInputMarkLeft) * 2;
+        for (int x = 0; x < kSimInputMarkWidth; ++x, p += 2) {
+            p[0] = x < kSimInputMarkWidth / 2 ? level : static_cast<uint8_t>(255 - level);
+            p[1] = 128;
+        }
+    }
+}
+
+int SimulatedDevice::InputMarkedIn(const uint8_t* frame) {
+    if (frame == nullptr) {
+        return -1;
+    }
+    for (int input = 0; input < 4; ++input) {
+        bool all = true;
+        for (int line = kSimInputMarkTop; all && line < kSimInputMarkTop + kSimInputMarkHeight;
+             ++line) {
+            const uint8_t* p = frame + size_t(line) * kFrameStride + size_t(kSimInputMarkLeft) * 2;
+            for (int x = 0; all && x < kSimInputMarkWidth; ++x, p += 2) {
+                const int expected =
+                    x < kSimInputMarkWidth / 2 ? MarkLevel(input) : 255 - MarkLevel(input);
+                all = std::abs(p[0] - expected) <= kMarkTolerance;
+            }
+        }
+        if (all) {
+            return input;
+        }
+    }
+    return -1;
 }
 
 int SimulatedDevice::CameraShownIn(const uint8_t* frame) {

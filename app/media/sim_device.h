@@ -4,6 +4,12 @@
 // scene (its camera number and marker colour, sensor noise, scripted moving objects) or a video
 // file decoded apart from the capture pipeline. Its audio interface puts out a faint hum. A
 // model of the hardware, so everything above it runs as it would with a real device.
+//
+// Every picture carries the input it came from in its bottom-right corner, so a test can tell
+// whose picture reached a branch: 8 by 2 pixels, the left four at a luma level of the input,
+// the right four at its complement, chroma neutral. It is drawn last, so neither the amplifier
+// nor an unsettled roll moves it; it is the same on every picture of an input, so detection
+// never sees it change, and too small to matter on stills and recordings.
 #pragma once
 
 #include <array>
@@ -36,6 +42,11 @@ struct SimDeviceConfig {
     int settleMs = 120;                                  // unsettled pictures after an input change
     uint32_t seed = 2820;
 };
+
+inline constexpr int kSimInputMarkWidth = 8;
+inline constexpr int kSimInputMarkHeight = 2;
+inline constexpr int kSimInputMarkLeft = kFrameWidth - kSimInputMarkWidth;
+inline constexpr int kSimInputMarkTop = kFrameHeight - kSimInputMarkHeight;
 
 class SimulatedDevice final : public CaptureDevice,
                               public I2cBus,
@@ -89,6 +100,10 @@ public:
 
     // The camera (1..4) whose marker a picture of this device shows, 0 when none does.
     static int CameraShownIn(const uint8_t* frame);
+    // Draws the mark of `input` (0..3) into `frame` (kFrameBytes).
+    static void MarkInput(uint8_t* frame, int input);
+    // The input (0..3) whose mark `frame` carries, -1 when it carries none (or null).
+    static int InputMarkedIn(const uint8_t* frame);
 
     // --- small helpers for the station's statistics and for tests; thread-safe
     uint64_t InputSwitches() const { return inputSwitches_.load(); }  // real input changes

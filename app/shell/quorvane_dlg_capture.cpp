@@ -52,12 +52,12 @@ int CQuorvaneDlg::StartCapture() {
         FailStartup(ids::kTextNoCaptureDevice, ids::kCaptionWarning);
         return kCaptureFailed;
     }
+    ApplyCameraEnableSet();
     if (built != CaptureGraph::BuildResult::Built) {
         // The graph stays as built, without pictures; the station runs on.
         EventLog::Instance().Print("capture-failed", {{"reason", CaptureFailureReason(built)}});
         return kCaptureFailed;
     }
-    ApplyCameraEnableSet();
     if (!deviceControl_.Open(devices, captureGraph_->alternateDevice())) {
         PrintCaptureFailed(ids::kTextNoCaptureDevice, ids::kCaptionGeneral);
         FailStartup(ids::kTextNoCaptureDevice, ids::kCaptionGeneral);

@@ -101,10 +101,11 @@ void CQuorvaneDlg::PlaceVideoViews() {
             continue;
         }
         QWidget* owner = Control(ids::kFirstPicture + camera);
-        if (switchState_.cyclingView.load() && camera == cyclingShown_ && large) {
-            owner = large;
-        } else if (switchState_.cameraEnabled[camera].load() == 0 && hidden) {
+        // A camera switched off leaves the cycling view too.
+        if (switchState_.cameraEnabled[camera].load() == 0 && hidden) {
             owner = hidden;
+        } else if (switchState_.cyclingView.load() && camera == cyclingShown_ && large) {
+            owner = large;
         }
         if (view->parentWidget() != owner) {
             view->setParent(owner);
@@ -141,7 +142,9 @@ void CQuorvaneDlg::UpdateCaptions() {
 }
 
 void CQuorvaneDlg::ShowCyclingCamera(int camera) {
-    if (!switchState_.cyclingView.load() || camera < 0 || camera >= kCameras) {
+    // A camera switched off after the switching thread showed it stays out of the view.
+    if (!switchState_.cyclingView.load() || camera < 0 || camera >= kCameras ||
+        switchState_.cameraEnabled[camera].load() == 0) {
         return;
     }
     SetElidedText(Control(ids::kLargeCaption), context_.resources->Text(ids::kTextCyclingCaption) +

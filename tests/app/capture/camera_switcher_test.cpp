@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -82,9 +83,9 @@ TEST(CameraSwitcher, EnabledSubsetsVisitOnlyTheirInputs) {
         std::vector<std::string> writes;  // the first four
     };
     const Case cases[] = {
-        {{0, 1, 0, 1}, {"write 3", "write 1", "write 3", "write 1"}},
-        {{1, 0, 1, 0}, {"write 2", "write 0", "write 2", "write 0"}},
-        {{1, 1, 1, 1}, {"write 1", "write 2", "write 3", "write 0"}},
+        {{0, 1, 0, 1}, {"write 1", "write 3", "write 1", "write 3"}},
+        {{1, 0, 1, 0}, {"write 0", "write 2", "write 0", "write 2"}},
+        {{1, 1, 1, 1}, {"write 0", "write 1", "write 2", "write 3"}},
         {{0, 0, 0, 1}, {"write 3", "write 3", "write 3", "write 3"}},
     };
     for (const Case& c : cases) {
@@ -105,11 +106,13 @@ TEST(CameraSwitcher, SideBySideRoutesNowhereBeforeTheDecoderMovesOn) {
     SwitchState state;
     SwitchRun run;
     run.Go(state);
-    // select 0, feed, select -1, write 1, settle; and so on.
-    const std::vector<std::string> pass = {"select 0", "sleep 50",  "select -1",
-                                           "write 1",  "sleep 300", "select 1"};
+    // The decoder's input is unknown at first: camera 1's is written and settles before its
+    // feed; then select -1, write 2, settle; and so on.
+    const std::vector<std::string> pass = {"select -1", "write 0",   "sleep 300",
+                                           "select 0",  "sleep 50",  "select -1",
+                                           "write 1",   "sleep 300", "select 1"};
     ASSERT_GE(run.steps.size(), pass.size());
-    EXPECT_EQ(std::vector<std::string>(run.steps.begin(), run.steps.begin() + 6), pass);
+    EXPECT_EQ(std::vector<std::string>(run.steps.begin(), run.steps.begin() + 9), pass);
     for (size_t i = 1; i < run.steps.size(); ++i) {
         if (run.steps[i].rfind("write", 0) == 0) {
             EXPECT_EQ(run.steps[i - 1], "select -1") << i;
@@ -123,10 +126,11 @@ TEST(CameraSwitcher, CyclingShowsTheCameraDwellsThenRoutesNowhere) {
     SwitchRun run;
     run.eachMs = 2000;
     run.Go(state);
-    const std::vector<std::string> pass = {"caption 0", "select 0",  "sleep 2000", "select -1",
-                                           "write 1",   "sleep 300", "caption 1"};
+    const std::vector<std::string> pass = {"select -1", "write 0",    "sleep 300", "caption 0",
+                                           "select 0",  "sleep 2000", "select -1", "write 1",
+                                           "sleep 300", "caption 1"};
     ASSERT_GE(run.steps.size(), pass.size());
-    EXPECT_EQ(std::vector<std::string>(run.steps.begin(), run.steps.begin() + 7), pass);
+    EXPECT_EQ(std::vector<std::string>(run.steps.begin(), run.steps.begin() + 10), pass);
 }
 
 TEST(CameraSwitcher, OneCameraRewritesItsInputEveryPassAfterSevenMilliseconds) {
@@ -141,14 +145,17 @@ TEST(CameraSwitcher, OneCameraRewritesItsInputEveryPassAfterSevenMilliseconds) {
     for (const auto& write : writes) {
         EXPECT_EQ(write, "write 2");
     }
-    for (size_t i = 0; i + 1 < run.steps.size(); ++i) {
+    // The first write moves the decoder and settles in full; rewrites pause 7 ms.
+    EXPECT_EQ(run.steps[2], "sleep 60000");
+    for (size_t i = 3; i + 1 < run.steps.size(); ++i) {
         if (run.steps[i] == "write 2") {
             EXPECT_EQ(run.steps[i + 1], "sleep 7");
         }
     }
-    // The one branch is never cut off: nothing but its own output is selected.
-    for (const auto& select : Only(run.steps, "select")) {
-        EXPECT_EQ(select, "select 2");
+    // Once fed, the one branch is never cut off.
+    const auto selects = Only(run.steps, "select");
+    for (size_t i = 1; i < selects.size(); ++i) {
+        EXPECT_EQ(selects[i], "select 2");
     }
 }
 
@@ -177,40 +184,50 @@ TEST(CameraSwitcher, ZeroTimingsStillSleepAMillisecondAPass) {
 }
 
 TEST(CameraSwitcher, AllCamerasOffRoutesNowhereAndIdlesUntilOneIsEnabled) {
-    SwitchState state;
-    Enable(state, {0, 0, 0, 0});
-    SwitchRun run;
-    run.maxSteps = 30;
-    run.onSleep = [](SwitchState& s, size_t step) {
-        if (step == 6) {  // the UI thread enables camera 2
-            s.cameraEnabled[1] = 1;
-            s.noCameraActive = false;
+    // The UI thread clears the idle flag after enabling a camera; when that clearing came just
+    // before the thread set the flag, the thread must still see the camera.
+    for (const bool clearsFlag : {true, false}) {
+        SwitchState state;
+        Enable(state, {0, 0, 0, 0});
+        SwitchRun run;
+        run.maxSteps = 30;
+        run.onSleep = [clearsFlag](SwitchState& s, size_t step) {
+            if (step == 6) {  // the UI thread enables camera 2
+                s.cameraEnabled[1] = 1;
+                if (clearsFlag) {
+                    s.noCameraActive = false;
+                }
+            }
+        };
+        run.Go(state);
+        ASSERT_GE(run.steps.size(), 7u);
+        EXPECT_EQ(run.steps[0], "select -1");
+        for (size_t i = 1; i < 6; ++i) {
+            EXPECT_EQ(run.steps[i], "sleep 5") << i;
         }
-    };
-    run.Go(state);
-    ASSERT_GE(run.steps.size(), 7u);
-    EXPECT_EQ(run.steps[0], "select -1");
-    for (size_t i = 1; i < 6; ++i) {
-        EXPECT_EQ(run.steps[i], "sleep 5") << i;
+        // Its input is written and settles before its branch is fed.
+        const auto fed = std::find(run.steps.begin(), run.steps.end(), "select 1");
+        EXPECT_NE(fed, run.steps.end()) << clearsFlag;
+        EXPECT_LT(std::find(run.steps.begin(), run.steps.end(), "write 1") - run.steps.begin(),
+                  fed - run.steps.begin() - 1);
     }
-    EXPECT_NE(std::find(run.steps.begin(), run.steps.end(), "select 1"), run.steps.end());
-    EXPECT_TRUE(Only(run.steps, "write").empty() || Only(run.steps, "write")[0] == "write 1");
 }
 
 TEST(CameraSwitcher, AllCamerasSwitchedOffMidPassEndTheFeedAtOnce) {
     SwitchState state;
     SwitchRun run;
-    run.maxSteps = 12;
+    run.maxSteps = 15;
     run.onSleep = [](SwitchState& s, size_t step) {
-        if (step == 2) {  // during camera 1's feed every camera goes off
+        if (step == 5) {  // during camera 1's feed every camera goes off
             Enable(s, {0, 0, 0, 0});
         }
     };
     run.Go(state);
     // select 0, sleep 50, then the pass ends routing nowhere: no write follows.
-    ASSERT_GE(run.steps.size(), 4u);
-    EXPECT_EQ(run.steps[2], "select -1");
-    EXPECT_TRUE(Only(run.steps, "write").empty());
+    ASSERT_GE(run.steps.size(), 7u);
+    EXPECT_EQ(run.steps[3], "select 0");
+    EXPECT_EQ(run.steps[5], "select -1");
+    EXPECT_EQ(Only(run.steps, "write"), std::vector<std::string>{"write 0"});
     EXPECT_TRUE(state.noCameraActive);
 }
 
@@ -236,11 +253,9 @@ TEST(CameraSwitcher, HandsOverTheLinkedCameraOrAll) {
         SwitchState state;
         state.linkCamera = c.link;
         SwitchRun run;
-        run.maxSteps = 22;  // a little over four passes
+        run.maxSteps = 27;  // the first write and four passes, the fifth cut short
         run.Go(state, true);
-        auto handed = Only(run.steps, "hand");
-        handed.resize(std::min(handed.size(), c.handed.size()));
-        EXPECT_EQ(handed, c.handed) << c.link;
+        EXPECT_EQ(Only(run.steps, "hand"), c.handed) << c.link;
     }
 }
 

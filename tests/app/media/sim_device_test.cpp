@@ -27,11 +27,12 @@ Frame RenderAt(SimulatedDevice& device, int64_t elapsedNs) {
     return frame;
 }
 
-// The settled, unadjusted picture of `camera` (1..4) at `elapsedNs`.
+// The settled, unadjusted picture of `camera` (1..4) at `elapsedNs`, with its input's mark.
 Frame SceneAt(int camera, int64_t elapsedNs, uint32_t seed = 2820) {
     const SimScene scene(camera, seed, {});
     Frame frame(kFrameBytes);
     scene.Render(frame.data(), elapsedNs, elapsedNs / kPalFrameNs, 0);
+    SimulatedDevice::MarkInput(frame.data(), camera - 1);
     return frame;
 }
 
@@ -106,6 +107,33 @@ TEST(SimDeviceDecoder, TheSelectedInputIsTheCameraShown) {
         }
     }
     EXPECT_EQ(device.InputSwitches(), 7u);
+}
+
+TEST(SimDeviceDecoder, EveryPictureCarriesTheMarkOfItsInput) {
+    SimDeviceConfig config;
+    config.settleMs = 10000;  // every picture below is unsettled, rolling and noisy
+    SimulatedDevice device(config);
+    struct Case {
+        uint8_t input;
+        long brightness, contrast;
+    };
+    const Case cases[] = {{2, 100, 32}, {0, 255, 63}, {3, 0, 0}, {1, 100, 32}};
+    for (const Case& c : cases) {
+        ASSERT_TRUE(WriteRegister(device, kDecoderInputRegister, c.input));
+        ASSERT_EQ(device.Set(ProcAmpProperty::Brightness, c.brightness, 0), S_OK);
+        ASSERT_EQ(device.Set(ProcAmpProperty::Contrast, c.contrast, 0), S_OK);
+        for (int64_t frame = 0; frame < 3; ++frame) {
+            EXPECT_EQ(SimulatedDevice::InputMarkedIn(RenderAt(device, frame * kPalFrameNs).data()),
+                      c.input)
+                << "input " << int{c.input} << " brightness " << c.brightness;
+        }
+    }
+    // Pictures that were never marked carry no mark.
+    Frame scene(kFrameBytes);
+    SimScene(4, 2820, {}).Render(scene.data(), 0, 0, 0);
+    EXPECT_EQ(SimulatedDevice::InputMarkedIn(scene.data()), -1);
+    EXPECT_EQ(SimulatedDevice::InputMarkedIn(Frame(kFrameBytes, 128).data()), -1);
+    EXPECT_EQ(SimulatedDevice::InputMarkedIn(nullptr), -1);
 }
 
 TEST(SimDeviceDecoder, ARefusedValueLeavesTheInput) {

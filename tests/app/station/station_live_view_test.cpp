@@ -2,6 +2,7 @@
 // cycling view, full screen and what the pictures show.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTest>
@@ -201,6 +202,63 @@ TEST_F(StationLiveView, TheCyclingViewsPictureFollowsTheLargePictureThroughEvery
                      EXPECT_NE(dialog.Control(ids::kLargePicture)->size(), restoredLarge);
                      expectViewFillsLarge();
                  }});
+}
+
+TEST_F(StationLiveView, ACameraSwitchedOffWhileCyclingLeavesTheLargePicture) {
+    // The switching thread dwells on a camera far longer than the test runs.
+    ASSERT_TRUE(AddRunOverride(registry, "EachTime", "60000", nullptr));
+    LiveDialog dialog(context);
+    int shown = -1;
+    QElapsedTimer sinceOff;
+    auto showing = [&] {
+        for (int i = 0; i < 4; ++i) {
+            if (dialog.views_[i]->parentWidget() == dialog.Control(ids::kLargePicture)) {
+                shown = i;
+            }
+        }
+        return shown >= 0;
+    };
+    TakeSteps(dialog, {{[] { return true; }, [&] { dialog.OnCommand(ids::kCyclingButton); }},
+                       {showing,
+                        [&] {
+                            dialog.OnCommand(ids::kFirstCameraButton + shown);
+                            sinceOff.start();
+                        }},
+                       {[&] { return sinceOff.hasExpired(700); },
+                        [&] {
+                            EXPECT_EQ(dialog.views_[shown]->parentWidget(),
+                                      dialog.Control(ids::kHiddenHolder));
+                        }}});
+    EXPECT_TRUE(dialog.RunModal());
+}
+
+// The simulated device with no crossbar to route its input.
+class DeviceWithoutCrossbar final : public media::CaptureDevice {
+public:
+    std::string FriendlyName() const override { return sim_->FriendlyName(); }
+    GstElement* MakeSourceElement() override { return sim_->MakeSourceElement(); }
+    media::IChipProperty* ChipProperty() override { return sim_->ChipProperty(); }
+    media::I2cBus* Bus() override { return sim_->Bus(); }
+    media::VideoProcAmp* ProcAmp() override { return sim_->ProcAmp(); }
+    media::Crossbar* CrossbarControl() override { return nullptr; }
+
+private:
+    std::shared_ptr<media::SimulatedDevice> sim_ =
+        std::make_shared<media::SimulatedDevice>(media::SimDeviceConfig{});
+};
+
+class StationWithoutCrossbar : public ovistra::testing::StationFixture {};
+
+TEST_F(StationWithoutCrossbar, TheButtonsStillShowEveryCameraOn) {
+    devices.Add(media::DeviceCategory::VideoInput, std::make_shared<DeviceWithoutCrossbar>());
+    context.devices = &devices;
+    LiveDialog dialog(context);
+    AfterLoopStarts(dialog, 300, [&] {
+        EXPECT_EQ(dialog.Control(ids::kAllCamerasButton)->palette().color(QPalette::ButtonText),
+                  QColor(255, 0, 0));
+        EXPECT_TRUE(dialog.Control(ids::kRecordAllButton)->isEnabled());
+    });
+    EXPECT_TRUE(RunThenExit(dialog, 600));
 }
 
 TEST_F(StationLiveView, AllCamerasOffShowNoCameraAndParkTheViewsUnderTheHiddenHolder) {
