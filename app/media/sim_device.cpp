@@ -203,9 +203,10 @@ bool SimulatedDevice::Present() const {
         return true;
     }
     const double seconds = static_cast<double>(MonotonicNs() - startNs) / 1e9;
-    return std::none_of(config_.unplugs.begin(), config_.unplugs.end(), [seconds](const auto& span) {
-        return seconds >= span.startSeconds && seconds < span.endSeconds;
-    });
+    return std::none_of(config_.unplugs.begin(), config_.unplugs.end(),
+                        [seconds](const auto& span) {
+                            return seconds >= span.startSeconds && seconds < span.endSeconds;
+                        });
 }
 
 GstElement* SimulatedDevice::MakeAudioSourceElement() {

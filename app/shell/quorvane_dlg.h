@@ -356,7 +356,8 @@ private:
     bool switchingStopped_ = false;
     bool captureRunning_ = false;  // the capture pipeline runs: cameras can be recorded
     std::array<std::optional<LostRecording>, 4> lostRecordings_;  // by a lost device
-    QTimer* deviceWatch_ = nullptr;  // while the device is away
+    // Looks for a lost device while it is away.
+    QTimer* deviceWatch_ = nullptr;
     bool closing_ = false;         // the exit button was taken
     bool destroyed_ = false;       // DestroyWindow ran
 };

@@ -233,8 +233,7 @@ TEST(CameraSwitcher, HandsOverTheLinkedCameraOrAll) {
         int link;
         std::set<std::string> handed;
     };
-    const Case cases[] = {
-        {2, {"hand 1"}}, {5, {"hand 0", "hand 1", "hand 2", "hand 3"}}, {0, {}}};
+    const Case cases[] = {{2, {"hand 1"}}, {5, {"hand 0", "hand 1", "hand 2", "hand 3"}}, {0, {}}};
     for (const Case& c : cases) {
         SwitchState state;
         state.linkCamera = c.link;

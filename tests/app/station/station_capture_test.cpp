@@ -197,26 +197,26 @@ TEST_F(StationCapture, ALostDeviceGreysEveryPictureUntilItIsBackAndCapturedAnew)
         return true;
     };
     const QString lost = resources->Text(320);
-    TakeSteps(dialog,
-              {{[&] { return !status->isHidden() && status->text() == lost; },
-                [&] {
-                    EXPECT_EQ(status->palette().color(QPalette::WindowText), QColor(Qt::red));
-                    EXPECT_TRUE(marked(true));
-                    // Greyed: the mark lies over the whole picture.
-                    const QImage shot = dialog.views_[2]->grab().toImage();
-                    const QColor grey = shot.pixelColor(shot.width() / 2, shot.height() / 5);
-                    EXPECT_LT(std::max({grey.red(), grey.green(), grey.blue()}) -
-                                  std::min({grey.red(), grey.green(), grey.blue()}),
-                              30);
-                }},
-               {[&] { return status->isHidden(); },
-                [&] {
-                    EXPECT_TRUE(marked(false));
-                    // The first graph's frames were counted as it went.
-                    EXPECT_GT(statistics.frames[1].load(), 0u);
-                }},
-               {[&] { return dialog.captureGraph_->router().grabber(1).framesReceived() > 0; },
-                [] {}}});
+    TakeSteps(
+        dialog,
+        {{[&] { return !status->isHidden() && status->text() == lost; },
+          [&] {
+              EXPECT_EQ(status->palette().color(QPalette::WindowText), QColor(Qt::red));
+              EXPECT_TRUE(marked(true));
+              // Greyed: the mark lies over the whole picture.
+              const QImage shot = dialog.views_[2]->grab().toImage();
+              const QColor grey = shot.pixelColor(shot.width() / 2, shot.height() / 5);
+              EXPECT_LT(std::max({grey.red(), grey.green(), grey.blue()}) -
+                            std::min({grey.red(), grey.green(), grey.blue()}),
+                        30);
+          }},
+         {[&] { return status->isHidden(); },
+          [&] {
+              EXPECT_TRUE(marked(false));
+              // The first graph's frames were counted as it went.
+              EXPECT_GT(statistics.frames[1].load(), 0u);
+          }},
+         {[&] { return dialog.captureGraph_->router().grabber(1).framesReceived() > 0; }, [] {}}});
     EXPECT_TRUE(dialog.RunModal());
 }
 

@@ -42,8 +42,8 @@ public:
 class ClientProcess {
 public:
     explicit ClientProcess(const QString& runtimeFolder) {
-        const QByteArray path = QFile::encodeName(
-            platform::LinkSocketPath(runtimeFolder, CQuorvaneDlg::kWindowTitle));
+        const QByteArray path =
+            QFile::encodeName(platform::LinkSocketPath(runtimeFolder, CQuorvaneDlg::kWindowTitle));
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
@@ -255,7 +255,7 @@ TEST_F(StationLink, EachClientEndsOnlyTheRecordingsItStartedThatStillRunAsItsOwn
         std::set<int> recording;  // the cameras recording after the step
     };
     constexpr uint32_t kControl = ids::kSiblingControl;
-    constexpr uint32_t kCommand = ids::kSiblingRegister;  // 2034 with a type
+    constexpr uint32_t kCommand = ids::kSiblingRegister;             // 2034 with a type
     constexpr platform::WParam kRecord = ids::kSiblingRegisterType;  // no window: at once
     constexpr platform::WParam kStop = ids::kSiblingStopType;
     struct Case {

@@ -354,10 +354,26 @@ TEST_F(StationProcess, AClipOnOneInputAndADamagedOneOnAnotherLeaveEveryCameraFed
 // the motion that comes after.
 TEST_F(StationProcess, AnUnpluggedDeviceIsWaitedForAndItsRecordingsGoOnInNewFiles) {
     QProcess station;
-    Start(station, {"--headless", "--duration", "8", "--record", "1,3", "--sim-unplug", "1-2",
-                    "--sim-unplug", "5.5-6", "--detect", "--sim-motion", "2:1.5-3.5", "--set",
-                    "MotionDetectCamera=2", "--set", "SenseMode=50", "--set", "DetectingAction=0",
-                    "--set", "RecordPath=" + home.filePath("rec")});
+    Start(station, {"--headless",
+                    "--duration",
+                    "8",
+                    "--record",
+                    "1,3",
+                    "--sim-unplug",
+                    "1-2",
+                    "--sim-unplug",
+                    "5.5-6",
+                    "--detect",
+                    "--sim-motion",
+                    "2:1.5-3.5",
+                    "--set",
+                    "MotionDetectCamera=2",
+                    "--set",
+                    "SenseMode=50",
+                    "--set",
+                    "DetectingAction=0",
+                    "--set",
+                    "RecordPath=" + home.filePath("rec")});
     EXPECT_EQ(Finish(station, 60000), 0) << station.readAllStandardError().toStdString();
     const QByteArray out = station.readAllStandardOutput();
     const QList<QByteArray> events = Events(out);
@@ -373,8 +389,8 @@ TEST_F(StationProcess, AnUnpluggedDeviceIsWaitedForAndItsRecordingsGoOnInNewFile
             order << event;
         }
     }
-    const QList<QByteArray> round{"capture-failed",    "recording-stopped", "recording-stopped",
-                                  "capture-restored",  "recording-started", "recording-started"};
+    const QList<QByteArray> round{"capture-failed",   "recording-stopped", "recording-stopped",
+                                  "capture-restored", "recording-started", "recording-started"};
     const QList<QByteArray> expected = QList<QByteArray>{"recording-started", "recording-started"} +
                                        round + round +
                                        QList<QByteArray>{"recording-stopped", "recording-stopped"};
