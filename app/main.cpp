@@ -60,6 +60,9 @@ bool MakeDeviceChoice(const ovistra::RunOptions& options, ovistra::DeviceChoice*
     for (const ovistra::SimMotion& motion : options.simMotions) {
         choice->sim.motions.push_back({motion.camera, motion.startSeconds, motion.endSeconds});
     }
+    for (const ovistra::SimUnplug& unplug : options.simUnplugs) {
+        choice->sim.unplugs.push_back({unplug.startSeconds, unplug.endSeconds});
+    }
     for (const auto& [camera, file] : options.simInputs) {
         std::string reason;
         auto input = ovistra::media::SimFileInput::Open(file.toStdString(), &reason);

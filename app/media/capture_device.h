@@ -103,6 +103,9 @@ public:
     // The decoder's standard register (kStandardPal or kStandardNtsc); -1 when the device cannot
     // tell. Thread-safe.
     virtual int VideoStandard() const { return -1; }
+    // False while the device is known to be away (unplugged); a lost device is watched by
+    // this until it is back. Thread-safe.
+    virtual bool Present() const { return true; }
     // The device's own sound input (its USB audio interface) where the device makes it itself;
     // a real device's is among the machine's sound inputs instead. Its name ("" for none) and a
     // new source element of its sound (a floating reference), or null.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <numbers>
 
+#include "gst_ptr.h"
 #include "sim_file_input.h"
 #include "sim_scene.h"
 #include "sim_source_element.h"
@@ -182,7 +183,41 @@ GstElement* SimulatedDevice::MakeSourceElement() {
         // alive for as long as the element lives.
         self = std::shared_ptr<SimulatedDevice>(std::shared_ptr<void>(), this);
     }
-    return MakeSimSourceElement(std::move(self));
+    GstElement* element = MakeSimSourceElement(self);
+    if (element != nullptr && !config_.unplugs.empty()) {
+        WatchForUnplug(element);
+    }
+    return element;
+}
+
+void SimulatedDevice::WatchForUnplug(GstElement* element) {
+    // The USB link: once the device is gone no picture leaves it and the source fails as a
+    // real one does, with a read error and an end of its streaming.
+    GstPtr<GstPad> pad(gst_element_get_static_pad(element, "src"));
+    gst_pad_add_probe(
+        pad.get(), GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad* src, GstPadProbeInfo* info, gpointer self) {
+            if (static_cast<const SimulatedDevice*>(self)->Present()) {
+                return GST_PAD_PROBE_OK;
+            }
+            GST_ELEMENT_ERROR(GST_PAD_PARENT(src), RESOURCE, READ,
+                              ("The capture device was unplugged."), (nullptr));
+            GST_PAD_PROBE_INFO_FLOW_RETURN(info) = GST_FLOW_ERROR;
+            return GST_PAD_PROBE_DROP;
+        },
+        this, nullptr);
+}
+
+bool SimulatedDevice::Present() const {
+    const int64_t startNs = firstStartNs_.load();
+    if (startNs < 0) {
+        return true;
+    }
+    const double seconds = static_cast<double>(MonotonicNs() - startNs) / 1e9;
+    return std::none_of(config_.unplugs.begin(), config_.unplugs.end(),
+                        [seconds](const auto& span) {
+                            return seconds >= span.startSeconds && seconds < span.endSeconds;
+                        });
 }
 
 GstElement* SimulatedDevice::MakeAudioSourceElement() {
@@ -429,6 +464,8 @@ int SimulatedDevice::CameraShownIn(const uint8_t* frame) {
 // --- file inputs
 
 void SimulatedDevice::StartInputs() {
+    int64_t unset = -1;
+    firstStartNs_.compare_exchange_strong(unset, MonotonicNs());
     for (const auto& file : config_.files) {
         if (file != nullptr) {
             file->Start();

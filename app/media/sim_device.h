@@ -35,12 +35,20 @@ struct SimMotionSpan {
     double endSeconds;
 };
 
+// The device is unplugged from startSeconds to endSeconds after its first capture start: its
+// source fails at the start and the device is there again at the end.
+struct SimUnplugSpan {
+    double startSeconds;
+    double endSeconds;
+};
+
 struct SimDeviceConfig {
     std::string name = "USB 2.0 A/V Converter";
     std::vector<SimMotionSpan> motions;
     std::array<std::shared_ptr<SimFileInput>, 4> files;  // null: the synthetic scene
     int settleMs = 120;                                  // unsettled pictures after an input change
     uint32_t seed = 2820;
+    std::vector<SimUnplugSpan> unplugs;
 };
 
 inline constexpr int kSimInputMarkWidth = 8;
@@ -98,6 +106,9 @@ public:
 
     void SetSettleMs(int ms);  // thread-safe; negative counts as 0
 
+    // False while the device is unplugged; thread-safe.
+    bool Present() const override;
+
     // The camera (1..4) whose marker a picture of this device shows, 0 when none does.
     static int CameraShownIn(const uint8_t* frame);
     // Draws the mark of `input` (0..3) into `frame` (kFrameBytes).
@@ -113,6 +124,7 @@ public:
 
 private:
     ProcAmpRange RangeOf(ProcAmpProperty property) const;
+    void WatchForUnplug(GstElement* element);
 
     SimDeviceConfig config_;
     ChipPropertyOverBus chipProperty_;
@@ -125,6 +137,7 @@ private:
     std::atomic<int64_t> inputChangedNs_{-1};  // monotonic time of the last input change
     std::atomic<int> settleMs_;
     std::atomic<uint64_t> inputSwitches_{0};
+    std::atomic<int64_t> firstStartNs_{-1};  // monotonic time of the first capture start
     std::array<std::atomic<long>, 5> procAmp_;
     std::array<std::atomic<long>, 5> procAmpFlags_;
 };

@@ -225,6 +225,11 @@ HRESULT V4l2Device::Route(int outputPin, int inputPin) {
     return Ioctl(VIDIOC_ENUMINPUT, &input) == 0 ? S_OK : E_FAIL;
 }
 
+bool V4l2Device::Present() const {
+    std::string card;
+    return QueryV4l2Device(path_, &card, io_);
+}
+
 bool QueryV4l2Device(const std::string& path, std::string* cardName, V4l2Io& io) {
     const int fd = io.Open(path);
     if (fd < 0) {

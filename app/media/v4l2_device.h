@@ -48,6 +48,8 @@ public:
     HRESULT Get(ProcAmpProperty property, long* value, long* flags) override;
     HRESULT Set(ProcAmpProperty property, long value, long flags) override;
     HRESULT Route(int outputPin, int inputPin) override;
+    // The node is there and answers as a capture device.
+    bool Present() const override;
 
 private:
     int Descriptor();  // with lock_ held: opened on first use; -1 when it cannot be opened

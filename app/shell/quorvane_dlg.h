@@ -168,6 +168,8 @@ protected:
     void PaintButtonStates(QWidget* panel);
     void AttachVideoViews();
     void DetachVideoViews();
+    // Greys every picture with "No signal" over it while the capture device is away.
+    void MarkPicturesLost(bool lost);
     WindowMode CurrentWindowMode() const;
     int PictureIndexOf(QObject* object) const;
 
@@ -178,6 +180,7 @@ protected:
     std::array<QString, 4> cameraNames_;
     std::array<QString, 4> decoratedNames_;
     std::array<media::VideoView*, 4> views_{};  // children of their picture (or of 1004)
+    std::array<QWidget*, 4> noSignalMarks_{};   // children of the views, once a device was lost
     int cyclingShown_ = -1;                     // the camera the large picture shows
     QWidget* sidePanel_ = nullptr;
     LiveViewLayout layout_;
@@ -329,7 +332,19 @@ private:
     void ApplyColours();
     void ShowAbout();
     bool FailStartup(int textId, int captionId);
+    const media::DeviceList& CaptureDevices() const;
+    // The switching thread, the views and the pipeline of the graph just built.
+    void RunCapture();
+    // The device failed: recordings end (kept to start again), the pictures are marked, and
+    // the device is looked for until capture can be built anew.
     void OnDeviceLost();
+    void WatchLostDevice();
+    struct LostRecording {
+        RecordReason reason;
+        QString file;  // its first file, which the link knows it by
+    };
+    void RestartLostRecordings();
+    bool StillWanted(int camera, const LostRecording& lost) const;
     void RecordCaptureStatistics();
 
     const StationContext context_;
@@ -341,6 +356,9 @@ private:
     bool startupFailed_ = false;
     bool switchingStopped_ = false;
     bool captureRunning_ = false;  // the capture pipeline runs: cameras can be recorded
+    std::array<std::optional<LostRecording>, 4> lostRecordings_;  // by a lost device
+    // Looks for a lost device while it is away.
+    QTimer* deviceWatch_ = nullptr;
     bool closing_ = false;         // the exit button was taken
     bool destroyed_ = false;       // DestroyWindow ran
 };

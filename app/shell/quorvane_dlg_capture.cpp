@@ -2,10 +2,13 @@
 // control and switching thread, the camera enable set, and the capture part of the shutdown.
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
+#include <utility>
 
 #include "capture_graph.h"
 #include "event_log.h"
 #include "frame_grabber.h"
+#include "local_clock.h"
 #include "quorvane_dlg.h"
 #include "resource_library.h"
 #include "station_statistics.h"
@@ -15,6 +18,8 @@ namespace ovistra {
 namespace {
 
 constexpr int kCaptureFailed = -1;
+// How often a lost capture device is looked for.
+constexpr int kDeviceWatchMs = 500;
 
 const media::StaticDeviceList& NoDevices() {
     static const media::StaticDeviceList empty;
@@ -44,8 +49,7 @@ void PrintCaptureFailed(int textId, int captionId) {
 }  // namespace
 
 int CQuorvaneDlg::StartCapture() {
-    const media::DeviceList& devices = context_.devices ? *context_.devices : NoDevices();
-    captureGraph_ = std::make_unique<CaptureGraph>(devices);
+    captureGraph_ = std::make_unique<CaptureGraph>(CaptureDevices());
     const CaptureGraph::BuildResult built = captureGraph_->Build(settings_.brightness);
     if (built == CaptureGraph::BuildResult::NoDevice) {
         PrintCaptureFailed(ids::kTextNoCaptureDevice, ids::kCaptionWarning);
@@ -58,11 +62,31 @@ int CQuorvaneDlg::StartCapture() {
         EventLog::Instance().Print("capture-failed", {{"reason", CaptureFailureReason(built)}});
         return kCaptureFailed;
     }
-    if (!deviceControl_.Open(devices, captureGraph_->alternateDevice())) {
+    if (!deviceControl_.Open(CaptureDevices(), captureGraph_->alternateDevice())) {
         PrintCaptureFailed(ids::kTextNoCaptureDevice, ids::kCaptionGeneral);
         FailStartup(ids::kTextNoCaptureDevice, ids::kCaptionGeneral);
         return kCaptureFailed;
     }
+    RunCapture();
+    if (QWidget* status = Control(ids::kStatusText)) {
+        status->hide();
+    }
+    EventLog::Instance().Print(
+        "capture-started",
+        {{"device", context_.simulatedDevice ? QStringLiteral("sim") : QStringLiteral("real")},
+         {"name", QString::fromStdString(captureGraph_->device()->FriendlyName())}});
+    recording_->SetSetup(CurrentRecordingSetup());
+    StartRecordingsAsked();
+    StartDetectionAsked();
+    StartStillsAsked();
+    return 0;
+}
+
+const media::DeviceList& CQuorvaneDlg::CaptureDevices() const {
+    return context_.devices ? *context_.devices : NoDevices();
+}
+
+void CQuorvaneDlg::RunCapture() {
     media::FrameRouter& router = captureGraph_->router();
     CameraSwitcher::Timings timings{
         [this] { return settings_.eachTimeMs.Get(); },
@@ -89,18 +113,6 @@ int CQuorvaneDlg::StartCapture() {
     AttachVideoViews();
     switcher_->Start();
     captureRunning_ = captureGraph_->Run();
-    if (QWidget* status = Control(ids::kStatusText)) {
-        status->hide();
-    }
-    EventLog::Instance().Print(
-        "capture-started",
-        {{"device", context_.simulatedDevice ? QStringLiteral("sim") : QStringLiteral("real")},
-         {"name", QString::fromStdString(captureGraph_->device()->FriendlyName())}});
-    recording_->SetSetup(CurrentRecordingSetup());
-    StartRecordingsAsked();
-    StartDetectionAsked();
-    StartStillsAsked();
-    return 0;
 }
 
 void CQuorvaneDlg::ApplyCameraEnableSet() {
@@ -133,9 +145,95 @@ void CQuorvaneDlg::ApplyCameraEnableSet() {
 
 void CQuorvaneDlg::OnDeviceLost() {
     EventLog::Instance().Print("capture-failed", {{"reason", QStringLiteral("device-lost")}});
-    // No more pictures will come: every file is closed and listed now, not at exit.
+    // No more pictures will come: every file is closed and listed now, not at exit, and what
+    // ran is started again once the device is back.
     captureRunning_ = false;
+    for (int camera = 1; camera <= RecordingControl::kCameras; ++camera) {
+        if (recording_->IsRecording(camera)) {
+            lostRecordings_[camera - 1] =
+                LostRecording{recording_->reason(camera), recording_->fileName(camera)};
+        }
+    }
     recording_->StopAll();
+    // The switching thread would only write to a device that is not there.
+    switcher_->Stop();
+    ShowStatusLine(Text(ids::kTextDeviceLost));
+    MarkPicturesLost(true);
+    if (!deviceWatch_) {
+        deviceWatch_ = new QTimer(this);
+        connect(deviceWatch_, &QTimer::timeout, this, &CQuorvaneDlg::WatchLostDevice);
+    }
+    deviceWatch_->start(kDeviceWatchMs);
+}
+
+void CQuorvaneDlg::WatchLostDevice() {
+    if (closing_ || destroyed_) {
+        deviceWatch_->stop();
+        return;
+    }
+    const media::CaptureDevice* lost = captureGraph_ ? captureGraph_->device() : nullptr;
+    if (lost != nullptr && !lost->Present()) {
+        return;
+    }
+    // The old graph goes whole: its source is dead and the device control spoke to the device
+    // that went.
+    switcher_->Stop();
+    RecordCaptureStatistics();
+    DetachVideoViews();
+    captureGraph_.reset();
+    deviceControl_.Close();
+    captureGraph_ = std::make_unique<CaptureGraph>(CaptureDevices());
+    if (captureGraph_->Build(settings_.brightness) != CaptureGraph::BuildResult::Built ||
+        !deviceControl_.Open(CaptureDevices(), captureGraph_->alternateDevice())) {
+        return;  // gone again, or not whole yet: the next look tries anew
+    }
+    ApplyCameraEnableSet();
+    RunCapture();
+    if (!captureRunning_) {
+        return;
+    }
+    deviceWatch_->stop();
+    if (QWidget* status = Control(ids::kStatusText)) {
+        status->hide();
+    }
+    MarkPicturesLost(false);
+    EventLog::Instance().Print(
+        "capture-restored",
+        {{"name", QString::fromStdString(captureGraph_->device()->FriendlyName())}});
+    RestartLostRecordings();
+}
+
+void CQuorvaneDlg::RestartLostRecordings() {
+    recording_->SetSetup(CurrentRecordingSetup());
+    for (int camera = 1; camera <= RecordingControl::kCameras; ++camera) {
+        const std::optional<LostRecording> lost = std::exchange(lostRecordings_[camera - 1], {});
+        if (!lost || recording_->IsRecording(camera) || !StillWanted(camera, *lost)) {
+            continue;
+        }
+        recording_->ToggleRecording(camera, lost->reason);
+        if (lost->reason == RecordReason::Link && link_) {
+            link_->RecordingRestarted(camera, lost->file);
+        }
+    }
+}
+
+bool CQuorvaneDlg::StillWanted(int camera, const LostRecording& lost) const {
+    // Whatever would have ended the recording while the device was away still ends it.
+    switch (lost.reason) {
+        case RecordReason::Hand:
+            return true;
+        case RecordReason::Alarm:
+            return detection_->running() && detection_->AlarmActive(camera);
+        case RecordReason::Link:
+            return link_ && link_->Owns(camera, lost.file);
+        case RecordReason::Schedule: {
+            const QString now = platform::LocalNow().toString(QStringLiteral("yyyyMMddHHmmss"));
+            return (settings_.scheduleCamera & (1u << (camera - 1))) != 0 &&
+                   settings_.cameraSchedule[camera - 1] <= now &&
+                   now < settings_.cameraEndSchedule[camera - 1];
+        }
+    }
+    return false;
 }
 
 void CQuorvaneDlg::StopSwitching() {
@@ -170,7 +268,9 @@ void CQuorvaneDlg::RecordCaptureStatistics() {
         return;
     }
     for (int i = 0; i < RegistrySettings::kCameras; ++i) {
-        context_.statistics->frames[i].store(captureGraph_->router().grabber(i).framesReceived());
+        // Each graph a lost device made the station build adds its frames.
+        context_.statistics->frames[i].fetch_add(
+            captureGraph_->router().grabber(i).framesReceived());
     }
 }
 

@@ -66,15 +66,15 @@ platform::LResult CQuorvaneDlg::OnLinkMessage(uint32_t msg, platform::WParam w,
             }
             break;
         case ids::kSiblingStopFrames:
-            link_->OnStopFrames();
+            link_->OnStopFrames(sender);
             framesClients_.clear();
             linkClients_.erase(sender);  // it ended what it asked for
             break;
         case ids::kSiblingControl:
-            link_->OnControl(w);
+            link_->OnControl(sender, w);
             break;
         case ids::kSiblingRegister:
-            link_->OnCommand(w, l);
+            link_->OnCommand(sender, w, l);
             if (w == ids::kSiblingStopType && !framesClients_.contains(sender)) {
                 linkClients_.erase(sender);
             }

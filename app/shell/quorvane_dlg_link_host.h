@@ -12,18 +12,20 @@ class CQuorvaneDlg::LinkHost final : public SiblingLink::Host {
 public:
     explicit LinkHost(CQuorvaneDlg& dlg) : dlg_(dlg) {}
 
-    bool CaptureExists() const override { return dlg_.captureGraph_ && dlg_.captureRunning_; }
+    // The graph, running or not: a lost device must not keep timer 21 firing.
+    bool CaptureExists() const override { return dlg_.captureGraph_ != nullptr; }
     bool CameraRecording(int camera) const override {
         return dlg_.recording_->IsRecording(camera);
     }
-    bool AllCamerasRecording() const override { return dlg_.recording_->allRecording(); }
+    QString LinkRecordingOf(int camera) const override {
+        const RecordingControl& recording = *dlg_.recording_;
+        return recording.IsRecording(camera) && recording.reason(camera) == RecordReason::Link
+                   ? recording.fileName(camera)
+                   : QString();
+    }
     void ToggleLinkRecording(int camera) override {
         dlg_.recording_->SetSetup(dlg_.CurrentRecordingSetup());
         dlg_.recording_->ToggleRecording(camera, RecordReason::Link);
-    }
-    void ToggleAllLinkRecording() override {
-        dlg_.recording_->SetSetup(dlg_.CurrentRecordingSetup());
-        dlg_.recording_->ToggleAllRecording(RecordReason::Link);
     }
     bool CameraOn(int camera) const override {
         return dlg_.switchState_.cameraEnabled[camera - 1].load() != 0;

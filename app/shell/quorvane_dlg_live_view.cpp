@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
 #include "camera_captions.h"
@@ -363,6 +364,31 @@ void CQuorvaneDlg::DetachVideoViews() {
         if (view) {
             view->SetGrabber(nullptr);
         }
+    }
+}
+
+void CQuorvaneDlg::MarkPicturesLost(bool lost) {
+    for (int camera = 0; camera < kCameras; ++camera) {
+        media::VideoView* view = views_[camera];
+        if (!view) {
+            continue;
+        }
+        if (!noSignalMarks_[camera]) {
+            // A layout keeps the mark over the whole view whatever size the view takes.
+            auto* mark = new QLabel(context_.resources->Text(ids::kTextNoSignal));
+            mark->setAlignment(Qt::AlignCenter);
+            mark->setAttribute(Qt::WA_TransparentForMouseEvents);  // clicks reach the picture
+            mark->setAutoFillBackground(true);
+            QPalette grey = mark->palette();
+            grey.setColor(QPalette::Window, QColor(96, 96, 96, 200));
+            grey.setColor(QPalette::WindowText, Qt::white);
+            mark->setPalette(grey);
+            auto* layout = new QVBoxLayout(view);
+            layout->setContentsMargins(0, 0, 0, 0);
+            layout->addWidget(mark);
+            noSignalMarks_[camera] = mark;
+        }
+        noSignalMarks_[camera]->setVisible(lost);
     }
 }
 

@@ -14,6 +14,7 @@ enum class Option {
     Device,
     SimInput,
     SimMotion,
+    SimUnplug,
     SimName,
     SimSettle,
     SimDisk,
@@ -48,6 +49,8 @@ constexpr OptionInfo kOptions[] = {
      "Simulated camera N (1-4) shows FILE (repeatable)"},
     {"--sim-motion", Option::SimMotion, true, "N:START-END",
      "Simulated motion on camera N, seconds (repeatable)"},
+    {"--sim-unplug", Option::SimUnplug, true, "START-END",
+     "Simulated device unplugged START-END s (repeatable)"},
     {"--sim-name", Option::SimName, true, "TEXT", "Name the simulated device reports"},
     {"--sim-settle", Option::SimSettle, true, "MS",
      "Simulated pictures roll MS ms after an input change"},
@@ -204,6 +207,21 @@ QString ApplyValue(Option option, const QString& value, RunOptions& o) {
                     .arg(Shown(value));
             }
             o.simMotions.push_back(m);
+            return {};
+        }
+        case Option::SimUnplug: {
+            const qsizetype dash = value.indexOf(u'-');
+            SimUnplug u{};
+            if (dash < 0 || !ParseSeconds(QStringView(value).left(dash), &u.startSeconds) ||
+                !ParseSeconds(QStringView(value).sliced(dash + 1), &u.endSeconds)) {
+                return QStringLiteral("--sim-unplug needs START-END in seconds, not %1")
+                    .arg(Shown(value));
+            }
+            if (u.startSeconds >= u.endSeconds) {
+                return QStringLiteral("--sim-unplug START must be before END, not %1")
+                    .arg(Shown(value));
+            }
+            o.simUnplugs.push_back(u);
             return {};
         }
         case Option::SimName:

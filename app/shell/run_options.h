@@ -21,6 +21,12 @@ struct SimMotion {
     double endSeconds;
 };
 
+// The simulated device is unplugged from START to END seconds after capture first starts.
+struct SimUnplug {
+    double startSeconds;
+    double endSeconds;
+};
+
 struct RunOptions {
     bool headless = false;
     std::optional<double> durationSeconds;  // finite and > 0 when set
@@ -30,6 +36,7 @@ struct RunOptions {
     QString devicePath;                 // Device::Path: a device node under /dev/
     std::map<int, QString> simInputs;   // camera 1..4 -> file; a repeated camera keeps the last
     std::vector<SimMotion> simMotions;  // in command-line order
+    std::vector<SimUnplug> simUnplugs;  // in command-line order
     std::optional<QString> simName;     // never empty when set
     std::optional<int> simSettleMs;     // 0..60000 when set
     std::optional<uint64_t> simDiskMb;  // 1..1048576 when set

@@ -32,13 +32,13 @@ void SiblingLink::OnStartFrames(uintptr_t camera) {
     EventLog::Instance().Print("link-started", {{"camera", QString::number(camera)}});
 }
 
-void SiblingLink::OnStopFrames() {
+void SiblingLink::OnStopFrames(intptr_t client) {
     const bool wasActive = active_;
     active_ = false;
     if (siblingWindow_ != 0) {
         host_.Exit();
     } else {
-        StopRemoteRecordings();
+        StopRemoteRecordings(client);
     }
     if (wasActive) {
         EndLink("message");
@@ -53,10 +53,25 @@ void SiblingLink::OnClientGone(intptr_t client, bool othersWantFrames) {
         siblingWindow_ = 0;
         host_.StopRegisterTimer();
     }
-    StopRemoteRecordings();
+    StopRemoteRecordings(client);
     if (!othersWantFrames && (active_ || linkCamera_.load() != 0)) {
         EndLink("client-gone");
     }
+}
+
+void SiblingLink::RecordingRestarted(int camera, const QString& before) {
+    Owned& owned = owned_[camera - 1];
+    if (owned.client != 0 && owned.recording == before) {
+        owned.recording = host_.LinkRecordingOf(camera);
+        if (owned.recording.isEmpty()) {
+            owned.client = 0;
+        }
+    }
+}
+
+bool SiblingLink::Owns(int camera, const QString& recording) const {
+    const Owned& owned = owned_[camera - 1];
+    return owned.client != 0 && !recording.isEmpty() && owned.recording == recording;
 }
 
 int SiblingLink::OnShutdown() {
@@ -76,20 +91,20 @@ void SiblingLink::EndLink(const char* reason) {
     EventLog::Instance().Print("link-ended", {{"reason", QString::fromLatin1(reason)}});
 }
 
-void SiblingLink::OnControl(uintptr_t camera) {
+void SiblingLink::OnControl(intptr_t client, uintptr_t camera) {
     if (!ValidCamera(camera)) {
         return;
     }
     if (siblingWindow_ != 0) {
         host_.Exit();
     } else {
-        StopRemoteRecordings();
+        StopRemoteRecordings(client);
     }
     linkCamera_.store(static_cast<int>(camera));
     SwitchRequestedCameraOn();
 }
 
-void SiblingLink::OnCommand(uintptr_t type, intptr_t value) {
+void SiblingLink::OnCommand(intptr_t client, uintptr_t type, intptr_t value) {
     lastCommand_ = type;
     switch (type) {
         case ids::kSiblingRegisterType:
@@ -97,7 +112,7 @@ void SiblingLink::OnCommand(uintptr_t type, intptr_t value) {
                 return;  // one sibling at a time
             }
             if (value == 0) {
-                StartRemoteRecordings();
+                StartRemoteRecordings(client);
             } else if (host_.IsSiblingWindow(value)) {
                 siblingWindow_ = value;
                 if (linkCamera_.load() != kAllCameras) {
@@ -117,7 +132,7 @@ void SiblingLink::OnCommand(uintptr_t type, intptr_t value) {
             if (siblingWindow_ != 0) {
                 host_.Exit();
             } else {
-                StopRemoteRecordings();
+                StopRemoteRecordings(client);
             }
             break;
         default:
@@ -130,7 +145,7 @@ void SiblingLink::OnRegisterTimer() {
         return;  // fires again in 50 ms
     }
     host_.StopRegisterTimer();
-    StartRemoteRecordings();
+    StartRemoteRecordings(siblingWindow_);
 }
 
 void SiblingLink::HandOver(int camera, const uint8_t* frame) {
@@ -140,35 +155,31 @@ void SiblingLink::HandOver(int camera, const uint8_t* frame) {
     block_.Write([frame](std::span<uint8_t> view) { CopyHandOverFrame(frame, view.data()); });
 }
 
-void SiblingLink::StartRemoteRecordings() {
+void SiblingLink::StartRemoteRecordings(intptr_t client) {
+    // All cameras (5) start one by one, so each has its owner and nothing the user started is
+    // ever toggled by the all-cameras button.
     for (int camera = 1; camera <= 4; ++camera) {
         if (Requested(camera) && !host_.CameraRecording(camera)) {
             host_.ToggleLinkRecording(camera);
-            remote_[camera - 1] = host_.CameraRecording(camera);
+            const QString recording = host_.LinkRecordingOf(camera);
+            if (!recording.isEmpty()) {
+                owned_[camera - 1] = {client, recording};
+            }
         }
-    }
-    if (linkCamera_.load() == kAllCameras && !host_.AllCamerasRecording()) {
-        host_.ToggleAllLinkRecording();
-        remote_[kAllCameras - 1] = host_.AllCamerasRecording();
     }
 }
 
-void SiblingLink::StopRemoteRecordings() {
-    // Cameras first: once one of ours has stopped, the all-cameras toggle can no longer end a
-    // recording the user started.
+void SiblingLink::StopRemoteRecordings(intptr_t client) {
     for (int camera = 1; camera <= 4; ++camera) {
-        if (Requested(camera) && remote_[camera - 1]) {
-            if (host_.CameraRecording(camera)) {
-                host_.ToggleLinkRecording(camera);
-            }
-            remote_[camera - 1] = false;
+        Owned& owned = owned_[camera - 1];
+        if (owned.client == 0 || owned.client != client) {
+            continue;
         }
-    }
-    if (linkCamera_.load() == kAllCameras && remote_[kAllCameras - 1]) {
-        if (host_.AllCamerasRecording()) {
-            host_.ToggleAllLinkRecording();
+        // One the user ended, or ended and started again, is no longer the link's to end.
+        if (host_.LinkRecordingOf(camera) == owned.recording) {
+            host_.ToggleLinkRecording(camera);
         }
-        remote_[kAllCameras - 1] = false;
+        owned = {};
     }
 }
 

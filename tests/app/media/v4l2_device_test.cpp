@@ -306,11 +306,13 @@ TEST_F(V4l2DeviceTest, VanishedDeviceFailsCleanlyAndIsReopenedWhenBack) {
     EXPECT_EQ(device.Set(ProcAmpProperty::Brightness, 10, 0), E_FAIL);
     EXPECT_EQ(device.Route(0, 1), E_FAIL);
     EXPECT_EQ(driver.closes, 1);
+    EXPECT_FALSE(device.Present());  // what a lost device is watched by
 
     node().vanished = false;
     EXPECT_TRUE(Write(2, 3));
     EXPECT_EQ(driver.opens, 2);
     EXPECT_EQ(driver.calls.back(), (FakeDriver::Call{VIDIOC_S_INPUT, 3}));
+    EXPECT_TRUE(device.Present());
 }
 
 TEST(V4l2DeviceLifetime, DescriptorOpensOnFirstUseAndClosesWithTheDevice) {

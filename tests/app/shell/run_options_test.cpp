@@ -82,6 +82,12 @@ TEST(RunOptions, ValuesAreReadAlikeAfterABlankOrAnEqualsSign) {
              EXPECT_EQ(o.simMotions[0].endSeconds, 4.0);
          }},
         {"--sim-motion", "4:0-.5", [](auto& o) { EXPECT_EQ(o.simMotions.at(0).endSeconds, 0.5); }},
+        {"--sim-unplug", "2.5-4",
+         [](auto& o) {
+             ASSERT_EQ(o.simUnplugs.size(), 1u);
+             EXPECT_EQ(o.simUnplugs[0].startSeconds, 2.5);
+             EXPECT_EQ(o.simUnplugs[0].endSeconds, 4.0);
+         }},
         {"--sim-name", "USB 2.0 A/V Converter",
          [](auto& o) { EXPECT_EQ(o.simName, "USB 2.0 A/V Converter"); }},
         {"--sim-name", "-dash", [](auto& o) { EXPECT_EQ(o.simName, "-dash"); }},
@@ -188,6 +194,10 @@ TEST(RunOptions, UnusableLinesGiveAOneLineReason) {
         {{"--sim-motion", "1:a-2"}, "N:START-END"},
         {{"--sim-motion", "1:2-2"}, "before END"},
         {{"--sim-motion", "1:3-2.5"}, "before END"},
+        {{"--sim-unplug", "3"}, "START-END"},
+        {{"--sim-unplug", "-3"}, "START-END"},
+        {{"--sim-unplug", "1:2-3"}, "START-END"},
+        {{"--sim-unplug", "4-3"}, "before END"},
         {{"--sim-name="}, "non-empty"},
         {{"--set", "=x"}, "NAME=VALUE"},
         {{"--set", "NoEquals"}, "NAME=VALUE"},

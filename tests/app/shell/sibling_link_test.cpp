@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <map>
 #include <set>
 #include <vector>
 
@@ -20,18 +21,22 @@ class StationStandIn : public SiblingLink::Host {
 public:
     bool CaptureExists() const override { return capture; }
     bool CameraRecording(int camera) const override { return recording.count(camera) > 0; }
-    bool AllCamerasRecording() const override { return recording.size() == 4; }
+    QString LinkRecordingOf(int camera) const override {
+        const auto found = recording.find(camera);
+        return found != recording.end() && found->second.startsWith("link") ? found->second
+                                                                            : QString();
+    }
     void ToggleLinkRecording(int camera) override {
         if (!recording.erase(camera)) {
-            recording.insert(camera);
+            recording[camera] = QStringLiteral("link %1").arg(++starts);
         }
     }
-    void ToggleAllLinkRecording() override {
-        if (AllCamerasRecording()) {
-            recording.clear();
-        } else {
-            recording = {1, 2, 3, 4};
+    std::set<int> Recorded() const {
+        std::set<int> cameras;
+        for (const auto& [camera, id] : recording) {
+            cameras.insert(camera);
         }
+        return cameras;
     }
     bool CameraOn(int camera) const override { return on.count(camera) > 0; }
     void SwitchCameraOn(int camera) override { on.insert(camera); }
@@ -42,7 +47,8 @@ public:
     bool IsSiblingWindow(intptr_t value) const override { return value == sibling; }
 
     bool capture = true;
-    std::set<int> recording;
+    std::map<int, QString> recording;  // camera -> the recording: "user", or the link's
+    int starts = 0;
     std::set<int> on{1, 2, 3, 4};
     bool timer = false;
     int exits = 0;
@@ -56,6 +62,8 @@ protected:
     std::atomic<int> linkCamera{0};
     SiblingLink link{station, linkCamera, name};
 };
+
+constexpr intptr_t kClient = 777;
 
 std::vector<uint8_t> Frame(uint8_t value) {
     return std::vector<uint8_t>(640 * 480 * 2, value);
@@ -78,7 +86,7 @@ TEST_F(SiblingLinkTest, TheBlockHoldsTheRequestedCamerasPictureAndGoesWithTheLin
     }
     link.OnStartFrames(5);  // a second request keeps the block: every camera now
     link.HandOver(3, other.data());
-    link.OnStopFrames();
+    link.OnStopFrames(kClient);
     EXPECT_FALSE(link.active());
     EXPECT_EQ(linkCamera.load(), 0);
     platform::SharedBlockReader gone(name);
@@ -89,34 +97,34 @@ TEST_F(SiblingLinkTest, TheBlockHoldsTheRequestedCamerasPictureAndGoesWithTheLin
 TEST_F(SiblingLinkTest, RequestsWithACameraTheStationHasNotChangeNothing) {
     for (uintptr_t wild : {uintptr_t{0}, uintptr_t{6}, UINTPTR_MAX}) {
         link.OnStartFrames(wild);
-        link.OnControl(wild);
+        link.OnControl(kClient, wild);
         EXPECT_FALSE(link.active()) << wild;
         EXPECT_EQ(linkCamera.load(), 0) << wild;
     }
-    link.OnCommand(77, 1);  // an unknown type is only remembered
+    link.OnCommand(kClient, 77, 1);  // an unknown type is only remembered
     EXPECT_EQ(link.lastCommand(), 77u);
     EXPECT_EQ(link.siblingWindow(), 0);
     EXPECT_TRUE(station.recording.empty());
 }
 
 TEST_F(SiblingLinkTest, RemoteRecordingsStopWithoutEndingTheUsersOwn) {
-    station.recording = {2};  // the user records camera 2
-    link.OnControl(5);
-    link.OnCommand(ids::kSiblingRegisterType, 0);  // no window: record at once
-    EXPECT_EQ(station.recording, (std::set<int>{1, 2, 3, 4}));
-    EXPECT_TRUE(link.remoteRecording(1));
-    EXPECT_FALSE(link.remoteRecording(2));
-    link.OnStopFrames();  // nobody registered: only what the link started stops
-    EXPECT_EQ(station.recording, std::set<int>{2});
+    station.recording = {{2, "user"}};
+    link.OnControl(kClient, 5);
+    link.OnCommand(kClient, ids::kSiblingRegisterType, 0);  // no window: record at once
+    EXPECT_EQ(station.Recorded(), (std::set<int>{1, 2, 3, 4}));
+    EXPECT_EQ(link.owner(1), kClient);
+    EXPECT_EQ(link.owner(2), 0);
+    link.OnStopFrames(kClient);  // nobody registered: only what the link started stops
+    EXPECT_EQ(station.Recorded(), std::set<int>{2});
     EXPECT_EQ(station.exits, 0);
 }
 
 TEST_F(SiblingLinkTest, ARegisteredSiblingRecordsOnceCaptureRunsAndItsStopClosesTheStation) {
     station.capture = false;
-    link.OnControl(2);
-    link.OnCommand(ids::kSiblingRegisterType, 99);  // forged: no sibling of ours
+    link.OnControl(station.sibling, 2);
+    link.OnCommand(station.sibling, ids::kSiblingRegisterType, 99);  // forged: no sibling of ours
     EXPECT_EQ(link.siblingWindow(), 0);
-    link.OnCommand(ids::kSiblingRegisterType, station.sibling);
+    link.OnCommand(station.sibling, ids::kSiblingRegisterType, station.sibling);
     EXPECT_EQ(link.siblingWindow(), station.sibling);
     EXPECT_EQ(station.on, std::set<int>{2});  // the requested camera alone
     EXPECT_TRUE(station.timer);
@@ -125,14 +133,15 @@ TEST_F(SiblingLinkTest, ARegisteredSiblingRecordsOnceCaptureRunsAndItsStopCloses
     station.capture = true;
     link.OnRegisterTimer();
     EXPECT_FALSE(station.timer);
-    EXPECT_EQ(station.recording, std::set<int>{2});
+    EXPECT_EQ(station.Recorded(), std::set<int>{2});
+    EXPECT_EQ(link.owner(2), 4242);
     station.sibling = 5151;
-    link.OnCommand(ids::kSiblingRegisterType, 5151);  // a second sibling is ignored
+    link.OnCommand(5151, ids::kSiblingRegisterType, 5151);  // a second sibling is ignored
     EXPECT_EQ(link.siblingWindow(), 4242);
     // Each of the three stop requests runs the exit sequence.
-    link.OnStopFrames();
-    link.OnControl(1);
-    link.OnCommand(ids::kSiblingStopType, 0);
+    link.OnStopFrames(kClient);
+    link.OnControl(kClient, 1);
+    link.OnCommand(kClient, ids::kSiblingStopType, 0);
     EXPECT_EQ(station.exits, 3);
 }
 
@@ -144,21 +153,41 @@ TEST_F(SiblingLinkTest, AVanishedClientEndsWhatItStartedButNeverTheStation) {
     };
     for (const Case c : {Case{true, false, false}, Case{false, false, false},
                          Case{true, true, true}}) {
-        station.recording = {1};  // the user's
+        station.recording = {{1, "user"}};
         link.OnStartFrames(5);
-        link.OnCommand(ids::kSiblingRegisterType, c.registered ? station.sibling : 0);
+        link.OnCommand(station.sibling, ids::kSiblingRegisterType,
+                       c.registered ? station.sibling : 0);
         link.OnRegisterTimer();
-        ASSERT_EQ(station.recording, (std::set<int>{1, 2, 3, 4}));
+        ASSERT_EQ(station.Recorded(), (std::set<int>{1, 2, 3, 4}));
         link.OnClientGone(station.sibling, c.othersWantFrames);
         EXPECT_EQ(link.siblingWindow(), 0);
-        EXPECT_EQ(station.recording, std::set<int>{1});
+        EXPECT_EQ(station.Recorded(), std::set<int>{1});
         EXPECT_FALSE(station.timer);
         EXPECT_EQ(station.exits, 0);
         EXPECT_EQ(link.active(), c.linkStays);
         EXPECT_EQ(platform::SharedBlockReader(name).Open() == platform::SharedBlockResult::Reused,
                   c.linkStays);
-        link.OnStopFrames();
+        link.OnStopFrames(station.sibling);
     }
+}
+
+TEST_F(SiblingLinkTest, ARecordingStartedAgainAfterALossStaysTheClientsUntilItsStop) {
+    link.OnControl(kClient, 3);
+    link.OnCommand(kClient, ids::kSiblingRegisterType, 0);
+    const QString before = station.recording[3];
+    station.recording.clear();  // the device went, every recording ended
+    EXPECT_TRUE(link.Owns(3, before));
+    station.recording[3] = "link again";
+    link.RecordingRestarted(3, before);
+    link.OnCommand(kClient, ids::kSiblingStopType, 0);
+    EXPECT_TRUE(station.recording.empty());
+    // Asked to stop while the device is away: nothing is left to start again, nothing starts.
+    link.OnCommand(kClient, ids::kSiblingRegisterType, 0);
+    const QString lost = station.recording[3];
+    station.recording.clear();
+    link.OnCommand(kClient, ids::kSiblingStopType, 0);
+    EXPECT_FALSE(link.Owns(3, lost));
+    EXPECT_TRUE(station.recording.empty());
 }
 
 TEST_F(SiblingLinkTest, ShutdownRemovesTheBlockAndNamesTheCameraOnlyWhileLinked) {

@@ -11,6 +11,7 @@
 #include "frame_grabber.h"
 #include "sim_device.h"
 #include "station_fixture.h"
+#include "video_view.h"
 
 namespace {
 
@@ -22,7 +23,9 @@ public:
 
     using CQuorvaneDlg::ApplyCameraEnableSet;
     using CQuorvaneDlg::captureGraph_;
+    using CQuorvaneDlg::noSignalMarks_;
     using CQuorvaneDlg::switchState_;
+    using CQuorvaneDlg::views_;
     bool allCamerasActive() const { return allCamerasActive_; }
 
     std::function<void()> duringStopRecordings;
@@ -175,6 +178,46 @@ TEST_F(StationCapture, TheExitPathRunsOnceAndNoTimerFiresWhileItWaits) {
     EXPECT_GE(checksBefore, 1);
     EXPECT_EQ(dialog.scheduleChecks, checksBefore);
     EXPECT_EQ(dialog.switchingStops, 1);
+}
+
+TEST_F(StationCapture, ALostDeviceGreysEveryPictureUntilItIsBackAndCapturedAnew) {
+    media::SimDeviceConfig config;
+    config.unplugs = {{0.5, 1.5}};
+    AddSimulatedDevice(std::move(config));
+    CaptureDialog dialog(context);
+    auto* status = qobject_cast<QLabel*>(dialog.Control(ids::kStatusText));
+    ASSERT_NE(status, nullptr);
+    auto marked = [&dialog](bool lost) {
+        for (int i = 0; i < 4; ++i) {
+            QLabel* mark = qobject_cast<QLabel*>(dialog.noSignalMarks_[i]);
+            if (!mark || mark->isHidden() == lost || mark->text() != "No signal") {
+                return false;
+            }
+        }
+        return true;
+    };
+    const QString lost = resources->Text(320);
+    TakeSteps(
+        dialog,
+        {{[&] { return !status->isHidden() && status->text() == lost; },
+          [&] {
+              EXPECT_EQ(status->palette().color(QPalette::WindowText), QColor(Qt::red));
+              EXPECT_TRUE(marked(true));
+              // Greyed: the mark lies over the whole picture.
+              const QImage shot = dialog.views_[2]->grab().toImage();
+              const QColor grey = shot.pixelColor(shot.width() / 2, shot.height() / 5);
+              EXPECT_LT(std::max({grey.red(), grey.green(), grey.blue()}) -
+                            std::min({grey.red(), grey.green(), grey.blue()}),
+                        30);
+          }},
+         {[&] { return status->isHidden(); },
+          [&] {
+              EXPECT_TRUE(marked(false));
+              // The first graph's frames were counted as it went.
+              EXPECT_GT(statistics.frames[1].load(), 0u);
+          }},
+         {[&] { return dialog.captureGraph_->router().grabber(1).framesReceived() > 0; }, [] {}}});
+    EXPECT_TRUE(dialog.RunModal());
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QEventLoop>
@@ -32,6 +34,64 @@ class LinkDialog : public testing::RecordingDialog {
 public:
     using CQuorvaneDlg::switchState_;
     using RecordingDialog::RecordingDialog;
+};
+
+// A client program of its own (the station tells clients apart by process id): a child that
+// connects to the station and passes on the records the test writes into its pipe. Closing
+// the pipe ends the child, and with it its connection.
+class ClientProcess {
+public:
+    explicit ClientProcess(const QString& runtimeFolder) {
+        const QByteArray path =
+            QFile::encodeName(platform::LinkSocketPath(runtimeFolder, CQuorvaneDlg::kWindowTitle));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+        int fds[2];
+        if (pipe(fds) != 0) {
+            return;
+        }
+        pid_ = fork();
+        if (pid_ == 0) {
+            // System calls only from here on: the test's other threads did not come along.
+            // Nothing of the parent's stays open here, another client's pipe least of all.
+            for (int fd = 3; fd < 1024; ++fd) {
+                if (fd != fds[0]) {
+                    close(fd);
+                }
+            }
+            const int link = socket(AF_UNIX, SOCK_STREAM, 0);
+            if (connect(link, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+                _exit(1);
+            }
+            platform::LinkRecord record{};
+            while (read(fds[0], &record, sizeof(record)) == sizeof(record)) {
+                if (write(link, &record, sizeof(record)) != sizeof(record)) {
+                    _exit(1);
+                }
+            }
+            _exit(0);
+        }
+        close(fds[0]);
+        pipe_ = fds[1];
+    }
+    ~ClientProcess() { Vanish(); }
+
+    void Post(uint32_t msg, platform::WParam w, platform::LParam l = 0) {
+        const platform::LinkRecord record{msg, 0, w, l};
+        ASSERT_EQ(write(pipe_, &record, sizeof(record)), static_cast<ssize_t>(sizeof(record)));
+    }
+    void Vanish() {
+        if (pipe_ >= 0) {
+            close(pipe_);
+            pipe_ = -1;
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+private:
+    pid_t pid_ = -1;
+    int pipe_ = -1;
 };
 
 struct BlockFacts {
@@ -183,6 +243,91 @@ TEST_F(StationLink, RemoteRecordingsEndWithoutTheUsersOwnAndWithTheirVanishedCli
         ++perCamera[entry.camera];
     }
     EXPECT_EQ(perCamera, (std::map<QString, int>{{"1", 1}, {"2", 2}, {"3", 2}, {"4", 1}}));
+}
+
+TEST_F(StationLink, EachClientEndsOnlyTheRecordingsItStartedThatStillRunAsItsOwn) {
+    // Who acts: client A or B, the user's record button of camera `w`, or A going away.
+    enum Who { A, B, User, AVanishes };
+    struct Step {
+        Who who;
+        uint32_t msg;
+        platform::WParam w;
+        std::set<int> recording;  // the cameras recording after the step
+    };
+    constexpr uint32_t kControl = ids::kSiblingControl;
+    constexpr uint32_t kCommand = ids::kSiblingRegister;             // 2034 with a type
+    constexpr platform::WParam kRecord = ids::kSiblingRegisterType;  // no window: at once
+    constexpr platform::WParam kStop = ids::kSiblingStopType;
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        {"the user ends and restarts the link's recording by hand",
+         {{A, kControl, 2, {}},
+          {A, kCommand, kRecord, {2}},
+          {User, 0, 2, {}},
+          {User, 0, 2, {2}},
+          {A, kCommand, kStop, {2}},
+          {User, 0, 2, {}}}},
+        {"a second client changes the camera",
+         {{A, kControl, 2, {}},
+          {A, kCommand, kRecord, {2}},
+          {B, kControl, 3, {2}},
+          {B, kCommand, kRecord, {2, 3}},
+          {A, kCommand, kStop, {3}},
+          {B, kCommand, kStop, {}}}},
+        {"a client vanishes",
+         {{User, 0, 1, {1}},
+          {A, kControl, 2, {1}},
+          {A, kCommand, kRecord, {1, 2}},
+          {B, kControl, 4, {1, 2}},
+          {B, kCommand, kRecord, {1, 2, 4}},
+          {AVanishes, 0, 0, {1, 4}},
+          {B, kCommand, kStop, {1}},
+          {User, 0, 1, {}}}},
+        {"a client asks for another camera's pictures",
+         {{A, kControl, 5, {}},
+          {A, kCommand, kRecord, {1, 2, 3, 4}},
+          {A, ids::kSiblingStartFrames, 2, {1, 2, 3, 4}},
+          {A, kCommand, kStop, {}}}},
+    };
+    LinkDialog dialog(context);
+    auto recording = [&dialog] {
+        std::set<int> cameras;
+        for (int camera = 1; camera <= 4; ++camera) {
+            if (dialog.recording_->IsRecording(camera)) {
+                cameras.insert(camera);
+            }
+        }
+        return cameras;
+    };
+    dialog.onCaptureStarted = [&] {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            ClientProcess a(context.runtimeFolder), b(context.runtimeFolder);
+            for (size_t i = 0; i < c.steps.size(); ++i) {
+                const Step& step = c.steps[i];
+                ClientProcess& client = step.who == B ? b : a;
+                if (step.who == User) {
+                    dialog.OnCommand(ids::kFirstRecordButton + static_cast<int>(step.w) - 1);
+                } else if (step.who == AVanishes) {
+                    a.Vanish();
+                } else {
+                    client.Post(step.msg, step.w);
+                }
+                // Reached, and still so once the station had time to act on anything more.
+                EXPECT_TRUE(WaitFor([&] { return recording() == step.recording; })) << i;
+                Wait(150);
+                EXPECT_EQ(recording(), step.recording) << i;
+            }
+        }
+        dialog.OnCommand(ids::kExitButton);
+    };
+    EXPECT_TRUE(dialog.RunModal());
+    for (const RecordInfo& entry : list.entries()) {
+        EXPECT_FALSE(entry.StillRecording()) << entry.path.toStdString();
+    }
 }
 
 TEST_F(StationLink, ARegisteredSiblingsStopRequestClosesTheStationInOrder) {

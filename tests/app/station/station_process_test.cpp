@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTreeWidget>
@@ -346,6 +347,72 @@ TEST_F(StationProcess, AClipOnOneInputAndADamagedOneOnAnotherLeaveEveryCameraFed
                     "3=" + damaged});
     EXPECT_EQ(Finish(station), 0) << station.readAllStandardError().toStdString();
     ExpectFramesForAllFour(station.readAllStandardOutput());
+}
+
+// Unplugged twice, the second time while recording: each loss is told and ends the recordings
+// in order; each return rebuilds capture, starts them again in new files and detection sees
+// the motion that comes after.
+TEST_F(StationProcess, AnUnpluggedDeviceIsWaitedForAndItsRecordingsGoOnInNewFiles) {
+    QProcess station;
+    Start(station, {"--headless",
+                    "--duration",
+                    "8",
+                    "--record",
+                    "1,3",
+                    "--sim-unplug",
+                    "1-2",
+                    "--sim-unplug",
+                    "5.5-6",
+                    "--detect",
+                    "--sim-motion",
+                    "2:1.5-3.5",
+                    "--set",
+                    "MotionDetectCamera=2",
+                    "--set",
+                    "SenseMode=50",
+                    "--set",
+                    "DetectingAction=0",
+                    "--set",
+                    "RecordPath=" + home.filePath("rec")});
+    EXPECT_EQ(Finish(station, 60000), 0) << station.readAllStandardError().toStdString();
+    const QByteArray out = station.readAllStandardOutput();
+    const QList<QByteArray> events = Events(out);
+    EXPECT_EQ(out.count(" capture-failed reason=device-lost\n"), 2) << out.toStdString();
+    EXPECT_EQ(events.count("capture-restored"), 2) << out.toStdString();
+    EXPECT_EQ(events.count("recording-started"), 6) << out.toStdString();
+    EXPECT_EQ(events.count("recording-stopped"), 6) << out.toStdString();
+    // Lost, then every recording ended, then back, then started again: twice over.
+    QList<QByteArray> order;
+    for (const QByteArray& event : events) {
+        if (event == "capture-failed" || event == "capture-restored" ||
+            event == "recording-started" || event == "recording-stopped") {
+            order << event;
+        }
+    }
+    const QList<QByteArray> round{"capture-failed",   "recording-stopped", "recording-stopped",
+                                  "capture-restored", "recording-started", "recording-started"};
+    const QList<QByteArray> expected = QList<QByteArray>{"recording-started", "recording-started"} +
+                                       round + round +
+                                       QList<QByteArray>{"recording-stopped", "recording-stopped"};
+    EXPECT_EQ(order, expected) << out.toStdString();
+    EXPECT_EQ(out.count(" recording-started camera=1 reason=hand "), 3) << out.toStdString();
+    EXPECT_EQ(out.count(" recording-started camera=3 reason=hand "), 3) << out.toStdString();
+    EXPECT_GT(events.indexOf("alarm-started"), events.indexOf("capture-restored"))
+        << out.toStdString();
+
+    ovistra::RecordingList list(home.filePath("data/Halvorn/Brisquel/"));
+    list.Load();
+    ASSERT_EQ(list.entries().size(), 6u);
+    QSet<QString> files;
+    for (const ovistra::RecordInfo& entry : list.entries()) {
+        SCOPED_TRACE(entry.path.toStdString());
+        files.insert(entry.path);
+        EXPECT_FALSE(entry.StillRecording());
+        const ovistra::testing::FileFacts facts = ovistra::testing::Inspect(entry.path);
+        EXPECT_EQ(facts.width, 640);
+        EXPECT_GT(facts.seconds, 0.3);
+    }
+    EXPECT_EQ(files.size(), 6);
 }
 
 TEST_F(StationProcess, AnInputFileOrDeviceThatCannotServeIsAUsageError) {

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <atomic>
 
 #include "capture_graph.h"
 #include "event_log.h"
@@ -19,7 +20,8 @@ namespace {
 
 using namespace ovistra;
 
-// The simulated device, remembering the source element it made so a test can fail it.
+// The simulated device, remembering the source element it made so a test can fail it and
+// then stay away.
 class UnpluggableDevice final : public media::CaptureDevice {
 public:
     std::string FriendlyName() const override { return sim_->FriendlyName(); }
@@ -31,8 +33,10 @@ public:
     media::I2cBus* Bus() override { return sim_->Bus(); }
     media::VideoProcAmp* ProcAmp() override { return sim_->ProcAmp(); }
     media::Crossbar* CrossbarControl() override { return sim_->CrossbarControl(); }
+    bool Present() const override { return !unplugged_; }
 
     void Unplug() {
+        unplugged_ = true;
         GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "gone");
         gst_element_post_message(source,
                                  gst_message_new_error(GST_OBJECT(source), error, "unplugged"));
@@ -44,6 +48,7 @@ public:
 private:
     std::shared_ptr<media::SimulatedDevice> sim_ =
         std::make_shared<media::SimulatedDevice>(media::SimDeviceConfig{});
+    std::atomic<bool> unplugged_{false};
 };
 
 using ovistra::testing::RecordingDialog;
