@@ -246,7 +246,7 @@ TEST(CameraSwitcher, MarksFreshFramesOnlyForRecordingCameras) {
 TEST(CameraSwitcher, HandsOverTheLinkedCameraOrAll) {
     struct Case {
         int link;
-        std::set<std::string> handed;
+        std::vector<std::string> handed;
     };
     const Case cases[] = {{2, {"hand 1"}}, {5, {"hand 0", "hand 1", "hand 2", "hand 3"}}, {0, {}}};
     for (const Case& c : cases) {
