@@ -110,6 +110,21 @@ bool RecordingControl::ToggleRecording(int camera, RecordReason reason) {
     return Start(camera, reason);
 }
 
+bool RecordingControl::Restart(int camera, RecordReason reason) {
+    if (camera < 1 || camera > kCameras || !host_.CanRecord(camera)) {
+        return false;
+    }
+    if (IsRecording(camera)) {
+        // A running recording is not ended for a new one that could not follow it.
+        if (!HasFreeSpace(kStartThresholdMb)) {
+            Refuse(reason, ids::kTextNoDiskSpace, ids::kCaptionGeneral);
+            return false;
+        }
+        Stop(camera);
+    }
+    return Start(camera, reason);
+}
+
 void RecordingControl::ToggleAllRecording(RecordReason reason) {
     if (allRecording()) {
         for (int camera = 1; camera <= kCameras; ++camera) {
@@ -132,7 +147,7 @@ bool RecordingControl::Start(int camera, RecordReason reason) {
         return false;
     }
     if (!HasFreeSpace(kStartThresholdMb)) {
-        host_.ShowMessage(ids::kTextNoDiskSpace, ids::kCaptionGeneral);
+        Refuse(reason, ids::kTextNoDiskSpace, ids::kCaptionGeneral);
         return false;
     }
     const QDateTime start = host_.LocalNow();
@@ -141,10 +156,11 @@ bool RecordingControl::Start(int camera, RecordReason reason) {
     std::unique_ptr<CRecorder> recorder = MakeRecorder(camera, file);
     if (!recorder) {
         // Nothing was counted or flagged yet: a recording that cannot run is not started.
-        host_.ShowMessage(ids::kTextRecordingNotSetUp, ids::kCaptionRecording);
+        Refuse(reason, ids::kTextRecordingNotSetUp, ids::kCaptionRecording);
         host_.RecordingFailed(camera, ids::kTextRecordingNotSetUp);
         return false;
     }
+    unattendedRefusal_ = 0;
     if (running_ == 0) {
         // Circular mode too: four cameras can fill its margin well within ten minutes.
         host_.StartTimer(ids::kDiskWatchTimer, kWatchPeriodMs);
@@ -173,6 +189,17 @@ bool RecordingControl::Start(int camera, RecordReason reason) {
     }
     host_.RecordingsChanged();
     return true;
+}
+
+void RecordingControl::Refuse(RecordReason reason, int textId, int captionId) {
+    if (reason == RecordReason::Alarm || reason == RecordReason::Schedule) {
+        // Nobody pressed a button: every alarm would repeat the same box.
+        if (unattendedRefusal_ == textId) {
+            return;
+        }
+        unattendedRefusal_ = textId;
+    }
+    host_.ShowMessage(textId, captionId);
 }
 
 void RecordingControl::Stop(int camera) {

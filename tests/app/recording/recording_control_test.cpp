@@ -128,6 +128,34 @@ TEST_F(RecordingControlTest, StartsAreRefusedAtThirtyMegabytesOrLessOrWhenNothin
     EXPECT_EQ(host.diskLabel, QStringLiteral("T179 /rec    T180 31MB"));
 }
 
+TEST_F(RecordingControlTest, UnattendedRefusalsAreToldOncePerCauseAndARestartKeepsWhatRuns) {
+    using Messages = std::vector<std::pair<int, int>>;
+    host.freeBytes = 10 * kMb;
+    EXPECT_FALSE(control->ToggleRecording(1, RecordReason::Alarm));
+    EXPECT_FALSE(control->ToggleRecording(2, RecordReason::Schedule));
+    EXPECT_FALSE(control->ToggleRecording(1, RecordReason::Alarm));
+    EXPECT_FALSE(control->ToggleRecording(1));  // asked by hand: always answered
+    EXPECT_EQ(host.messages, (Messages{{118, 119}, {118, 119}}));
+
+    host.freeBytes = 1000 * kMb;
+    ASSERT_TRUE(control->ToggleRecording(3));  // room again: the cause has gone
+    const QString running = control->fileName(3);
+    host.freeBytes = 10 * kMb;
+    host.now = host.now.addSecs(5);
+    EXPECT_FALSE(control->Restart(3, RecordReason::Schedule));
+    EXPECT_TRUE(control->IsRecording(3));
+    EXPECT_EQ(control->fileName(3), running);
+    EXPECT_EQ(control->reason(3), RecordReason::Hand);
+    EXPECT_EQ(host.messages.size(), 3u);
+
+    host.freeBytes = 1000 * kMb;
+    EXPECT_TRUE(control->Restart(3, RecordReason::Schedule));
+    EXPECT_EQ(control->reason(3), RecordReason::Schedule);
+    EXPECT_NE(control->fileName(3), running);
+    EXPECT_EQ(list->entries().size(), 2u);
+    control->StopAll();
+}
+
 TEST_F(RecordingControlTest, CountsTimersAndTheAllCamerasFlagFollowStartsAndStops) {
     for (int camera : {1, 2, 3}) {
         ASSERT_TRUE(control->ToggleRecording(camera));
