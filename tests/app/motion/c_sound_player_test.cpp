@@ -130,6 +130,7 @@ TEST_F(SoundPlayerTest, FilesThatCannotBePlayedFailOnceAndTheNextOpenPlaysAgain)
         }
         owner.failures = 0;
         const bool opened = player->Open(path);
+        EXPECT_EQ(opened, c.create) << "a file there is read after Open, never during it";
         if (opened) {
             player->Start();
             EXPECT_TRUE(QTest::qWaitFor([&] { return owner.failures > 0; }, 5000));
@@ -141,6 +142,7 @@ TEST_F(SoundPlayerTest, FilesThatCannotBePlayedFailOnceAndTheNextOpenPlaysAgain)
         EXPECT_FALSE(player->Start());
         EXPECT_FALSE(player->Stop());
     }
+    owner.failures = 0;
     ASSERT_TRUE(player->Open(good));
     ASSERT_TRUE(player->Start());
     EXPECT_TRUE(QTest::qWaitFor([&] { return player->repeats() >= 2; }, 5000));
