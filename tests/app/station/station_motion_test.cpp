@@ -163,7 +163,7 @@ TEST_F(StationMotion, AlarmsThatCannotRecordTellOnceWithoutWaitingAndTheirSoundC
         }
     };
     TakeSteps(dialog,
-              {{[&] { return dialog.detection_->AlarmActive(1); },
+              {{[&] { return events.contains("alarm-sound-unavailable"); },
                 [&] {
                     QFile::copy(ALARM_WAV, context.programFolder + "Alarm.wav");
                     watch.start(50);
