@@ -114,15 +114,27 @@ bool RecordingControl::Restart(int camera, RecordReason reason) {
     if (camera < 1 || camera > kCameras || !host_.CanRecord(camera)) {
         return false;
     }
-    if (IsRecording(camera)) {
-        // A running recording is not ended for a new one that could not follow it.
-        if (!HasFreeSpace(kStartThresholdMb)) {
-            Refuse(reason, ids::kTextNoDiskSpace, ids::kCaptionGeneral);
-            return false;
+    // The sound input belongs to the running recorder until it stops.
+    if (!IsRecording(camera) || setup_.audioCamera == static_cast<uint32_t>(camera)) {
+        if (IsRecording(camera)) {
+            Stop(camera);
         }
-        Stop(camera);
+        return Start(camera, reason);
     }
-    return Start(camera, reason);
+    // A running recording is not ended for a new one that could not follow it.
+    if (!HasFreeSpace(kStartThresholdMb)) {
+        Refuse(reason, ids::kTextNoDiskSpace, ids::kCaptionGeneral);
+        return false;
+    }
+    QDir().mkpath(CameraFolder(camera));
+    std::unique_ptr<CRecorder> next = MakeRecorder(camera, FreeFileName(camera, host_.LocalNow()));
+    if (!next) {
+        Refuse(reason, ids::kTextRecordingNotSetUp, ids::kCaptionRecording);
+        host_.RecordingFailed(camera, ids::kTextRecordingNotSetUp);
+        return false;
+    }
+    Stop(camera);
+    return Start(camera, reason, std::move(next));
 }
 
 void RecordingControl::ToggleAllRecording(RecordReason reason) {
@@ -142,18 +154,18 @@ void RecordingControl::ToggleAllRecording(RecordReason reason) {
     host_.RecordingsChanged();
 }
 
-bool RecordingControl::Start(int camera, RecordReason reason) {
+bool RecordingControl::Start(int camera, RecordReason reason, std::unique_ptr<CRecorder> built) {
     if (!host_.CanRecord(camera)) {
         return false;
     }
-    if (!HasFreeSpace(kStartThresholdMb)) {
+    if (!built && !HasFreeSpace(kStartThresholdMb)) {
         Refuse(reason, ids::kTextNoDiskSpace, ids::kCaptionGeneral);
         return false;
     }
     const QDateTime start = host_.LocalNow();
     QDir().mkpath(CameraFolder(camera));
-    const QString file = FreeFileName(camera, start);
-    std::unique_ptr<CRecorder> recorder = MakeRecorder(camera, file);
+    const QString file = built ? built->fileName() : FreeFileName(camera, start);
+    std::unique_ptr<CRecorder> recorder = built ? std::move(built) : MakeRecorder(camera, file);
     if (!recorder) {
         // Nothing was counted or flagged yet: a recording that cannot run is not started.
         Refuse(reason, ids::kTextRecordingNotSetUp, ids::kCaptionRecording);

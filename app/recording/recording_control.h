@@ -104,7 +104,9 @@ public:
     // labels the recording), stops it otherwise. True when the camera is being recorded after.
     bool ToggleRecording(int camera, RecordReason reason = RecordReason::Hand);
     // A new recording (file and entry) with `reason`, in place of the one that runs, if any. A
-    // new one refused for want of space leaves the running one as it was. True when it started.
+    // new one that cannot start (no room, no recorder) leaves the running one as it was; only
+    // the sound camera's, whose input the running recorder holds, is stopped before its next
+    // recorder is built. True when it started.
     bool Restart(int camera, RecordReason reason);
     // Stops every camera when all four are being recorded, else starts the others.
     void ToggleAllRecording(RecordReason reason = RecordReason::Hand);
@@ -147,7 +149,8 @@ private:
 
     CameraRecording& Camera(int camera) { return cameras_[camera - 1]; }
     const CameraRecording& Camera(int camera) const { return cameras_[camera - 1]; }
-    bool Start(int camera, RecordReason reason);
+    // `built`: the camera's next recorder, already running into its file.
+    bool Start(int camera, RecordReason reason, std::unique_ptr<CRecorder> built = nullptr);
     // Tells why a start was refused; a start no one asked for by hand tells each cause once,
     // until a start succeeds or another cause refuses one.
     void Refuse(RecordReason reason, int textId, int captionId);

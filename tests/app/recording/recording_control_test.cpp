@@ -149,6 +149,17 @@ TEST_F(RecordingControlTest, UnattendedRefusalsAreToldOncePerCauseAndARestartKee
     EXPECT_EQ(host.messages.size(), 3u);
 
     host.freeBytes = 1000 * kMb;
+    ovistra::RecordingSetup setup = control->setup();
+    const QString recordFolder = setup.recordFolder;
+    setup.recordFolder = folder.filePath("taken");  // a file: no recorder can write below it
+    QFile(setup.recordFolder).open(QIODevice::WriteOnly);
+    control->SetSetup(setup);
+    EXPECT_FALSE(control->Restart(3, RecordReason::Schedule));
+    EXPECT_EQ(control->fileName(3), running);
+    EXPECT_EQ(host.messages.back(), std::make_pair(117, 218));
+
+    setup.recordFolder = recordFolder;
+    control->SetSetup(setup);
     EXPECT_TRUE(control->Restart(3, RecordReason::Schedule));
     EXPECT_EQ(control->reason(3), RecordReason::Schedule);
     EXPECT_NE(control->fileName(3), running);
