@@ -251,35 +251,6 @@ TEST_F(MessageBoxesTest, InteractiveKeysTakeTheDefaultAndEscapeButtons) {
     EXPECT_EQ(boxes().History()[1].answer, MessageAnswer::Cancel);
 }
 
-TEST_F(MessageBoxesTest, InANoWaitScopeAnInformingBoxStaysOpenWhileAQuestionStillWaits) {
-    Reset(MessageBoxes::Mode::Interactive);
-    std::vector<int> told;
-    boxes().SetListener([&told](const ShownMessage& box) { told.push_back(box.textId); });
-    QWidget parent;
-    const MessageBoxes::NoWaitScope noWait;
-    bool waited = false;
-    auto closeAWaitingBox = WhenBoxOpens([&waited](QMessageBox* box) {
-        waited = box->isModal();
-        box->close();
-    });
-    EXPECT_EQ(boxes().Show(118, 119, MessageIcon::Warning, MessageButtons::Ok, &parent),
-              MessageAnswer::Ok);
-    closeAWaitingBox.reset();
-    EXPECT_FALSE(waited);
-    EXPECT_EQ(told, std::vector<int>{118});
-    QPointer<QMessageBox> open = OpenMessageBox();
-    ASSERT_FALSE(open.isNull());
-    EXPECT_EQ(open->text(), "text 118");
-
-    auto answer = WhenBoxOpens([](QMessageBox* box) { box->button(QMessageBox::No)->click(); });
-    EXPECT_EQ(boxes().Show(4, 5, MessageIcon::Question, MessageButtons::YesNo, &parent),
-              MessageAnswer::No);
-    ASSERT_FALSE(open.isNull());
-    open->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(open.isNull()) << "a box left open is gone once closed";
-}
-
 TEST_F(MessageBoxesTest, AParentDestroyedWhileTheBoxWaitsEndsItAsDismissed) {
     Reset(MessageBoxes::Mode::Interactive);
     QPointer<QWidget> parent = new QWidget;

@@ -129,41 +129,29 @@ TEST_F(RecordingControlTest, StartsAreRefusedAtThirtyMegabytesOrLessOrWhenNothin
 }
 
 TEST_F(RecordingControlTest, UnattendedRefusalsAreToldOncePerCauseAndARestartKeepsWhatRuns) {
-    using Messages = std::vector<std::pair<int, int>>;
     host.freeBytes = 10 * kMb;
-    EXPECT_FALSE(control->ToggleRecording(1, RecordReason::Alarm));
-    EXPECT_FALSE(control->ToggleRecording(2, RecordReason::Schedule));
-    EXPECT_FALSE(control->ToggleRecording(1, RecordReason::Alarm));
-    EXPECT_FALSE(control->ToggleRecording(1));  // asked by hand: always answered
-    EXPECT_EQ(host.messages, (Messages{{118, 119}, {118, 119}}));
-
+    for (RecordReason reason : {RecordReason::Alarm, RecordReason::Schedule, RecordReason::Hand}) {
+        EXPECT_FALSE(control->ToggleRecording(1, reason));
+    }
+    EXPECT_EQ(host.messages.size(), 2u);  // one for the unattended starts, one for the hand
     host.freeBytes = 1000 * kMb;
-    ASSERT_TRUE(control->ToggleRecording(3));  // room again: the cause has gone
+    ASSERT_TRUE(control->ToggleRecording(3));
     const QString running = control->fileName(3);
-    host.freeBytes = 10 * kMb;
-    host.now = host.now.addSecs(5);
+    const ovistra::RecordingSetup good = control->setup();
+    ovistra::RecordingSetup taken = good;
+    taken.recordFolder = folder.filePath("taken");  // a file: no recorder can write below it
+    QFile(taken.recordFolder).open(QIODevice::WriteOnly);
+    control->SetSetup(taken);
     EXPECT_FALSE(control->Restart(3, RecordReason::Schedule));
-    EXPECT_TRUE(control->IsRecording(3));
+    EXPECT_FALSE(control->ToggleRecording(2, RecordReason::Alarm));
     EXPECT_EQ(control->fileName(3), running);
-    EXPECT_EQ(control->reason(3), RecordReason::Hand);
-    EXPECT_EQ(host.messages.size(), 3u);
-
-    host.freeBytes = 1000 * kMb;
-    ovistra::RecordingSetup setup = control->setup();
-    const QString recordFolder = setup.recordFolder;
-    setup.recordFolder = folder.filePath("taken");  // a file: no recorder can write below it
-    QFile(setup.recordFolder).open(QIODevice::WriteOnly);
-    control->SetSetup(setup);
-    EXPECT_FALSE(control->Restart(3, RecordReason::Schedule));
-    EXPECT_EQ(control->fileName(3), running);
-    EXPECT_EQ(host.messages.back(), std::make_pair(117, 218));
-
-    setup.recordFolder = recordFolder;
-    control->SetSetup(setup);
+    control->SetSetup(good);
     EXPECT_TRUE(control->Restart(3, RecordReason::Schedule));
-    EXPECT_EQ(control->reason(3), RecordReason::Schedule);
     EXPECT_NE(control->fileName(3), running);
-    EXPECT_EQ(list->entries().size(), 2u);
+    control->SetSetup(taken);
+    EXPECT_FALSE(control->ToggleRecording(2, RecordReason::Alarm));  // told again after a start
+    EXPECT_EQ(host.messages, (std::vector<std::pair<int, int>>{
+                                 {118, 119}, {118, 119}, {117, 218}, {117, 218}}));
     control->StopAll();
 }
 
