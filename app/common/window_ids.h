@@ -103,6 +103,7 @@ constexpr int kFirstBaseCaption = 146;         // 146..149: camera 1..4 enabled
 constexpr int kFirstScheduleCameraText = 162;  // 162..165: camera 1..4
 constexpr int kTextScheduledRecordingStarted = 166;
 constexpr int kTextScheduledCameraMissing = 167;
+constexpr int kTextScheduledStartFailed = 310;
 constexpr int kTextDrive = 179;
 constexpr int kTextFree = 180;
 constexpr int kTextKindAlarm = 194;

@@ -13,10 +13,6 @@
 namespace ovistra {
 namespace {
 
-// Long enough for a slow disk or a sound server waking up; short enough not to hold up the
-// alarm that asked for the sound.
-constexpr GstClockTime kPrerollWait = 2 * GST_SECOND;
-
 struct BusNotice {
     platform::WindowHandle target;
     uint32_t message;
@@ -93,6 +89,11 @@ bool Rewind(GstElement* pipeline) {
            gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
 }
 
+bool Silent(GstElement* pipeline) {
+    gint64 durationNs = -1;
+    return gst_element_query_duration(pipeline, GST_FORMAT_TIME, &durationNs) && durationNs == 0;
+}
+
 }  // namespace
 
 CSoundPlayer::CSoundPlayer(platform::WindowHandle notify, uint32_t message)
@@ -139,18 +140,11 @@ bool CSoundPlayer::Open(const QString& path) {
     media::GivenToFramework(notice);
     gst_bus_set_sync_handler(bus.get(), NotifyOwner, notice, FreeNotice);
 
-    // Prerolling finds a missing, empty or undecodable file now rather than at the alarm.
+    // A missing file or a refused output fails here; the preroll goes on without the UI
+    // thread, and a file it cannot decode is reported through the bus.
     GstElement* candidate = pipeline.release();
-    const bool prerolled =
-        gst_element_set_state(candidate, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE &&
-        gst_element_get_state(candidate, nullptr, nullptr, kPrerollWait) ==
-            GST_STATE_CHANGE_SUCCESS;
-    // A file without a single sample would restart at every turn of the event loop.
-    gint64 durationNs = -1;
-    const bool silent = prerolled &&
-                        gst_element_query_duration(candidate, GST_FORMAT_TIME, &durationNs) &&
-                        durationNs == 0;
-    if (!prerolled || silent || (!fake && FellBackToFakeSink(sink))) {
+    if (gst_element_set_state(candidate, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE ||
+        (!fake && FellBackToFakeSink(sink))) {
         Dispose(candidate);
         return false;
     }
@@ -185,9 +179,9 @@ bool CSoundPlayer::Stop() {
     return stopped;
 }
 
-void CSoundPlayer::DrainEvents() {
+CSoundPlayer::Drained CSoundPlayer::DrainEvents() {
     if (!pipeline_) {
-        return;
+        return Drained::Fine;
     }
     media::GstPtr<GstBus> bus = media::AdoptGst(gst_element_get_bus(pipeline_));
     bool failed = false;
@@ -195,7 +189,8 @@ void CSoundPlayer::DrainEvents() {
         switch (GST_MESSAGE_TYPE(message)) {
             case GST_MESSAGE_EOS:
                 if (playing_ && !failed) {
-                    failed = !Rewind(pipeline_);
+                    // A file without a single sample would restart at every turn of the loop.
+                    failed = Silent(pipeline_) || !Rewind(pipeline_);
                     if (!failed) {
                         ++repeats_;
                     }
@@ -209,11 +204,13 @@ void CSoundPlayer::DrainEvents() {
         }
         gst_message_unref(message);
     }
-    if (failed) {
-        // A lost output or a broken file: the alarm goes on without sound.
-        Dispose(std::exchange(pipeline_, nullptr));
-        playing_ = false;
+    if (!failed) {
+        return Drained::Fine;
     }
+    // A lost output or a broken file: the alarm goes on without sound until the next Open.
+    Dispose(std::exchange(pipeline_, nullptr));
+    playing_ = false;
+    return Drained::Failed;
 }
 
 }  // namespace ovistra

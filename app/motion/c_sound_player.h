@@ -24,15 +24,21 @@ public:
     CSoundPlayer(const CSoundPlayer&) = delete;
     CSoundPlayer& operator=(const CSoundPlayer&) = delete;
 
-    // False when the file is missing or cannot be played, or there is no audio output; the
-    // player then stays silent.
+    enum class Drained { Fine, Failed };
+
+    // Builds the pipeline and lets it get ready on its own threads: the caller never waits for
+    // the file to be read. False when the file is missing or there is no audio output; a file
+    // that cannot be decoded fails later, in DrainEvents. A failed player stays silent until
+    // it is opened again.
     bool Open(const QString& path);
     bool Start();  // false without an opened file
     bool Stop();
     // On the notification message: handles what the pipeline reported; at the end of the
-    // sound it plays from the beginning again.
-    void DrainEvents();
+    // sound it plays from the beginning again. Failed: the pipeline broke (a file that cannot
+    // be played, a lost output) and is gone.
+    Drained DrainEvents();
 
+    bool opened() const { return pipeline_ != nullptr; }
     bool playing() const { return playing_; }
     // Times the sound reached its end and was started again.
     int repeats() const { return repeats_; }

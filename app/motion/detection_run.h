@@ -72,6 +72,28 @@ public:
     // watched cameras and the tick wait for the next start.
     void ApplySettings(const Settings& settings);
 
+    // Held for one tick. A tick asked for while one runs (from a loop nested in an alarm's
+    // actions) finds it taken and is refused, so no alarm starts or ends inside another's.
+    class Tick {
+    public:
+        explicit Tick(DetectionRun& run) : run_(run.ticking_ ? nullptr : &run) {
+            if (run_) {
+                run_->ticking_ = true;
+            }
+        }
+        ~Tick() {
+            if (run_) {
+                run_->ticking_ = false;
+            }
+        }
+        Tick(const Tick&) = delete;
+        Tick& operator=(const Tick&) = delete;
+        explicit operator bool() const { return run_ != nullptr; }
+
+    private:
+        DetectionRun* run_;
+    };
+
     // One tick for a camera that has a detector, with its latest frame (null: none yet).
     void CheckCameraMotion(int camera, const uint8_t* frame);
 
@@ -108,6 +130,7 @@ private:
     bool soundPlaying_ = false;
     int soundOwner_ = 0;
     bool unavailableReported_ = false;
+    bool ticking_ = false;
 };
 
 }  // namespace ovistra

@@ -144,7 +144,9 @@ MessageAnswer MessageBoxes::Show(int textId, int captionId, MessageIcon icon,
         buttons,
         defaultAnswer};
     const bool canShow = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
-    if (mode_ == Mode::Interactive && canShow) {
+    if (mode_ == Mode::Interactive && canShow && noWait_ > 0 && buttons == MessageButtons::Ok) {
+        ShowWithoutWaiting(message, parent);
+    } else if (mode_ == Mode::Interactive && canShow) {
         message.answer = AskUser(message, parent, defaultAnswer);
     } else if (!queuedAnswers_.empty()) {
         const MessageAnswer queued = queuedAnswers_.front();
@@ -185,6 +187,17 @@ MessageAnswer MessageBoxes::AskUser(const ShownMessage& message, QWidget* parent
     }
     delete box;
     return answer;
+}
+
+void MessageBoxes::ShowWithoutWaiting(const ShownMessage& message, QWidget* parent) {
+    auto* box = new QMessageBox(parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->setIcon(ToQtIcon(message.icon));
+    box->setWindowTitle(message.caption);
+    box->setText(message.text);
+    box->addButton(QMessageBox::Ok);
+    box->show();
 }
 
 QString MessageBoxes::AnswerName(MessageAnswer answer) {

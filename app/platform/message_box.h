@@ -54,6 +54,17 @@ public:
                        MessageButtons buttons = MessageButtons::Ok, QWidget* parent = nullptr,
                        int defaultButton = 0);
 
+    // While one is held (UI thread), a box that only informs (Ok alone) is shown without waiting:
+    // it stays open on its own and is recorded, answered Ok, at once. A timer's work holds one,
+    // so it never runs a loop of its own in which the same timer fires again.
+    class NoWaitScope {
+    public:
+        NoWaitScope() { ++Instance().noWait_; }
+        ~NoWaitScope() { --Instance().noWait_; }
+        NoWaitScope(const NoWaitScope&) = delete;
+        NoWaitScope& operator=(const NoWaitScope&) = delete;
+    };
+
     // Every box of this run in the order they were answered (a box opened while another waits
     // is answered, and recorded, first).
     const std::vector<ShownMessage>& History() const { return history_; }
@@ -67,12 +78,14 @@ private:
 
     MessageAnswer AskUser(const ShownMessage& message, QWidget* parent,
                           MessageAnswer defaultAnswer) const;
+    static void ShowWithoutWaiting(const ShownMessage& message, QWidget* parent);
 
     Mode mode_ = Mode::Headless;
     TextLookup lookup_;
     Listener listener_;
     std::deque<MessageAnswer> queuedAnswers_;
     std::vector<ShownMessage> history_;
+    int noWait_ = 0;
 };
 
 }  // namespace ovistra::platform

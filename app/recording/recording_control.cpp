@@ -110,6 +110,33 @@ bool RecordingControl::ToggleRecording(int camera, RecordReason reason) {
     return Start(camera, reason);
 }
 
+bool RecordingControl::Restart(int camera, RecordReason reason) {
+    if (camera < 1 || camera > kCameras || !host_.CanRecord(camera)) {
+        return false;
+    }
+    // The sound input belongs to the running recorder until it stops.
+    if (!IsRecording(camera) || setup_.audioCamera == static_cast<uint32_t>(camera)) {
+        if (IsRecording(camera)) {
+            Stop(camera);
+        }
+        return Start(camera, reason);
+    }
+    // A running recording is not ended for a new one that could not follow it.
+    if (!HasFreeSpace(kStartThresholdMb)) {
+        Refuse(reason, ids::kTextNoDiskSpace, ids::kCaptionGeneral);
+        return false;
+    }
+    QDir().mkpath(CameraFolder(camera));
+    std::unique_ptr<CRecorder> next = MakeRecorder(camera, FreeFileName(camera, host_.LocalNow()));
+    if (!next) {
+        Refuse(reason, ids::kTextRecordingNotSetUp, ids::kCaptionRecording);
+        host_.RecordingFailed(camera, ids::kTextRecordingNotSetUp);
+        return false;
+    }
+    Stop(camera);
+    return Start(camera, reason, std::move(next));
+}
+
 void RecordingControl::ToggleAllRecording(RecordReason reason) {
     if (allRecording()) {
         for (int camera = 1; camera <= kCameras; ++camera) {
@@ -127,24 +154,25 @@ void RecordingControl::ToggleAllRecording(RecordReason reason) {
     host_.RecordingsChanged();
 }
 
-bool RecordingControl::Start(int camera, RecordReason reason) {
+bool RecordingControl::Start(int camera, RecordReason reason, std::unique_ptr<CRecorder> built) {
     if (!host_.CanRecord(camera)) {
         return false;
     }
-    if (!HasFreeSpace(kStartThresholdMb)) {
-        host_.ShowMessage(ids::kTextNoDiskSpace, ids::kCaptionGeneral);
+    if (!built && !HasFreeSpace(kStartThresholdMb)) {
+        Refuse(reason, ids::kTextNoDiskSpace, ids::kCaptionGeneral);
         return false;
     }
     const QDateTime start = host_.LocalNow();
     QDir().mkpath(CameraFolder(camera));
-    const QString file = FreeFileName(camera, start);
-    std::unique_ptr<CRecorder> recorder = MakeRecorder(camera, file);
+    const QString file = built ? built->fileName() : FreeFileName(camera, start);
+    std::unique_ptr<CRecorder> recorder = built ? std::move(built) : MakeRecorder(camera, file);
     if (!recorder) {
         // Nothing was counted or flagged yet: a recording that cannot run is not started.
-        host_.ShowMessage(ids::kTextRecordingNotSetUp, ids::kCaptionRecording);
+        Refuse(reason, ids::kTextRecordingNotSetUp, ids::kCaptionRecording);
         host_.RecordingFailed(camera, ids::kTextRecordingNotSetUp);
         return false;
     }
+    unattendedRefusal_ = 0;
     if (running_ == 0) {
         // Circular mode too: four cameras can fill its margin well within ten minutes.
         host_.StartTimer(ids::kDiskWatchTimer, kWatchPeriodMs);
@@ -173,6 +201,17 @@ bool RecordingControl::Start(int camera, RecordReason reason) {
     }
     host_.RecordingsChanged();
     return true;
+}
+
+void RecordingControl::Refuse(RecordReason reason, int textId, int captionId) {
+    if (reason == RecordReason::Alarm || reason == RecordReason::Schedule) {
+        // Nobody pressed a button: every alarm would repeat the same box.
+        if (unattendedRefusal_ == textId) {
+            return;
+        }
+        unattendedRefusal_ = textId;
+    }
+    host_.ShowMessage(textId, captionId);
 }
 
 void RecordingControl::Stop(int camera) {

@@ -103,6 +103,11 @@ public:
     // Cameras are numbered 1..4. Starts the camera when it is not being recorded (`reason`
     // labels the recording), stops it otherwise. True when the camera is being recorded after.
     bool ToggleRecording(int camera, RecordReason reason = RecordReason::Hand);
+    // A new recording (file and entry) with `reason`, in place of the one that runs, if any. A
+    // new one that cannot start (no room, no recorder) leaves the running one as it was; only
+    // the sound camera's, whose input the running recorder holds, is stopped before its next
+    // recorder is built. True when it started.
+    bool Restart(int camera, RecordReason reason);
     // Stops every camera when all four are being recorded, else starts the others.
     void ToggleAllRecording(RecordReason reason = RecordReason::Hand);
     void RotateCircularFile(int camera);  // every 10 minutes, circular sets only
@@ -144,7 +149,11 @@ private:
 
     CameraRecording& Camera(int camera) { return cameras_[camera - 1]; }
     const CameraRecording& Camera(int camera) const { return cameras_[camera - 1]; }
-    bool Start(int camera, RecordReason reason);
+    // `built`: the camera's next recorder, already running into its file.
+    bool Start(int camera, RecordReason reason, std::unique_ptr<CRecorder> built = nullptr);
+    // Tells why a start was refused; a start no one asked for by hand tells each cause once,
+    // until a start succeeds or another cause refuses one.
+    void Refuse(RecordReason reason, int textId, int captionId);
     void Stop(int camera);
     std::unique_ptr<CRecorder> MakeRecorder(int camera, const QString& file) const;
     // The first name from the start second on that no earlier recording of the camera took.
@@ -184,6 +193,7 @@ private:
     std::array<int, kCameras> highestIndex_{};
     int running_ = 0;
     bool faultTold_ = false;  // one message for faults that come together
+    int unattendedRefusal_ = 0;  // the text last told for an alarm's or a schedule's start
     platform::DurableWriter* writer_ = nullptr;
     // What the cameras' files held at the last disk watch, and the rate measured from them.
     struct WrittenSample {

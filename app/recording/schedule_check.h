@@ -38,8 +38,31 @@ public:
     std::vector<Event> Advance(const QDateTime& now,
                                const std::array<Schedule, kCameras>& schedules);
 
+    // Held while one check's events are acted on. A check asked for meanwhile, from a loop
+    // nested in them, finds it taken and is refused; the next check catches its seconds up.
+    class Acting {
+    public:
+        explicit Acting(ScheduleCheck& check) : check_(check.acting_ ? nullptr : &check) {
+            if (check_) {
+                check_->acting_ = true;
+            }
+        }
+        ~Acting() {
+            if (check_) {
+                check_->acting_ = false;
+            }
+        }
+        Acting(const Acting&) = delete;
+        Acting& operator=(const Acting&) = delete;
+        explicit operator bool() const { return check_ != nullptr; }
+
+    private:
+        ScheduleCheck* check_;
+    };
+
 private:
-    QDateTime lastChecked_;  // to the second; invalid before the first check
+    QDateTime lastChecked_;
+    bool acting_ = false;  // to the second; invalid before the first check
 };
 
 }  // namespace ovistra

@@ -38,9 +38,12 @@ void CQuorvaneDlg::ToggleMotionDetection() {
 }
 
 void CQuorvaneDlg::OnMotionTick() {
-    if (!captureGraph_) {
+    const DetectionRun::Tick tick(*detection_);
+    if (!captureGraph_ || !tick) {
         return;
     }
+    // An alarm's recording that cannot start tells so without waiting for the user.
+    const platform::MessageBoxes::NoWaitScope noWait;
     for (int camera = 1; camera <= kCameras; ++camera) {
         if (!detection_->HasDetector(camera)) {
             continue;
@@ -86,8 +89,9 @@ void CQuorvaneDlg::OnMotionSetAnswer(bool confirmed) {
 }
 
 void CQuorvaneDlg::OnSoundNotification() {
-    if (soundPlayer_) {
-        soundPlayer_->DrainEvents();
+    // A file found unplayable, or an output lost, only once the sound was under way.
+    if (soundPlayer_ && soundPlayer_->DrainEvents() == CSoundPlayer::Drained::Failed) {
+        EventLog::Instance().Print("alarm-sound-unavailable");
     }
 }
 
@@ -180,10 +184,13 @@ void CQuorvaneDlg::ColourAlarmFrame(int camera, bool alarm) {
 void CQuorvaneDlg::StartAlarmSound() {
     if (!soundPlayer_) {
         soundPlayer_ = std::make_unique<CSoundPlayer>(Handle(), ids::kSoundNotify);
-        // A missing or unplayable file leaves the alarm silent; it goes on all the same.
-        if (!soundPlayer_->Open(platform::JoinPath(programFolder(), QStringLiteral("Alarm.wav")))) {
-            EventLog::Instance().Print("alarm-sound-unavailable");
-        }
+    }
+    // A sound that failed is built again at the next alarm: the file or the output may be back.
+    // Without it the alarm goes on silent.
+    if (!soundPlayer_->opened() &&
+        !soundPlayer_->Open(platform::JoinPath(programFolder(), QStringLiteral("Alarm.wav")))) {
+        EventLog::Instance().Print("alarm-sound-unavailable");
+        return;
     }
     soundPlayer_->Start();
 }

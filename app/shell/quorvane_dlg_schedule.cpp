@@ -2,7 +2,9 @@
 // recordings every second of the station's clock, and the dialog that edits them.
 #include <QLabel>
 
+#include "event_log.h"
 #include "local_clock.h"
+#include "message_box.h"
 #include "quorvane_dlg.h"
 #include "resource_library.h"
 #include "schedule_record.h"
@@ -11,6 +13,12 @@
 namespace ovistra {
 
 void CQuorvaneDlg::CheckSchedules() {
+    const ScheduleCheck::Acting acting(scheduleCheck_);
+    if (!acting) {
+        return;
+    }
+    // A start refused tells so without waiting for the user.
+    const platform::MessageBoxes::NoWaitScope noWait;
     std::array<ScheduleCheck::Schedule, RegistrySettings::kCameras> schedules;
     for (int n = 0; n < RegistrySettings::kCameras; ++n) {
         schedules[n] = {(settings_.scheduleCamera & (1u << n)) != 0, settings_.cameraSchedule[n],
@@ -37,13 +45,14 @@ void CQuorvaneDlg::StartScheduledRecording(int camera) {
         return;
     }
     recording_->SetSetup(CurrentRecordingSetup());
-    if (recording_->IsRecording(camera)) {
-        // A new file and entry begin at the scheduled moment.
-        recording_->ToggleRecording(camera);
-    }
-    recording_->ToggleRecording(camera, RecordReason::Schedule);
+    // A new file and entry begin at the scheduled moment.
+    const bool started = recording_->Restart(camera, RecordReason::Schedule);
     ShowStatusLine(name + QLatin1Char(' ') +
-                   context_.resources->Text(ids::kTextScheduledRecordingStarted));
+                   context_.resources->Text(started ? ids::kTextScheduledRecordingStarted
+                                                    : ids::kTextScheduledStartFailed));
+    if (!started) {
+        EventLog::Instance().Print("schedule-failed", {{"camera", QString::number(camera)}});
+    }
 }
 
 void CQuorvaneDlg::ShowStatusLine(const QString& text) {

@@ -128,6 +128,33 @@ TEST_F(RecordingControlTest, StartsAreRefusedAtThirtyMegabytesOrLessOrWhenNothin
     EXPECT_EQ(host.diskLabel, QStringLiteral("T179 /rec    T180 31MB"));
 }
 
+TEST_F(RecordingControlTest, UnattendedRefusalsAreToldOncePerCauseAndARestartKeepsWhatRuns) {
+    host.freeBytes = 10 * kMb;
+    for (RecordReason reason : {RecordReason::Alarm, RecordReason::Schedule, RecordReason::Hand}) {
+        EXPECT_FALSE(control->ToggleRecording(1, reason));
+    }
+    EXPECT_EQ(host.messages.size(), 2u);  // one for the unattended starts, one for the hand
+    host.freeBytes = 1000 * kMb;
+    ASSERT_TRUE(control->ToggleRecording(3));
+    const QString running = control->fileName(3);
+    const ovistra::RecordingSetup good = control->setup();
+    ovistra::RecordingSetup taken = good;
+    taken.recordFolder = folder.filePath("taken");  // a file: no recorder can write below it
+    QFile(taken.recordFolder).open(QIODevice::WriteOnly);
+    control->SetSetup(taken);
+    EXPECT_FALSE(control->Restart(3, RecordReason::Schedule));
+    EXPECT_FALSE(control->ToggleRecording(2, RecordReason::Alarm));
+    EXPECT_EQ(control->fileName(3), running);
+    control->SetSetup(good);
+    EXPECT_TRUE(control->Restart(3, RecordReason::Schedule));
+    EXPECT_NE(control->fileName(3), running);
+    control->SetSetup(taken);
+    EXPECT_FALSE(control->ToggleRecording(2, RecordReason::Alarm));  // told again after a start
+    EXPECT_EQ(host.messages, (std::vector<std::pair<int, int>>{
+                                 {118, 119}, {118, 119}, {117, 218}, {117, 218}}));
+    control->StopAll();
+}
+
 TEST_F(RecordingControlTest, CountsTimersAndTheAllCamerasFlagFollowStartsAndStops) {
     for (int camera : {1, 2, 3}) {
         ASSERT_TRUE(control->ToggleRecording(camera));

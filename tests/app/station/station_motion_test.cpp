@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QFile>
-#include <QPushButton>
+#include <QMessageBox>
+#include <cstdlib>
 
 #include "c_motion_set.h"
 #include "c_sound_player.h"
+#include "event_log.h"
 #include "recording_list.h"
 #include "settings_store.h"
 #include "sim_device.h"
@@ -25,9 +28,11 @@ public:
     using CQuorvaneDlg::soundPlayer_;
     using RecordingDialog::RecordingDialog;
 
-    QColor ButtonColour() const {
-        auto* button = qobject_cast<QPushButton*>(Control(ids::kMotionButton));
-        return button ? button->palette().color(QPalette::Button) : QColor();
+    // The button's face beside its label, as painted (the style shades the colour given).
+    bool ButtonShows(const QColor& colour) const {
+        const QImage face = Control(ids::kMotionButton)->grab().toImage();
+        const QColor painted = face.pixelColor(6, face.height() / 2);
+        return std::abs(painted.hue() - colour.hue()) <= 10 && painted.saturation() > 80;
     }
     bool FrameShown(int camera) const { return Control(kAlarmFrameIds[camera - 1])->isVisible(); }
     bool FrameRed(int camera) const {
@@ -84,7 +89,7 @@ TEST_F(StationMotion, AnAlarmRecordsSoundsAndBlinksUntilTheSceneStaysStill) {
             otherAlarm |= dialog.detection_->AlarmActive(camera) || dialog.FrameRed(camera);
         }
     });
-    QColor runningColour, stoppedColour;
+    bool redWhileRunning = false, greenAfterStop = false;
     bool alarmOverBeforeStop = false, shownAfterStop = true;
     dialog.onCaptureStarted = [&] {
         // Camera 2 alone, so it gets every frame; the others keep their last picture.
@@ -94,12 +99,12 @@ TEST_F(StationMotion, AnAlarmRecordsSoundsAndBlinksUntilTheSceneStaysStill) {
         watch.start(50);
     };
     ovistra::testing::StationFixture::AfterLoopStarts(dialog, 7500, [&] {
-        runningColour = dialog.ButtonColour();
+        redWhileRunning = dialog.ButtonShows(QColor(255, 0, 0));
         alarmOverBeforeStop = !dialog.detection_->AlarmActive(2) && !dialog.FrameRed(2) &&
                               !dialog.recording_->IsRecording(2) &&
                               !(dialog.soundPlayer_ && dialog.soundPlayer_->playing());
         dialog.OnCommand(ids::kMotionButton);
-        stoppedColour = dialog.ButtonColour();
+        greenAfterStop = dialog.ButtonShows(QColor(0, 255, 100));
         shownAfterStop = dialog.FrameShown(2);
     });
     EXPECT_TRUE(RunThenExit(dialog, 8000));
@@ -109,14 +114,86 @@ TEST_F(StationMotion, AnAlarmRecordsSoundsAndBlinksUntilTheSceneStaysStill) {
     EXPECT_TRUE(shownWhileRunning);
     EXPECT_FALSE(otherAlarm);
     EXPECT_TRUE(alarmOverBeforeStop) << "an alarm ends 2.75 s after the last motion";
-    EXPECT_EQ(runningColour, QColor(255, 0, 0));
-    EXPECT_EQ(stoppedColour, QColor(0, 255, 100));
+    EXPECT_TRUE(redWhileRunning);
+    EXPECT_TRUE(greenAfterStop);
     EXPECT_FALSE(shownAfterStop);
     ASSERT_EQ(list.entries().size(), 1u);
     EXPECT_EQ(list.entries()[0].kind, "Alarm");
     EXPECT_EQ(list.entries()[0].camera, "2");
     EXPECT_FALSE(list.entries()[0].StillRecording());
     EXPECT_TRUE(platform::MessageBoxes::Instance().History().empty());
+}
+
+// The user is away: boxes are real windows (offscreen) that nobody answers. Alarms on two
+// cameras find no room to record; the first alarm's sound file is missing until it has begun.
+TEST_F(StationMotion, AlarmsThatCannotRecordTellOnceWithoutWaitingAndTheirSoundComesBack) {
+    AddDevice({{1, 1.0, 2.0}, {2, 3.0, 4.0}});
+    StoreMotionSettings(3, 50, 3);
+    context.detectAtStart = true;
+    context.simulatedDiskMb = 20;
+    QFile::remove(context.programFolder + "Alarm.wav");
+    platform::MessageBoxes::Instance().Configure(platform::MessageBoxes::Mode::Interactive,
+                                                 [this](int id) { return resources->Text(id); });
+    QStringList events;
+    EventLog::Instance().Enable([&events](const QByteArray& line) {
+        const QList<QByteArray> words = line.trimmed().split(' ');
+        events << QString::fromUtf8(words.mid(1).join(' '));
+    });
+    MotionDialog dialog(context);
+    bool soundedAfterReturn = false, sirenOffAtEnd = false, boxLeftOpenWithoutWaiting = false;
+    bool boxWaited = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        soundedAfterReturn |= dialog.soundPlayer_ && dialog.soundPlayer_->playing();
+        // A box that waits for its answer would hold up the alarm that opened it.
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxWaited = true;
+            box->close();
+        }
+    });
+    watch.start(50);
+    auto ended = [&](int camera) {
+        return events.contains(QStringLiteral("alarm-ended camera=%1").arg(camera));
+    };
+    dialog.onCaptureStarted = [&] {
+        for (int button : {1013, 1014}) {  // cameras 1 and 2 share the pictures
+            dialog.OnCommand(button);
+        }
+    };
+    TakeSteps(dialog,
+              {{[&] { return events.contains("alarm-sound-unavailable"); },
+                [&] { QFile::copy(ALARM_WAV, context.programFolder + "Alarm.wav"); }},
+               {[&] { return ended(1) && ended(2); },
+                [&] {
+                    sirenOffAtEnd = !dialog.soundPlayer_->playing();
+                    for (QWidget* window : QApplication::topLevelWidgets()) {
+                        if (auto* box = qobject_cast<QMessageBox*>(window);
+                            box && box->isVisible()) {
+                            boxLeftOpenWithoutWaiting = !box->isModal();
+                            box->close();
+                        }
+                    }
+                }}});
+    EXPECT_TRUE(dialog.RunModal());
+    EventLog::Instance().Disable();
+
+    // Each camera's alarm starts and ends once, never inside another of its own.
+    for (int camera : {1, 2}) {
+        const QString started = QStringLiteral("alarm-started camera=%1").arg(camera);
+        const QString over = QStringLiteral("alarm-ended camera=%1").arg(camera);
+        EXPECT_EQ(events.count(started), 1) << camera;
+        EXPECT_EQ(events.count(over), 1) << camera;
+        EXPECT_LT(events.indexOf(started), events.indexOf(over)) << camera;
+    }
+    EXPECT_EQ(events.count("alarm-sound-unavailable"), 1);
+    EXPECT_TRUE(soundedAfterReturn) << "the sound is built again at the next alarm";
+    EXPECT_TRUE(sirenOffAtEnd);
+    const auto& boxes = platform::MessageBoxes::Instance().History();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].textId, ids::kTextNoDiskSpace);
+    EXPECT_TRUE(boxLeftOpenWithoutWaiting);
+    EXPECT_FALSE(boxWaited);
+    EXPECT_TRUE(list.entries().empty());
 }
 
 TEST_F(StationMotion, TheMotionButtonWithoutAWatchedCameraOnlyTellsTheUser) {

@@ -3,6 +3,7 @@
 // reported, not recorded.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QLabel>
 
 #include "local_clock.h"
@@ -89,6 +90,37 @@ TEST_F(StationSchedule, AStartRestartsAHandRecordingAndTheEndStopsOnlyWhatTheSch
         EXPECT_EQ(list.entries()[i].endTime, expected[i].second) << i;
     }
     EXPECT_TRUE(list.entries()[1].path.endsWith("/Camera2/070325_143000.avi"));
+}
+
+// The record disk fills while camera 2 records by hand: the schedules' starts of cameras 2
+// and 3 find no room, so the hand recording runs on in its file, one box tells why, and the
+// status line says the schedule failed.
+TEST_F(StationSchedule, AScheduledStartWithoutRoomLeavesTheRunningRecordingAsItWas) {
+    context.simulatedDiskMb = 60;
+    ScheduleDialog dialog(context);
+    QString fileBefore, fileAfter, status;
+    RecordReason reasonAfter = RecordReason::Schedule;
+    bool threeRecorded = true;
+    dialog.onCaptureStarted = [&] {
+        CheckAt(dialog, "20070325142959");
+        dialog.OnCommand(ids::kFirstRecordButton + 1);
+        fileBefore = dialog.recording_->fileName(2);
+        QFile filler(dir.filePath("rec/filler"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly) && filler.resize(40 << 20));
+        CheckAt(dialog, "20070325143000");
+        fileAfter = dialog.recording_->IsRecording(2) ? dialog.recording_->fileName(2) : "";
+        reasonAfter = dialog.recording_->reason(2);
+        threeRecorded = dialog.recording_->IsRecording(3);
+        status = qobject_cast<QLabel*>(dialog.Control(ids::kStatusText))->text();
+    };
+    EXPECT_TRUE(RunThenExit(dialog, 300));
+    EXPECT_EQ(fileAfter, fileBefore);
+    EXPECT_EQ(reasonAfter, RecordReason::Hand);
+    EXPECT_FALSE(threeRecorded);
+    EXPECT_EQ(status, resources->Text(164) + " " + resources->Text(ids::kTextScheduledStartFailed));
+    const auto& boxes = platform::MessageBoxes::Instance().History();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].textId, ids::kTextNoDiskSpace);
 }
 
 }  // namespace
