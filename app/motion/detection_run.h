@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "c_detector_record.h"
+#include "reentry_guard.h"
 
 namespace ovistra {
 
@@ -73,25 +74,10 @@ public:
     void ApplySettings(const Settings& settings);
 
     // Held for one tick. A tick asked for while one runs (from a loop nested in an alarm's
-    // actions) finds it taken and is refused, so no alarm starts or ends inside another's.
-    class Tick {
+    // actions) is refused, so no alarm starts or ends inside another's.
+    class Tick : public ReentryGuard {
     public:
-        explicit Tick(DetectionRun& run) : run_(run.ticking_ ? nullptr : &run) {
-            if (run_) {
-                run_->ticking_ = true;
-            }
-        }
-        ~Tick() {
-            if (run_) {
-                run_->ticking_ = false;
-            }
-        }
-        Tick(const Tick&) = delete;
-        Tick& operator=(const Tick&) = delete;
-        explicit operator bool() const { return run_ != nullptr; }
-
-    private:
-        DetectionRun* run_;
+        explicit Tick(DetectionRun& run) : ReentryGuard(run.ticking_) {}
     };
 
     // One tick for a camera that has a detector, with its latest frame (null: none yet).

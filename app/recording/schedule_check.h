@@ -8,6 +8,8 @@
 #include <array>
 #include <vector>
 
+#include "reentry_guard.h"
+
 namespace ovistra {
 
 class ScheduleCheck {
@@ -39,30 +41,15 @@ public:
                                const std::array<Schedule, kCameras>& schedules);
 
     // Held while one check's events are acted on. A check asked for meanwhile, from a loop
-    // nested in them, finds it taken and is refused; the next check catches its seconds up.
-    class Acting {
+    // nested in them, is refused; the next check catches its seconds up.
+    class Acting : public ReentryGuard {
     public:
-        explicit Acting(ScheduleCheck& check) : check_(check.acting_ ? nullptr : &check) {
-            if (check_) {
-                check_->acting_ = true;
-            }
-        }
-        ~Acting() {
-            if (check_) {
-                check_->acting_ = false;
-            }
-        }
-        Acting(const Acting&) = delete;
-        Acting& operator=(const Acting&) = delete;
-        explicit operator bool() const { return check_ != nullptr; }
-
-    private:
-        ScheduleCheck* check_;
+        explicit Acting(ScheduleCheck& check) : ReentryGuard(check.acting_) {}
     };
 
 private:
-    QDateTime lastChecked_;
-    bool acting_ = false;  // to the second; invalid before the first check
+    QDateTime lastChecked_;  // to the second; invalid before the first check
+    bool acting_ = false;
 };
 
 }  // namespace ovistra
