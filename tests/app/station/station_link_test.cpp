@@ -34,6 +34,16 @@ class LinkDialog : public testing::RecordingDialog {
 public:
     using CQuorvaneDlg::switchState_;
     using RecordingDialog::RecordingDialog;
+
+    std::set<int> RecordingCameras() const {
+        std::set<int> cameras;
+        for (int camera = 1; camera <= 4; ++camera) {
+            if (recording_->IsRecording(camera)) {
+                cameras.insert(camera);
+            }
+        }
+        return cameras;
+    }
 };
 
 // A client program of its own (the station tells clients apart by process id): a child that
@@ -200,15 +210,7 @@ TEST_F(StationLink, TheBlockShowsTheAskedCameraThenEveryCameraAndGoesWithTheLink
 
 TEST_F(StationLink, RemoteRecordingsEndWithoutTheUsersOwnAndWithTheirVanishedClient) {
     LinkDialog dialog(context);
-    auto recording = [&dialog] {
-        std::set<int> cameras;
-        for (int camera = 1; camera <= 4; ++camera) {
-            if (dialog.recording_->IsRecording(camera)) {
-                cameras.insert(camera);
-            }
-        }
-        return cameras;
-    };
+    auto recording = [&dialog] { return dialog.RecordingCameras(); };
     dialog.onCaptureStarted = [&] {
         dialog.OnCommand(ids::kFirstRecordButton);  // the user records camera 1
         Post(ids::kSiblingControl, 5, 0);
@@ -293,15 +295,7 @@ TEST_F(StationLink, EachClientEndsOnlyTheRecordingsItStartedThatStillRunAsItsOwn
           {A, kCommand, kStop, {}}}},
     };
     LinkDialog dialog(context);
-    auto recording = [&dialog] {
-        std::set<int> cameras;
-        for (int camera = 1; camera <= 4; ++camera) {
-            if (dialog.recording_->IsRecording(camera)) {
-                cameras.insert(camera);
-            }
-        }
-        return cameras;
-    };
+    auto recording = [&dialog] { return dialog.RecordingCameras(); };
     dialog.onCaptureStarted = [&] {
         for (const Case& c : cases) {
             SCOPED_TRACE(c.name);
