@@ -13,6 +13,8 @@
 #include <cstring>
 #include <string>
 
+#include "framework_hand_over.h"
+
 namespace ovistra::testing {
 
 struct WrittenPictures {
@@ -69,8 +71,10 @@ inline int PlayedPictures(const QString& path) {
     }
     GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "v");
     std::atomic<int> pictures = 0;
+    media::GivenToFramework(&pictures);
     g_signal_connect(sink, "handoff",
                      G_CALLBACK(+[](GstElement*, GstBuffer*, GstPad*, gpointer count) {
+                         media::TakenFromFramework(count);
                          ++*static_cast<std::atomic<int>*>(count);
                      }),
                      &pictures);
