@@ -67,11 +67,6 @@ void DurableWriter::Drain() {
     changed_.wait(lock, [this] { return jobs_.empty() && !busy_; });
 }
 
-int DurableWriter::failedReplacements() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return failedReplacements_;
-}
-
 void DurableWriter::Run() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
@@ -83,13 +78,13 @@ void DurableWriter::Run() {
         jobs_.pop_front();
         busy_ = true;
         lock.unlock();
-        const bool done =
-            job.replace ? ReplaceFileDurably(job.path, job.bytes) : SyncFinishedFile(job.path);
+        if (job.replace) {
+            ReplaceFileDurably(job.path, job.bytes);
+        } else {
+            SyncFinishedFile(job.path);
+        }
         lock.lock();
         busy_ = false;
-        if (!done && job.replace) {
-            ++failedReplacements_;
-        }
         changed_.notify_all();
     }
 }

@@ -24,13 +24,11 @@ public:
     // The finished file's data, then its folder's entry (SyncFinishedFile).
     void SyncFinished(const QString& path);
     // `bytes` become the file at `path` by a synced temporary file renamed over it, and the
-    // folder is synced. A replacement of the same file still waiting gives way to this one.
+    // folder is synced (a failure leaves the old file). A replacement of the same file still
+    // waiting gives way to this one.
     void Replace(const QString& path, const QByteArray& bytes);
     // Returns once everything asked before has been done.
     void Drain();
-
-    // The replacements that could not be written since the start (the old file then stays).
-    int failedReplacements() const;
 
 private:
     struct Job {
@@ -42,12 +40,11 @@ private:
     void Add(Job job);
     void Run();
 
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Job> jobs_;
     bool busy_ = false;
     bool ending_ = false;
-    int failedReplacements_ = 0;
     std::thread thread_;
 };
 

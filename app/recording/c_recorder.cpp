@@ -208,9 +208,10 @@ RecorderFault CRecorder::Fault() {
         return fault_;
     }
     media::GstPtr<GstBus> bus = media::AdoptGst(gst_element_get_bus(pipeline_.get()));
-    media::GstPtr<GstElement> sound =
-        media::AdoptGst(gst_bin_get_by_name(GST_BIN(pipeline_.get()), kAudioBranchName));
     while (GstMessage* message = gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR)) {
+        // Looked up only for an error: this runs at every push.
+        media::GstPtr<GstElement> sound =
+            media::AdoptGst(gst_bin_get_by_name(GST_BIN(pipeline_.get()), kAudioBranchName));
         GError* error = nullptr;
         gst_message_parse_error(message, &error, nullptr);
         GstObject* from = GST_MESSAGE_SRC(message);
