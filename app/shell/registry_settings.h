@@ -39,7 +39,7 @@ struct RegistrySettings {
     QString recordPath;      // as stored; RecordFolder() is where recordings go
     uint32_t frameRateAll = 2;
     std::array<uint32_t, kCameras> frameRate{2, 2, 2, 2};  // frames per second
-    uint32_t timeStamp = 0;                                // bit N-1: stamp camera N
+    uint32_t timeStamp = 0xF;                              // bit N-1: stamp camera N
     uint32_t cameraAudio = 0;                              // camera with sound, 0 none
     bool recordMode = false;                               // circular recording
     QString audioInput;  // the sound input taken when neither the device's nor a line input is
@@ -55,8 +55,12 @@ struct RegistrySettings {
 
     // --- motion settings
     uint32_t motionDetectCamera = 0;  // bit N-1: watch camera N
-    uint32_t senseMode = 200;         // grey difference threshold
+    uint32_t senseMode = 200;         // grey difference threshold; 0 follows each picture's noise
     uint32_t detectingAction = 1;     // bit 0 record, bit 1 sound
+    uint32_t preAlarmSeconds = 3;     // an alarm recording begins this long before the alarm
+    std::array<QString, kCameras> motionZones;  // "MotionZones1" ...: "x,y,w,h;..." or empty
+    bool lightChangeReject = true;              // a light change is not motion
+    uint32_t alarmMinTicks = 1;                 // consecutive ticks with motion before an alarm
     QString appPath;                  // the program folder as stored
 
     // The folder that receives recordings.

@@ -57,6 +57,8 @@ void ReadSchedule(const CRegistryKey& key, const QString& name, QString& field) 
 }
 
 constexpr uint32_t kMaskMax = 0xF;
+constexpr uint32_t kMaxPreAlarmSeconds = 30;
+constexpr uint32_t kMaxAlarmMinTicks = 20;
 constexpr uint32_t kMinuteMs = 60000;
 
 }  // namespace
@@ -75,7 +77,7 @@ std::optional<platform::RegistryValue::Type> SettingsStore::TypeOf(const QString
         QStringList names{"AppPath", "RecordPath", "AudioInput"};
         for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
             names << Numbered("Camera%1OSD", n) << Numbered("Camera%1Schedule", n)
-                  << Numbered("Camera%1EndSchedule", n);
+                  << Numbered("Camera%1EndSchedule", n) << Numbered("MotionZones%1", n);
         }
         return names;
     }();
@@ -83,7 +85,8 @@ std::optional<platform::RegistryValue::Type> SettingsStore::TypeOf(const QString
         QStringList names{"EachTime",    "Distime",        "Intervaltime",   "FrameSpeed",
                           "SelectDis",   "Brightness",     "FrameRateAll",   "TimeStamp",
                           "CameraAudio", "RecordMode",     "ScheduleCamera", "MotionDetectCamera",
-                          "SenseMode",   "DetectingAction"};
+                          "SenseMode",   "DetectingAction", "PreAlarmSeconds",
+                          "LightChangeReject", "AlarmMinTicks"};
         for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
             names << Numbered("FrameRate%1", n);
         }
@@ -172,9 +175,18 @@ bool SettingsStore::LoadMotionSettings(RegistrySettings& s) const {
     }
     // Only the low four bits select cameras; higher ones are kept as stored and ignored.
     key.ReadDword("MotionDetectCamera", &s.motionDetectCamera);
-    // A threshold of 0 would alarm on noise alone.
-    ReadInRange(key, "SenseMode", s.senseMode, 1, 255);
+    // 0 is the threshold that follows the picture's measured noise, never a fixed 0.
+    ReadInRange(key, "SenseMode", s.senseMode, 0, 255);
     ReadInRange(key, "DetectingAction", s.detectingAction, 0, kMaskMax);
+    ReadInRange(key, "PreAlarmSeconds", s.preAlarmSeconds, 0, kMaxPreAlarmSeconds);
+    for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
+        key.ReadString(Numbered("MotionZones%1", n), &s.motionZones[n - 1]);
+    }
+    uint32_t reject = 0;
+    if (key.ReadDword("LightChangeReject", &reject)) {
+        s.lightChangeReject = reject != 0;
+    }
+    ReadInRange(key, "AlarmMinTicks", s.alarmMinTicks, 1, kMaxAlarmMinTicks);
     key.ReadString("AppPath", &s.appPath);
     return true;
 }
@@ -235,6 +247,12 @@ bool SettingsStore::SaveMotionSettings(const RegistrySettings& s) const {
     key.WriteDword("MotionDetectCamera", s.motionDetectCamera);
     key.WriteDword("DetectingAction", s.detectingAction);
     key.WriteDword("SenseMode", s.senseMode);
+    key.WriteDword("PreAlarmSeconds", s.preAlarmSeconds);
+    for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
+        key.WriteString(Numbered("MotionZones%1", n), s.motionZones[n - 1]);
+    }
+    key.WriteDword("LightChangeReject", s.lightChangeReject ? 1 : 0);
+    key.WriteDword("AlarmMinTicks", s.alarmMinTicks);
     return key.Close();
 }
 

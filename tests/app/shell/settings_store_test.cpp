@@ -54,7 +54,7 @@ void ExpectDefaults(const RegistrySettings& s) {
     EXPECT_EQ(s.detectingAction, 1u);
     EXPECT_EQ(s.motionDetectCamera, 0u);
     EXPECT_EQ(s.recordPath, "");
-    EXPECT_EQ(s.timeStamp, 0u);
+    EXPECT_EQ(s.timeStamp, 0xFu);  // footage without its time is poor evidence
     EXPECT_EQ(s.cameraAudio, 0u);
     EXPECT_FALSE(s.recordMode);
     EXPECT_EQ(s.audioInput, "");
@@ -140,23 +140,34 @@ TEST_F(Settings, WildNumbersKeepTheirDefaults) {
     EXPECT_EQ(s.frameSpeed, 1136u);
 }
 
-TEST_F(Settings, MotionValuesKeepTheirBitsAndAThresholdAboveZero) {
+TEST_F(Settings, MotionValuesKeepTheirBitsAndWildNumbersKeepTheirDefaults) {
     struct Case {
         const char* stored;
-        uint32_t cameras, senseMode;
+        uint32_t cameras, senseMode, preAlarm, minTicks;
+        bool lightReject;
     } const cases[] = {
         // High camera bits stay as stored; whoever reads the mask looks at the low four.
-        {"\"MotionDetectCamera\"=dword:00000013\n", 0x13, 200},
-        {"\"MotionDetectCamera\"=dword:00000010\n", 0x10, 200},
-        {"\"SenseMode\"=dword:00000000\n", 0, 200},
-        {"\"SenseMode\"=dword:00000001\n", 0, 1},
-        {"\"SenseMode\"=dword:000000ff\n", 0, 255},
+        {"\"MotionDetectCamera\"=dword:00000013\n", 0x13, 200, 3, 1, true},
+        {"\"MotionDetectCamera\"=dword:00000010\n", 0x10, 200, 3, 1, true},
+        {"\"SenseMode\"=dword:00000000\n", 0, 0, 3, 1, true},  // follows the noise
+        {"\"SenseMode\"=dword:000000ff\n", 0, 255, 3, 1, true},
+        {"\"SenseMode\"=dword:00000100\n", 0, 200, 3, 1, true},
+        {"\"PreAlarmSeconds\"=dword:00000000\n", 0, 200, 0, 1, true},
+        {"\"PreAlarmSeconds\"=dword:0000001e\n", 0, 200, 30, 1, true},
+        {"\"PreAlarmSeconds\"=dword:0000001f\n", 0, 200, 3, 1, true},
+        {"\"PreAlarmSeconds\"=\"5\"\n", 0, 200, 3, 1, true},
+        {"\"AlarmMinTicks\"=dword:00000000\n", 0, 200, 3, 1, true},
+        {"\"AlarmMinTicks\"=dword:00000004\n", 0, 200, 3, 4, true},
+        {"\"LightChangeReject\"=dword:00000000\n", 0, 200, 3, 1, false},
     };
     for (const Case& c : cases) {
         WriteKey(c.stored);
         const RegistrySettings s = Loaded();
         EXPECT_EQ(s.motionDetectCamera, c.cameras) << c.stored;
         EXPECT_EQ(s.senseMode, c.senseMode) << c.stored;
+        EXPECT_EQ(s.preAlarmSeconds, c.preAlarm) << c.stored;
+        EXPECT_EQ(s.alarmMinTicks, c.minTicks) << c.stored;
+        EXPECT_EQ(s.lightChangeReject, c.lightReject) << c.stored;
     }
 }
 
@@ -193,6 +204,7 @@ TEST_F(Settings, EachGroupIsWrittenInItsOrderAndExitWritesTheGroupsInTurn) {
     s.recordPath = "/rec";
     s.recordMode = true;
     s.audioInput = "USB Audio";
+    s.motionZones[1] = "0,0,64,48";
     s.eachTimeMs.Set(MillisecondsFromSeconds(1.2345));
     settings.SaveOpenedGroups(s, OpenedDialogs{true, true, true, true});
     const QByteArray expected = kKeyHeader +
@@ -204,12 +216,17 @@ TEST_F(Settings, EachGroupIsWrittenInItsOrderAndExitWritesTheGroupsInTurn) {
                                 "\"FrameRateAll\"=dword:00000002\n"
                                 "\"FrameRate1\"=dword:00000002\n\"FrameRate2\"=dword:00000002\n"
                                 "\"FrameRate3\"=dword:00000002\n\"FrameRate4\"=dword:00000002\n"
-                                "\"TimeStamp\"=dword:00000000\n\"CameraAudio\"=dword:00000000\n"
+                                "\"TimeStamp\"=dword:0000000f\n\"CameraAudio\"=dword:00000000\n"
                                 "\"RecordMode\"=dword:00000001\n\"RecordPath\"=\"/rec\"\n"
                                 "\"AudioInput\"=\"USB Audio\"\n"
                                 "\"MotionDetectCamera\"=dword:00000000\n"
                                 "\"DetectingAction\"=dword:00000001\n"
                                 "\"SenseMode\"=dword:000000c8\n"
+                                "\"PreAlarmSeconds\"=dword:00000003\n"
+                                "\"MotionZones1\"=\"\"\n\"MotionZones2\"=\"0,0,64,48\"\n"
+                                "\"MotionZones3\"=\"\"\n\"MotionZones4\"=\"\"\n"
+                                "\"LightChangeReject\"=dword:00000001\n"
+                                "\"AlarmMinTicks\"=dword:00000001\n"
                                 "\"Camera1OSD\"=\"One\"\n\"Camera2OSD\"=\"Two\"\n"
                                 "\"Camera3OSD\"=\"Three\"\n\"Camera4OSD\"=\"Four\"\n"
                                 "\"EachTime\"=dword:000004d2\n"
@@ -223,6 +240,7 @@ TEST_F(Settings, EachGroupIsWrittenInItsOrderAndExitWritesTheGroupsInTurn) {
     EXPECT_EQ(back.eachTimeMs.Get(), 1234u);
     EXPECT_TRUE(back.recordMode);
     EXPECT_EQ(back.audioInput, "USB Audio");
+    EXPECT_EQ(back.motionZones, s.motionZones);
 }
 
 TEST_F(Settings, OnlyTheOpenedGroupIsWritten) {
