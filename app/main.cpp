@@ -147,6 +147,7 @@ int main(int argc, char** argv) {
     ovistra::CQuorvaneApp station(registry, headless);
     station.UseCaptureDevices(devices.list.get(), devices.simulated);
     station.ShowWindow(showWindow);
+    station.StartFullScreen(options.fullScreen);
     station.RecordAtStart(options.recordCameras, options.recordAll);
     station.DetectAtStart(options.detect);
     if (options.simDiskMb) {

@@ -1,5 +1,8 @@
 #include "live_view_layout.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace ovistra {
 namespace {
 
@@ -44,17 +47,29 @@ void PlaceAlarms(LiveViewLayout& layout, QPoint topLeft) {
     }
 }
 
+// The largest 4:3 rectangle centred in `area`; the rest of it stays background.
+QRect Letterboxed(const QRect& area) {
+    QSize fitted(area.width(), area.width() * 3 / 4);
+    if (fitted.height() > area.height()) {
+        fitted = QSize(area.height() * 4 / 3, area.height());
+    }
+    return QRect(area.left() + (area.width() - fitted.width()) / 2,
+                 area.top() + (area.height() - fitted.height()) / 2, fitted.width(),
+                 fitted.height());
+}
+
+// The four pictures tile the largest 4:3 area of the screen, so each keeps 4:3 inside its
+// quarter and together they stand as one picture would, with bars only at the screen's edges.
 void LayOutFullScreen(const LiveViewState& state, LiveViewLayout& layout) {
-    const int w = state.client.width();
-    const int h = state.client.height();
-    const QRect whole(0, 0, w, h);
+    const QRect whole = Letterboxed(QRect(QPoint(0, 0), state.client));
+    const int w = whole.width();
+    const int h = whole.height();
     for (int camera = 0; camera < 4; ++camera) {
-        const int x = (camera % 2) * (w / 2);
-        const int y = (camera / 2) * (h / 2);
+        const QRect quarter(whole.left() + (camera % 2) * (w / 2),
+                            whole.top() + (camera / 2) * (h / 2), (camera % 2) ? w - w / 2 : w / 2,
+                            (camera / 2) ? h - h / 2 : h / 2);
         layout.pictures[camera] =
-            state.cycling || state.zoomedCamera == camera + 1
-                ? whole
-                : QRect(x, y, (camera % 2) ? w - w / 2 : w / 2, (camera / 2) ? h - h / 2 : h / 2);
+            state.cycling || state.zoomedCamera == camera + 1 ? whole : quarter;
     }
     layout.large = whole;
     layout.largeShown = state.cycling;
@@ -66,20 +81,40 @@ void LayOutFullScreen(const LiveViewState& state, LiveViewLayout& layout) {
     layout.captionsShown = false;
     layout.alarmsShown = false;
     layout.panelShown = false;
+    layout.scale = LiveViewScale(state.client);
 }
 
-}  // namespace
+// Every edge is scaled on its own, so elements that touch still touch and none overlap.
+QRect Scaled(const QRect& drawn, double scale, QPoint origin) {
+    const auto at = [scale](int v) { return static_cast<int>(std::lround(v * scale)); };
+    const int left = at(drawn.left());
+    const int top = at(drawn.top());
+    return QRect(origin.x() + left, origin.y() + top, at(drawn.left() + drawn.width()) - left,
+                 at(drawn.top() + drawn.height()) - top);
+}
 
-LiveViewLayout LayOutLiveView(const LiveViewState& state) {
-    LiveViewLayout layout;
-    if (state.mode == WindowMode::FullScreen) {
-        LayOutFullScreen(state, layout);
-        return layout;
+void ScaleToClient(LiveViewLayout& layout, QSize client) {
+    const double scale = LiveViewScale(client);
+    const QSize drawn = LiveViewLayout::kDrawnClient;
+    const QPoint origin(
+        (client.width() - static_cast<int>(std::lround(drawn.width() * scale))) / 2,
+        (client.height() - static_cast<int>(std::lround(drawn.height() * scale))) / 2);
+    for (auto* group : {&layout.pictures, &layout.strips, &layout.captions, &layout.alarms}) {
+        for (QRect& area : *group) {
+            area = Scaled(area, scale, origin);
+        }
     }
-    const QSize client = state.client;
-    layout.maximisedCoordinates = state.mode == WindowMode::Maximised &&
-                                  client.width() >= LiveViewLayout::kMaximisedClient.width() &&
-                                  client.height() >= LiveViewLayout::kMaximisedClient.height();
+    for (QRect* area : {&layout.large, &layout.largeStrip, &layout.largeCaption, &layout.panel}) {
+        *area = Scaled(*area, scale, origin);
+    }
+    layout.scale = scale;
+    layout.origin = origin;
+}
+
+LiveViewLayout LayOutDrawn(const LiveViewState& state) {
+    LiveViewLayout layout;
+    const QSize client = LiveViewLayout::kDrawnClient;
+    layout.maximisedCoordinates = state.mode == WindowMode::Maximised;
     const Metrics& m = layout.maximisedCoordinates ? kMaximised : kRestored;
     const int lowerY = (client.height() - m.lowerRowReserve) / 2;
     const QRect first(kMargin, kMargin, m.picture.width(), m.picture.height());
@@ -131,6 +166,25 @@ LiveViewLayout LayOutLiveView(const LiveViewState& state) {
     }
     layout.panel = QRect(client.width() - LiveViewLayout::kPanelWidth - kMargin, kMargin,
                          LiveViewLayout::kPanelWidth, client.height() - 2 * kMargin);
+    return layout;
+}
+
+}  // namespace
+
+double LiveViewScale(QSize client) {
+    const QSize drawn = LiveViewLayout::kDrawnClient;
+    return std::max(0.0, std::min(double(client.width()) / drawn.width(),
+                                  double(client.height()) / drawn.height()));
+}
+
+LiveViewLayout LayOutLiveView(const LiveViewState& state) {
+    LiveViewLayout layout;
+    if (state.mode == WindowMode::FullScreen) {
+        LayOutFullScreen(state, layout);
+        return layout;
+    }
+    layout = LayOutDrawn(state);
+    ScaleToClient(layout, state.client);
     return layout;
 }
 

@@ -1,8 +1,11 @@
 // Where the live view's elements stand in each window and view state: the four pictures with
 // their strips and captions, the large picture of the cycling view, the alarm block and the
 // button panel. A pure function of the state, so every state can be checked without a window.
+// The coordinates are drawn for a 1024x768 client area; any other window shows them scaled by
+// one factor and centred, and full screen letterboxes each picture at 4:3.
 #pragma once
 
+#include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <array>
@@ -19,9 +22,9 @@ struct LiveViewState {
 };
 
 struct LiveViewLayout {
-    // The client area the maximised coordinates need; a smaller maximised window is laid out
-    // with the restored coordinates, which fit any window of at least kSmallestClient.
-    static constexpr QSize kMaximisedClient{1000, 700};
+    // The client area the coordinates are drawn for.
+    static constexpr QSize kDrawnClient{1024, 768};
+    // Below this the scaled buttons' texts no longer read.
     static constexpr QSize kSmallestClient{800, 560};
     static constexpr int kPanelWidth = 230;
 
@@ -40,7 +43,14 @@ struct LiveViewLayout {
     QRect panel;  // the clock and the buttons
     bool panelShown = true;
     bool maximisedCoordinates = false;  // the coordinates of the maximised window are in use
+    // Drawn coordinates times this, plus `origin`, are client pixels; the panel's fonts and
+    // buttons grow or shrink by it too.
+    double scale = 1.0;
+    QPoint origin;
 };
+
+// The factor that fits the drawn client area into `client`, keeping its proportions.
+double LiveViewScale(QSize client);
 
 LiveViewLayout LayOutLiveView(const LiveViewState& state);
 

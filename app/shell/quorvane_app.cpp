@@ -92,6 +92,7 @@ int CQuorvaneApp::Run() {
     context.devices = devices_;
     context.simulatedDevice = simulatedDevice_;
     context.showWindow = showWindow_;
+    context.fullScreenAtStart = fullScreenAtStart_;
     durableWriter_ = std::make_unique<platform::DurableWriter>();
     recordings_ = std::make_unique<RecordingList>(programFolder_);
     recordings_->WriteThrough(durableWriter_.get());

@@ -43,6 +43,8 @@ public:
 
     // False: the window is never shown (nothing is painted).
     void ShowWindow(bool show) { showWindow_ = show; }
+    // The window starts in full screen.
+    void StartFullScreen(bool fullScreen) { fullScreenAtStart_ = fullScreen; }
 
     // Cameras to record once capture runs; `all` takes the all-cameras record button.
     void RecordAtStart(std::vector<int> cameras, bool all) {
@@ -78,6 +80,7 @@ private:
     const media::DeviceList* devices_ = nullptr;
     bool simulatedDevice_ = true;
     bool showWindow_ = true;
+    bool fullScreenAtStart_ = false;
     std::vector<int> recordAtStart_;
     bool recordAllAtStart_ = false;
     bool detectAtStart_ = false;

@@ -4,7 +4,6 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QEventLoop>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -152,6 +151,9 @@ bool CQuorvaneDlg::OnInitDialog() {
     LoadRecordingList();
     setWindowTitle(kWindowTitle);
     ApplyLayout();
+    if (context_.fullScreenAtStart) {
+        ToggleFullScreen();
+    }
     return true;
 }
 
@@ -379,15 +381,6 @@ void CQuorvaneDlg::DestroyWindow() {
 void CQuorvaneDlg::OnDestroy() {
     // The lock never outlives the station.
     keyboardLock_.Release();
-}
-
-void CQuorvaneDlg::keyPressEvent(QKeyEvent* event) {
-    // A stray Escape must not end the surveillance; the exit button and closing the window do.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 void CQuorvaneDlg::contextMenuEvent(QContextMenuEvent* event) {

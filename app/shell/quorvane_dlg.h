@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QDialog>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <array>
@@ -27,6 +28,7 @@
 #include "recording_control.h"
 #include "registry_key.h"
 #include "registry_settings.h"
+#include "scaled_form.h"
 #include "schedule_check.h"
 #include "settings_store.h"
 #include "shared_block.h"
@@ -34,7 +36,9 @@
 #include "window_link.h"
 
 class QPushButton;
+class QScreen;
 class QTimer;
+class QWindow;
 
 namespace ovistra {
 
@@ -78,6 +82,7 @@ struct StationContext {
     QString runtimeFolder;           // empty: no link with sibling programs
     std::optional<uint64_t> simulatedDiskMb;  // the record disk's size for this run
     std::string linkBlockName = platform::kSharedBlockName;
+    bool fullScreenAtStart = false;  // kiosk use: the pictures take the whole screen from the start
 };
 
 class CQuorvaneDlg : public QDialog,
@@ -137,6 +142,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     platform::LResult OnMessage(uint32_t msg, platform::WParam w, platform::LParam l) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -157,6 +163,11 @@ protected:
     void AfterCameraChange();
     void SetCyclingView(bool on);
     void ToggleFullScreen();
+    // Sizes a full-screen window to its screen; without a window manager nothing else does.
+    void CoverScreen();
+    // Follows the screen the window is on: moved to another, or that screen's size changed.
+    void WatchScreen();
+    void OnScreenChanged(QScreen* screen);
     void ToggleZoom(int camera);  // 1..4
     void OnPictureClicked(int camera);
     void OnPictureDoubleClicked(int camera);
@@ -183,6 +194,9 @@ protected:
     std::array<QWidget*, 4> noSignalMarks_{};   // children of the views, once a device was lost
     int cyclingShown_ = -1;                     // the camera the large picture shows
     QWidget* sidePanel_ = nullptr;
+    std::unique_ptr<ScaledForm> scaledForm_;  // the template's fonts and buttons at the layout's scale
+    QPointer<QWindow> watchedWindow_;
+    QMetaObject::Connection screenSizeWatch_;
     LiveViewLayout layout_;
     RegistrySettings settings_;
     OpenedDialogs openedDialogs_;

@@ -2,11 +2,14 @@
 // video views inside them, the captions, the camera and view buttons with their state, clicks
 // on the pictures, the cycling view and full screen.
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <QWindowStateChangeEvent>
 
 #include "camera_captions.h"
@@ -58,7 +61,7 @@ void CQuorvaneDlg::SetUpLiveView() {
             views_[camera]->installEventFilter(this);
         }
     }
-    // A window smaller than this cannot hold the restored layout beside the buttons.
+    scaledForm_ = std::make_unique<ScaledForm>(form_);
     setMinimumSize(LiveViewLayout::kSmallestClient);
 }
 
@@ -75,6 +78,8 @@ void CQuorvaneDlg::ApplyLayout() {
     }
     const bool cycling = switchState_.cyclingView.load();
     layout_ = LayOutLiveView({size(), CurrentWindowMode(), zoomedCamera_, cycling});
+    // Fonts first, so the panel lays its buttons out at their new size once placed.
+    scaledForm_->SetScale(layout_.scale);
     for (int camera = 0; camera < kCameras; ++camera) {
         Place(Control(ids::kFirstPicture + camera), layout_.pictures[camera],
               layout_.picturesShown[camera]);
@@ -259,9 +264,38 @@ void CQuorvaneDlg::ToggleFullScreen() {
         stateBeforeFullScreen_ = windowState() & ~Qt::WindowFullScreen;
         fullScreen_ = true;
         setWindowState(Qt::WindowFullScreen);
+        CoverScreen();
     }
     ApplyLayout();
     SetCyclingView(cycling);
+}
+
+void CQuorvaneDlg::CoverScreen() {
+    if ((windowState() & Qt::WindowFullScreen) && screen()) {
+        setGeometry(screen()->geometry());
+    }
+}
+
+void CQuorvaneDlg::WatchScreen() {
+    QWindow* window = windowHandle();
+    if (!window || window == watchedWindow_) {
+        return;
+    }
+    watchedWindow_ = window;
+    connect(window, &QWindow::screenChanged, this, &CQuorvaneDlg::OnScreenChanged);
+    OnScreenChanged(window->screen());
+}
+
+void CQuorvaneDlg::OnScreenChanged(QScreen* screen) {
+    disconnect(screenSizeWatch_);
+    if (screen) {
+        screenSizeWatch_ = connect(screen, &QScreen::geometryChanged, this, [this] {
+            CoverScreen();
+            ApplyLayout();
+        });
+    }
+    CoverScreen();
+    ApplyLayout();
 }
 
 // --- clicks and window events
@@ -325,6 +359,11 @@ void CQuorvaneDlg::resizeEvent(QResizeEvent* event) {
     ApplyLayout();
 }
 
+void CQuorvaneDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    WatchScreen();
+}
+
 void CQuorvaneDlg::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange) {
@@ -335,16 +374,43 @@ void CQuorvaneDlg::changeEvent(QEvent* event) {
     if (windowState() & Qt::WindowMinimized) {
         return;
     }
+    const Qt::WindowStates before = static_cast<QWindowStateChangeEvent*>(event)->oldState();
+    if (windowState() & Qt::WindowFullScreen) {
+        // Ours or the keyboard lock's.
+        CoverScreen();
+    } else if ((before & Qt::WindowFullScreen) && windowState() == Qt::WindowNoState &&
+               normalGeometry().isValid()) {
+        // Without a window manager nobody else gives the window its size back.
+        setGeometry(normalGeometry());
+    }
     ApplyLayout();
 }
 
+void CQuorvaneDlg::keyPressEvent(QKeyEvent* event) {
+    // F11 switches full screen on and off; Escape leaves it, and otherwise does nothing, since a
+    // stray Escape must not end the surveillance (the exit button and closing the window do).
+    if (event->key() == Qt::Key_F11 || (event->key() == Qt::Key_Escape && fullScreen_)) {
+        ToggleFullScreen();
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void CQuorvaneDlg::mouseDoubleClickEvent(QMouseEvent* event) {
-    // A double click on the background switches between the maximised and restored window.
-    if (fullScreen_ || event->button() != Qt::LeftButton) {
+    if (event->button() != Qt::LeftButton) {
         QDialog::mouseDoubleClickEvent(event);
         return;
     }
-    if (windowState() & Qt::WindowMaximized) {
+    // In full screen the background is the bars beside the pictures, and leaves it as the
+    // pictures do; otherwise it switches between the maximised and restored window.
+    if (fullScreen_) {
+        ToggleFullScreen();
+    } else if (windowState() & Qt::WindowMaximized) {
         showNormal();
     } else {
         showMaximized();

@@ -11,6 +11,7 @@ enum class Option {
     Duration,
     Events,
     Window,
+    FullScreen,
     Device,
     SimInput,
     SimMotion,
@@ -43,6 +44,7 @@ constexpr OptionInfo kOptions[] = {
      "Shut down in order after SECONDS (decimals allowed)"},
     {"--events", Option::Events, false, "", "Print one line per event on standard output"},
     {"--window", Option::Window, false, "", "Show the window even without a display (offscreen)"},
+    {"--full-screen", Option::FullScreen, false, "", "Start in full screen (Esc or F11 leaves it)"},
     {"--device", Option::Device, true, "real|sim|PATH",
      "A real device, the simulated one, or /dev/videoN"},
     {"--sim-input", Option::SimInput, true, "N=FILE",
@@ -288,6 +290,7 @@ QString ApplyValue(Option option, const QString& value, RunOptions& o) {
         case Option::Headless:
         case Option::Events:
         case Option::Window:
+        case Option::FullScreen:
         case Option::Detect:
         case Option::Help:
         case Option::Version:
@@ -306,6 +309,9 @@ void ApplyFlag(Option option, RunOptions& o) {
             break;
         case Option::Window:
             o.window = true;
+            break;
+        case Option::FullScreen:
+            o.fullScreen = true;
             break;
         case Option::Detect:
             o.detect = true;

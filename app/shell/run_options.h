@@ -32,6 +32,7 @@ struct RunOptions {
     std::optional<double> durationSeconds;  // finite and > 0 when set
     bool events = false;
     bool window = false;  // show the window even where no display is found
+    bool fullScreen = false;  // the pictures take the whole screen from the start
     enum class Device { Auto, Real, Sim, Path } device = Device::Auto;
     QString devicePath;                 // Device::Path: a device node under /dev/
     std::map<int, QString> simInputs;   // camera 1..4 -> file; a repeated camera keeps the last

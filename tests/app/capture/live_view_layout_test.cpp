@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -61,7 +62,13 @@ const WindowCase kWindows[] = {
     {"maximised on a small screen", {800, 600}, WindowMode::Maximised},
     {"smallest window", LiveViewLayout::kSmallestClient, WindowMode::Restored},
     {"maximised on a large screen", {1920, 1080}, WindowMode::Maximised},
+    {"maximised under a title bar", {1920, 1050}, WindowMode::Maximised},
+    {"maximised on a 5:4 screen", {1280, 1024}, WindowMode::Maximised},
+    {"restored, wide and low", {3840, 600}, WindowMode::Restored},
+    {"maximised on a 4K screen", {3840, 2160}, WindowMode::Maximised},
     {"full screen", {1024, 768}, WindowMode::FullScreen},
+    {"full screen, wide", {1920, 1080}, WindowMode::FullScreen},
+    {"full screen, 5:4", {1280, 1024}, WindowMode::FullScreen},
 };
 
 struct ViewCase {
@@ -114,8 +121,61 @@ TEST(LiveViewLayout, TheRestoredAndMaximisedCoordinates) {
     EXPECT_EQ(maximised.alarms[0], QRect(345, 510, 20, 20));
     EXPECT_EQ(maximised.large, QRect(10, 10, 640, 480));
     EXPECT_EQ(maximised.largeCaption, QRect(10, 510, 640, 40));
-    EXPECT_FALSE(
-        LayOutLiveView({{800, 600}, WindowMode::Maximised, 0, false}).maximisedCoordinates);
+    // Scaled down, the maximised coordinates fit a small screen too.
+    const LiveViewLayout small = LayOutLiveView({{800, 600}, WindowMode::Maximised, 0, false});
+    EXPECT_TRUE(small.maximisedCoordinates);
+    EXPECT_EQ(small.pictures[0].size(), QSize(250, 187));
+}
+
+int Right(const QRect& r) {
+    return r.left() + r.width();
+}
+int Bottom(const QRect& r) {
+    return r.top() + r.height();
+}
+
+// Within a pixel of 4:3.
+bool FourByThree(const QRect& r) {
+    return std::abs(r.width() * 3 - r.height() * 4) <= 4;
+}
+
+TEST(LiveViewLayout, AnyWindowShowsTheDrawnLayoutScaledByOneFactorAndCentred) {
+    struct Case {
+        QSize client;
+        WindowMode mode;
+        double scale;
+        QSize picture;  // of camera 1
+    };
+    const Case cases[] = {
+        {{1920, 1050}, WindowMode::Maximised, 1050.0 / 768, {437, 328}},
+        {{1920, 1080}, WindowMode::Maximised, 1080.0 / 768, {450, 338}},
+        {{1280, 1024}, WindowMode::Maximised, 1280.0 / 1024, {400, 300}},
+        {{3840, 2160}, WindowMode::Maximised, 2160.0 / 768, {900, 675}},
+        {{800, 560}, WindowMode::Restored, 560.0 / 768, {175, 132}},
+        {{2048, 1536}, WindowMode::Restored, 2.0, {480, 360}},
+    };
+    for (const Case& c : cases) {
+        for (const ViewCase& v : kViews) {
+            SCOPED_TRACE(std::to_string(c.client.width()) + "x" +
+                         std::to_string(c.client.height()) + ", " + v.label);
+            const LiveViewLayout layout = LayOutLiveView({c.client, c.mode, v.zoomed, v.cycling});
+            EXPECT_DOUBLE_EQ(layout.scale, c.scale);
+            if (v.zoomed == 0 && !v.cycling) {
+                EXPECT_EQ(layout.pictures[0].size(), c.picture);
+            }
+            for (const QRect& picture : layout.pictures) {
+                EXPECT_TRUE(FourByThree(picture)) << picture.width() << "x" << picture.height();
+            }
+            EXPECT_TRUE(FourByThree(layout.large));
+            // The margins of the drawn window, scaled, are even on both sides.
+            const int left = layout.pictures[0].left();
+            const int right = c.client.width() - Right(layout.panel);
+            const int top = layout.panel.top();
+            const int bottom = c.client.height() - Bottom(layout.panel);
+            EXPECT_LE(std::abs(left - right), 2) << left << " " << right;
+            EXPECT_LE(std::abs(top - bottom), 2) << top << " " << bottom;
+        }
+    }
 }
 
 TEST(LiveViewLayout, AZoomedCameraTakesTwicePictureOneWithThumbnailsInARow) {
@@ -130,28 +190,42 @@ TEST(LiveViewLayout, AZoomedCameraTakesTwicePictureOneWithThumbnailsInARow) {
     EXPECT_EQ(layout.captions[3], QRect(530, 646, 150, 16));
 }
 
-TEST(LiveViewLayout, FullScreenQuartersTileTheClientArea) {
-    for (const QSize client : {QSize(1024, 768), QSize(1366, 767), QSize(801, 601)}) {
+TEST(LiveViewLayout, FullScreenTilesTheLargestCentred4To3AreaWithTheFourPictures) {
+    // A 4:3 screen is tiled exactly.
+    const LiveViewLayout tiled = LayOutLiveView({{1024, 768}, WindowMode::FullScreen, 0, false});
+    for (int camera = 0; camera < 4; ++camera) {
+        EXPECT_EQ(tiled.pictures[camera],
+                  QRect((camera % 2) * 512, (camera / 2) * 384, 512, 384));
+    }
+    for (const QSize client : {QSize(1920, 1080), QSize(1280, 1024), QSize(801, 601)}) {
+        SCOPED_TRACE(std::to_string(client.width()) + "x" + std::to_string(client.height()));
         const LiveViewLayout layout = LayOutLiveView({client, WindowMode::FullScreen, 0, false});
+        const int w = client.width(), h = client.height();
+        QRect all;
         int area = 0;
-        for (int a = 0; a < 4; ++a) {
-            area += layout.pictures[a].width() * layout.pictures[a].height();
-            for (int b = a + 1; b < 4; ++b) {
-                EXPECT_FALSE(layout.pictures[a].intersects(layout.pictures[b]));
-            }
+        for (int camera = 0; camera < 4; ++camera) {
+            const QRect quarter((camera % 2) * (w / 2), (camera / 2) * (h / 2),
+                                camera % 2 ? w - w / 2 : w / 2, camera / 2 ? h - h / 2 : h / 2);
+            const QRect& picture = layout.pictures[camera];
+            EXPECT_TRUE(quarter.contains(picture)) << camera;
+            EXPECT_TRUE(FourByThree(picture)) << camera;
+            all = all.united(picture);
+            area += picture.width() * picture.height();
         }
-        EXPECT_EQ(area, client.width() * client.height());
-        EXPECT_EQ(layout.pictures[0].topLeft(), QPoint(0, 0));
+        // No gaps and no overlaps between them; bars only at two opposite edges, even.
+        EXPECT_EQ(area, all.width() * all.height());
+        EXPECT_TRUE(all.width() == w || all.height() == h);
+        EXPECT_LE(std::abs(all.left() - (w - Right(all))), 1);
+        EXPECT_LE(std::abs(all.top() - (h - Bottom(all))), 1);
         EXPECT_FALSE(layout.panelShown);
         EXPECT_FALSE(layout.captionsShown);
     }
-    // Zoomed or cycling, one picture takes all of it.
-    const QRect whole(0, 0, 1024, 768);
-    const LiveViewLayout zoomed = LayOutLiveView({whole.size(), WindowMode::FullScreen, 2, false});
-    EXPECT_EQ(zoomed.pictures[1], whole);
+    // Zoomed or cycling, one picture takes the whole screen's height, centred.
+    const LiveViewLayout zoomed = LayOutLiveView({{1920, 1080}, WindowMode::FullScreen, 2, false});
+    EXPECT_EQ(zoomed.pictures[1], QRect(240, 0, 1440, 1080));
     EXPECT_EQ(zoomed.picturesShown, (std::array<bool, 4>{false, true, false, false}));
-    const LiveViewLayout cycling = LayOutLiveView({whole.size(), WindowMode::FullScreen, 0, true});
-    EXPECT_EQ(cycling.large, whole);
+    const LiveViewLayout cycling = LayOutLiveView({{1024, 768}, WindowMode::FullScreen, 0, true});
+    EXPECT_EQ(cycling.large, QRect(0, 0, 1024, 768));
     EXPECT_TRUE(cycling.largeShown);
 }
 

@@ -30,10 +30,11 @@ TEST(RunOptions, NoArgumentsRunTheWindowedStationOnAnyDevice) {
 }
 
 TEST(RunOptions, FlagsAndTheEndOfOptions) {
-    const ParsedOptions p = Parse({"--headless", "--events", "--detect", "--version", "-h", "--"});
+    const ParsedOptions p = Parse(
+        {"--headless", "--events", "--detect", "--full-screen", "--version", "-h", "--"});
     ASSERT_TRUE(p.ok()) << p.error.toStdString();
     EXPECT_TRUE(p.options.headless && p.options.events && p.options.detect &&
-                p.options.version && p.options.help);
+                p.options.fullScreen && p.options.version && p.options.help);
     EXPECT_TRUE(Parse({"--help"}).options.help);
 }
 
@@ -234,7 +235,8 @@ TEST(RunOptions, HelpListsEveryOptionOnceAndOnlyOptionsTheParserKnows) {
         }
     }
     for (const char* option :
-         {"--headless", "--duration", "--events", "--window", "--device", "--sim-input",
+         {"--headless", "--duration", "--events", "--window", "--full-screen", "--device",
+          "--sim-input",
           "--sim-motion", "--sim-name", "--sim-settle", "--record", "--still", "--detect",
           "--clock", "--set", "-h", "--version"}) {
         EXPECT_EQ(listed.count(option), 1) << option;
