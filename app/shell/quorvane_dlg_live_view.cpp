@@ -271,9 +271,16 @@ void CQuorvaneDlg::ToggleFullScreen() {
 }
 
 void CQuorvaneDlg::CoverScreen() {
-    if ((windowState() & Qt::WindowFullScreen) && screen()) {
-        setGeometry(screen()->geometry());
+    if (!(fullScreen_ || (windowState() & Qt::WindowFullScreen)) || !screen()) {
+        return;
     }
+    // A window moved or resized by hand is no longer full screen to the platform; our full
+    // screen takes the state back (the state change comes back here).
+    if (!(windowState() & Qt::WindowFullScreen)) {
+        setWindowState(Qt::WindowFullScreen);
+        return;
+    }
+    setGeometry(screen()->geometry());
 }
 
 void CQuorvaneDlg::WatchScreen() {

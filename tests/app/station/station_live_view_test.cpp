@@ -403,7 +403,7 @@ TEST_F(StationLiveView, TheButtonsAndTextsGrowAndShrinkWithTheWindow) {
     Run(dialog, std::move(steps));
 }
 
-TEST_F(StationLiveView, FullScreenFromTheStartCoversTheScreenAndEscapeOrF11LeaveIt) {
+TEST_F(StationLiveView, FullScreenFromTheStartCoversTheScreenThroughChangesAndEscapeOrF11LeaveIt) {
     context.fullScreenAtStart = true;
     LiveDialog dialog(context);
     auto coversScreen = [&] {
@@ -413,6 +413,14 @@ TEST_F(StationLiveView, FullScreenFromTheStartCoversTheScreenAndEscapeOrF11Leave
     };
     Run(dialog, {[&] {
                      coversScreen();
+                     // The screen changes size under the window (as a new monitor mode does).
+                     dialog.setGeometry(0, 0, 640, 480);
+                     emit dialog.screen()->geometryChanged(dialog.screen()->geometry());
+                 },
+                 [&] {
+                     coversScreen();
+                     EXPECT_EQ(AreaOf(dialog, ids::kFirstPicture + 3).bottomRight(),
+                               dialog.rect().bottomRight());
                      QTest::keyClick(&dialog, Qt::Key_Escape);
                  },
                  [&] {
