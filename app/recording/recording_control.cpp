@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <chrono>
 #include <tuple>
 #include <vector>
 
@@ -154,7 +155,16 @@ void RecordingControl::ToggleAllRecording(RecordReason reason) {
     host_.RecordingsChanged();
 }
 
-bool RecordingControl::Start(int camera, RecordReason reason, std::unique_ptr<CRecorder> built) {
+bool RecordingControl::StartAlarmRecording(int camera) {
+    if (camera < 1 || camera > kCameras || IsRecording(camera)) {
+        return false;
+    }
+    const PreAlarmClip earlier = preAlarm_.Take(camera);
+    return Start(camera, RecordReason::Alarm, nullptr, &earlier);
+}
+
+bool RecordingControl::Start(int camera, RecordReason reason, std::unique_ptr<CRecorder> built,
+                             const PreAlarmClip* earlier) {
     if (!host_.CanRecord(camera)) {
         return false;
     }
@@ -162,7 +172,24 @@ bool RecordingControl::Start(int camera, RecordReason reason, std::unique_ptr<CR
         Refuse(reason, ids::kTextNoDiskSpace, ids::kCaptionGeneral);
         return false;
     }
-    const QDateTime start = host_.LocalNow();
+    QDateTime start = host_.LocalNow();
+    std::vector<CRecorder::EarlierPicture> pictures;
+    uint32_t earlierMs = 0;
+    if (earlier && !earlier->empty()) {
+        // Named, listed and stamped by the pictures' own times: the station's clock now, less
+        // how long ago each was taken.
+        const auto first = earlier->pictures().front().captured;
+        auto msSinceFirst = [first](PreAlarmClip::Clock::time_point t) {
+            return static_cast<uint32_t>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(t - first).count());
+        };
+        earlierMs = msSinceFirst(earlier->taken());
+        start = start.addMSecs(-static_cast<qint64>(earlierMs));
+        for (const PreAlarmClip::Picture& p : earlier->pictures()) {
+            const uint32_t offsetMs = msSinceFirst(p.captured);
+            pictures.push_back({p.frame, offsetMs, start.addMSecs(offsetMs)});
+        }
+    }
     QDir().mkpath(CameraFolder(camera));
     const QString file = built ? built->fileName() : FreeFileName(camera, start);
     std::unique_ptr<CRecorder> recorder = built ? std::move(built) : MakeRecorder(camera, file);
@@ -172,6 +199,7 @@ bool RecordingControl::Start(int camera, RecordReason reason, std::unique_ptr<CR
         host_.RecordingFailed(camera, ids::kTextRecordingNotSetUp);
         return false;
     }
+    recorder->PushEarlier(pictures, earlierMs);
     unattendedRefusal_ = 0;
     if (running_ == 0) {
         // Circular mode too: four cameras can fill its margin well within ten minutes.
@@ -185,6 +213,7 @@ bool RecordingControl::Start(int camera, RecordReason reason, std::unique_ptr<CR
     c.circularMode = setup_.circular;
     c.file = file;
     c.started = start;
+    c.preAlarmMs = earlierMs;
     c.circular = CircularSet{};
     AddEntry(camera, reason, start);
     host_.StartTimer(FrameTimer(camera), 1000 / FrameRate(camera));

@@ -1,0 +1,140 @@
+// An alarm's recording on the simulated device begins with the camera's pictures from the
+// seconds before the alarm: the intruder's first steps are in the file, the file and its list
+// entry are named and dated by its first picture, and it plays for the whole time it covers.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <algorithm>
+
+#include "c_sound_player.h"
+#include "event_log.h"
+#include "local_clock.h"
+#include "recorded_file.h"
+#include "recording_list.h"
+#include "settings_store.h"
+#include "sim_device.h"
+#include "sim_scene.h"
+#include "station_fixture.h"
+
+namespace station_pre_alarm_test {
+namespace {
+
+using namespace ovistra;
+
+// The scene's moving object, looked for across one line of its path.
+bool ShowsObject(const uint8_t* grey, size_t bytes) {
+    constexpr int kLine = media::SimScene::kObjectTop + media::SimScene::kObjectHeight / 2;
+    if (bytes < size_t{640} * 480) {
+        return false;
+    }
+    const uint8_t* line = grey + kLine * 640;
+    return std::any_of(line, line + 640, [](uint8_t luma) { return luma > 180; });
+}
+
+class StationPreAlarm : public ovistra::testing::StationFixture {
+protected:
+    void SetUp() override {
+        qputenv(CSoundPlayer::kSinkVariable, "fake");
+        StationFixture::SetUp();
+        context.recordings = &list;
+        context.detectorLibrary = VIGIMOT_LIBRARY;
+        ASSERT_TRUE(registry.CreateKey(SettingsStore::kProgramKey));
+        ASSERT_TRUE(AddRunOverride(registry, "RecordPath", dir.filePath("rec"), nullptr));
+        // The fast timings: all four cameras visited in turn, each a few times a second.
+        ASSERT_TRUE(AddRunOverride(registry, "Distime", "40", nullptr));
+        ASSERT_TRUE(AddRunOverride(registry, "Intervaltime", "0", nullptr));
+        ASSERT_TRUE(AddRunOverride(registry, "FrameRate2", "25", nullptr));
+    }
+    void TearDown() override { EventLog::Instance().Disable(); }
+
+    RecordingList list{dir.path() + "/program/"};
+};
+
+TEST_F(StationPreAlarm, AnAlarmRecordingBeginsWithTheSecondsBeforeTheAlarm) {
+    media::SimDeviceConfig config;
+    config.motions = {{2, 4.0, 4.6}};
+    AddSimulatedDevice(std::move(config));
+    RegistrySettings stored;
+    stored.motionDetectCamera = 2;
+    stored.senseMode = 50;
+    stored.detectingAction = 1;  // record, no sound
+    stored.preAlarmSeconds = 3;
+    ASSERT_TRUE(SettingsStore(registry).SaveMotionSettings(stored));
+    context.detectAtStart = true;
+    QStringList started;
+    EventLog::Instance().Enable([&started](const QByteArray& line) {
+        if (line.contains(" recording-started ")) {
+            started << QString::fromUtf8(line.trimmed());
+        }
+    });
+    ovistra::testing::RecordingDialog dialog(context);
+    QTime alarmAt;
+    uint32_t preAlarmMs = 0;
+    size_t mostHeld = 0;
+    QElapsedTimer run, live;
+    qint64 liveMs = -1;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        mostHeld = std::max(mostHeld, dialog.recording_->preAlarm().bytesHeld());
+        const bool recording = dialog.recording_->IsRecording(2);
+        if (recording && !alarmAt.isValid()) {
+            alarmAt = platform::LocalNow().time();
+            preAlarmMs = dialog.recording_->preAlarmMs(2);
+            live.start();
+        } else if (!recording && alarmAt.isValid() && liveMs < 0) {
+            liveMs = live.elapsed();
+        }
+    });
+    dialog.onCaptureStarted = [&] {
+        run.start();
+        watch.start(10);
+    };
+    EXPECT_TRUE(RunThenExit(dialog, 9500));
+    const double runSeconds = double(run.elapsed()) / 1000;
+    ASSERT_TRUE(alarmAt.isValid());
+    ASSERT_GT(liveMs, 0) << "the alarm ended before the exit";
+
+    // The buffer was full when the alarm came: about the whole span.
+    EXPECT_GT(preAlarmMs, 2500u);
+    EXPECT_LE(preAlarmMs, 3000u);
+    ASSERT_EQ(started.size(), 1);
+    EXPECT_TRUE(started[0].contains(QStringLiteral(" reason=alarm ")));
+    EXPECT_TRUE(started[0].endsWith(
+        QStringLiteral(" pre-alarm=%1").arg(preAlarmMs / 1000.0, 0, 'f', 1)))
+        << started[0].toStdString();
+
+    ASSERT_EQ(list.entries().size(), 1u);
+    const RecordInfo& entry = list.entries()[0];
+    const QTime listed = QTime::fromString(entry.startTime, QStringLiteral("HH:mm:ss"));
+    EXPECT_GE(listed.secsTo(alarmAt), 2) << "listed by its first picture";
+    EXPECT_LE(listed.secsTo(alarmAt), 4);
+    EXPECT_EQ(QFileInfo(entry.path).fileName().mid(7, 6),
+              listed.toString(QStringLiteral("HHmmss")))
+        << "named by its first picture";
+
+    // It plays for the seconds before the alarm and the alarm's own.
+    const double covered = (preAlarmMs + liveMs) / 1000.0;
+    const ovistra::testing::FileFacts facts = ovistra::testing::Inspect(entry.path);
+    EXPECT_GT(facts.seconds, preAlarmMs / 1000.0 + 0.5 * liveMs / 1000.0);
+    EXPECT_LT(facts.seconds, covered + 0.5);
+    // The quiet scene first, then the intruder's entry, all before the alarm's own pictures.
+    std::vector<bool> object;
+    ovistra::testing::ForEachPicture(entry.path, "GRAY8", [&object](const uint8_t* p, size_t n) {
+        object.push_back(ShowsObject(p, n));
+        return true;
+    });
+    const size_t earlierSamples = preAlarmMs / 40;
+    ASSERT_GT(object.size(), earlierSamples);
+    EXPECT_FALSE(object.front());
+    EXPECT_TRUE(std::find(object.begin(), object.begin() + earlierSamples, true) !=
+                object.begin() + earlierSamples);
+
+    // Only the watched camera kept pictures, and no more than its span held at its rate.
+    const double perSecond = double(statistics.frames[1].load()) / runSeconds;
+    EXPECT_GT(mostHeld, 0u);
+    EXPECT_LE(mostHeld, size_t((1.5 * perSecond * 3 + 1) * 614400));
+}
+
+}  // namespace
+}  // namespace station_pre_alarm_test
