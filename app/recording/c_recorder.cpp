@@ -339,15 +339,22 @@ void CRecorder::PushFrame(const uint8_t* frame, bool isNew) {
 }
 
 void CRecorder::PushEarlier(const std::vector<EarlierPicture>& pictures, uint32_t untilMs) {
-    if (!pipeline_ || pictures.empty()) {
+    if (!pipeline_) {
         return;
     }
     size_t next = 0;
-    for (uint64_t atMs = 0; atMs < untilMs; atMs += intervalMs_) {
+    for (uint64_t atMs = samples_ * intervalMs_; atMs < untilMs; atMs += intervalMs_) {
         // The sample shows the latest picture taken by its time, as a live tick would.
         bool isNew = false;
         while (next < pictures.size() && pictures[next].offsetMs <= atMs) {
             ++next;
+            isNew = true;
+        }
+        if (!picture_ && !isNew) {
+            if (pictures.empty()) {
+                return;
+            }
+            next = 1;
             isNew = true;
         }
         // These samples are all at hand: only a pipeline that stopped moving ends them.
@@ -355,8 +362,8 @@ void CRecorder::PushEarlier(const std::vector<EarlierPicture>& pictures, uint32_
             fault_ = fault_ == RecorderFault::None ? RecorderFault::Stalled : fault_;
             return;
         }
-        if (isNew || !picture_) {
-            const EarlierPicture& shown = pictures[next == 0 ? 0 : next - 1];
+        if (isNew) {
+            const EarlierPicture& shown = pictures[next - 1];
             GstBuffer* picture = NewPicture(shown.frame, shown.taken);
             if (!picture) {
                 return;

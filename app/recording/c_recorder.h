@@ -82,8 +82,9 @@ public:
         QDateTime taken;                 // what its time stamp says
     };
     // Right after Run, before any PushFrame: the file begins with `pictures` (oldest first,
-    // the first at 0), each shown from its own time on at the frame rate up to `untilMs`,
-    // where PushFrame's live pictures go on. Waits for room as long as the pipeline moves.
+    // times counted from the file's start), each shown from its own time on at the frame rate
+    // up to `untilMs`, where the next call or PushFrame's live pictures go on. Waits for room
+    // as long as the pipeline moves.
     void PushEarlier(const std::vector<EarlierPicture>& pictures, uint32_t untilMs);
 
     // The first fault since the pipeline was built: the file holds what was written before

@@ -160,7 +160,49 @@ bool RecordingControl::StartAlarmRecording(int camera) {
         return false;
     }
     const PreAlarmClip earlier = preAlarm_.Take(camera);
-    return Start(camera, RecordReason::Alarm, nullptr, &earlier);
+    if (!Start(camera, RecordReason::Alarm, nullptr, &earlier)) {
+        return false;
+    }
+    if (!earlier.empty()) {
+        CatchUp(camera, earlier.pictures().front().captured, earlier.taken());
+    }
+    return true;
+}
+
+void RecordingControl::CatchUp(int camera, PreAlarmClip::Clock::time_point first,
+                               PreAlarmClip::Clock::time_point until) {
+    // Writing the earlier pictures took a while: what the camera showed meanwhile follows, so
+    // the live pictures go on where the file stands.
+    const auto interval = std::chrono::milliseconds(1000 / FrameRate(camera));
+    for (int round = 0; round < kCatchUpRounds && IsRecording(camera); ++round) {
+        if (PreAlarmClip::Clock::now() - until < interval) {
+            return;
+        }
+        const PreAlarmClip more = preAlarm_.Take(camera);
+        if (more.taken() <= until) {
+            return;
+        }
+        until = more.taken();
+        CameraRecording& c = Camera(camera);
+        c.recorder->PushEarlier(EarlierPictures(more, first, c.started), MsBetween(first, until));
+    }
+}
+
+uint32_t RecordingControl::MsBetween(PreAlarmClip::Clock::time_point from,
+                                     PreAlarmClip::Clock::time_point to) {
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count());
+}
+
+std::vector<CRecorder::EarlierPicture> RecordingControl::EarlierPictures(
+    const PreAlarmClip& clip, PreAlarmClip::Clock::time_point first, const QDateTime& firstLocal) {
+    std::vector<CRecorder::EarlierPicture> pictures;
+    pictures.reserve(clip.pictures().size());
+    for (const PreAlarmClip::Picture& p : clip.pictures()) {
+        const uint32_t offsetMs = MsBetween(first, p.captured);
+        pictures.push_back({p.frame, offsetMs, firstLocal.addMSecs(offsetMs)});
+    }
+    return pictures;
 }
 
 bool RecordingControl::Start(int camera, RecordReason reason, std::unique_ptr<CRecorder> built,
@@ -179,16 +221,9 @@ bool RecordingControl::Start(int camera, RecordReason reason, std::unique_ptr<CR
         // Named, listed and stamped by the pictures' own times: the station's clock now, less
         // how long ago each was taken.
         const auto first = earlier->pictures().front().captured;
-        auto msSinceFirst = [first](PreAlarmClip::Clock::time_point t) {
-            return static_cast<uint32_t>(
-                std::chrono::duration_cast<std::chrono::milliseconds>(t - first).count());
-        };
-        earlierMs = msSinceFirst(earlier->taken());
+        earlierMs = MsBetween(first, earlier->taken());
         start = start.addMSecs(-static_cast<qint64>(earlierMs));
-        for (const PreAlarmClip::Picture& p : earlier->pictures()) {
-            const uint32_t offsetMs = msSinceFirst(p.captured);
-            pictures.push_back({p.frame, offsetMs, start.addMSecs(offsetMs)});
-        }
+        pictures = EarlierPictures(*earlier, first, start);
     }
     QDir().mkpath(CameraFolder(camera));
     const QString file = built ? built->fileName() : FreeFileName(camera, start);

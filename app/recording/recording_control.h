@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "c_recorder.h"
 #include "pre_alarm_cameras.h"
@@ -78,6 +79,8 @@ public:
     static constexpr int kTicksPerFile = 3;
     // Circular recordings keep at least this much of the measured write rate free.
     static constexpr int kCircularMarginSeconds = 120;
+    // An alarm's start catches up with the camera at most this many times.
+    static constexpr int kCatchUpRounds = 8;
 
     // A camera's circular set.
     struct CircularSet {
@@ -164,6 +167,16 @@ private:
     // the recording begins with.
     bool Start(int camera, RecordReason reason, std::unique_ptr<CRecorder> built = nullptr,
                const PreAlarmClip* earlier = nullptr);
+    // Writes what the camera showed while its earlier pictures were written, until the file
+    // is within a frame of now; `first`: the file's first picture, `until`: where it stands.
+    void CatchUp(int camera, PreAlarmClip::Clock::time_point first,
+                 PreAlarmClip::Clock::time_point until);
+    static uint32_t MsBetween(PreAlarmClip::Clock::time_point from,
+                              PreAlarmClip::Clock::time_point to);
+    // The clip's pictures with times counted from `first`, stamped from `firstLocal` on.
+    static std::vector<CRecorder::EarlierPicture> EarlierPictures(
+        const PreAlarmClip& clip, PreAlarmClip::Clock::time_point first,
+        const QDateTime& firstLocal);
     // Tells why a start was refused; a start no one asked for by hand tells each cause once,
     // until a start succeeds or another cause refuses one.
     void Refuse(RecordReason reason, int textId, int captionId);
