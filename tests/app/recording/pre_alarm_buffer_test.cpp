@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include "frame_router.h"
@@ -112,6 +115,30 @@ TEST(PreAlarmBuffer, PicturesThatFindEveryBufferLentAreLeftOut) {
     buffer->Store(Frame(8).data(), zero + milliseconds(4));
     EXPECT_EQ(Ids(buffer->Take(zero + milliseconds(4))), std::vector<int>{8});
     EXPECT_EQ(buffer->bytesHeld(), 3 * kFrameBytes);
+}
+
+TEST(PreAlarmBuffer, PicturesTakenWhileAStreamingThreadStoresAreWholeAndInOrder) {
+    auto buffer = std::make_shared<PreAlarmBuffer>(milliseconds(1000), 8);
+    std::atomic<bool> done = false;
+    std::thread streaming([&] {
+        for (int id = 0; id < 400; ++id) {
+            buffer->OnPicture(Frame(static_cast<uint8_t>(id % 200)).data());
+        }
+        done = true;
+    });
+    int clips = 0;
+    while (!done) {
+        const PreAlarmClip clip = buffer->Take(Clock::now());
+        const std::vector<int> ids = Ids(clip);
+        EXPECT_EQ(std::count(ids.begin(), ids.end(), -1), 0) << "a torn picture";
+        for (size_t i = 1; i < ids.size(); ++i) {
+            EXPECT_EQ((ids[i - 1] + 1) % 200, ids[i]) << "in the order they came";
+        }
+        clips += clip.empty() ? 0 : 1;
+    }
+    streaming.join();
+    EXPECT_GT(clips, 0);
+    EXPECT_LE(buffer->bytesHeld(), 8 * kFrameBytes);
 }
 
 TEST(PreAlarmCameras, OnlyWatchedCamerasKeepPicturesAndACaptureBuiltAnewIsTappedAgain) {
