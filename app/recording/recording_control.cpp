@@ -159,12 +159,16 @@ bool RecordingControl::StartAlarmRecording(int camera) {
     if (camera < 1 || camera > kCameras || IsRecording(camera)) {
         return false;
     }
-    const PreAlarmClip earlier = preAlarm_.Take(camera);
+    PreAlarmClip earlier = preAlarm_.Take(camera);
     if (!Start(camera, RecordReason::Alarm, nullptr, &earlier)) {
         return false;
     }
     if (!earlier.empty()) {
-        CatchUp(camera, earlier.pictures().front().captured, earlier.taken());
+        const PreAlarmClip::Clock::time_point first = earlier.pictures().front().captured;
+        const PreAlarmClip::Clock::time_point until = earlier.taken();
+        // Written: its memory goes back to the buffer for the pictures that come meanwhile.
+        earlier = PreAlarmClip();
+        CatchUp(camera, first, until);
     }
     return true;
 }
