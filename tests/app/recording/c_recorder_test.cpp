@@ -110,53 +110,6 @@ TEST(CRecorder, APictureBeforeTheFirstFrameIsBlackAndANewFileStartsAtZero) {
     EXPECT_GT(empty.topLuma, 200);
 }
 
-// The grey level at the middle of every picture a player shows, in order.
-std::vector<int> MiddleLumas(const QString& path) {
-    std::vector<int> lumas;
-    ovistra::testing::ForEachPicture(path, "GRAY8", [&lumas](const uint8_t* data, size_t size) {
-        lumas.push_back(size >= 640 * 480 ? data[240 * 640 + 320] : -1);
-        return true;
-    });
-    return lumas;
-}
-
-std::vector<uint8_t> EvenFrame(uint8_t luma) {
-    std::vector<uint8_t> frame(kFrameBytes);
-    for (size_t i = 0; i < kFrameBytes; i += 2) {
-        frame[i] = luma;
-        frame[i + 1] = 128;
-    }
-    return frame;
-}
-
-TEST(CRecorder, EarlierPicturesComeFirstEachAtItsOwnTimeThenLivePicturesGoOn) {
-    gst_init(nullptr, nullptr);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("alarm.avi");
-    CRecorder recorder;
-    recorder.SetFrameInterval(100);
-    recorder.SetFileName(path);
-    ASSERT_TRUE(recorder.BuildGraph());
-    ASSERT_TRUE(recorder.Run());
-    const std::vector<uint8_t> dark = EvenFrame(16), grey = EvenFrame(128), white = EvenFrame(235);
-    const QDateTime taken = QDateTime::currentDateTime();
-    // Two pictures within one interval: the later one is what that sample shows.
-    recorder.PushEarlier({{dark.data(), 0, taken},
-                          {grey.data(), 250, taken},
-                          {white.data(), 280, taken},
-                          {grey.data(), 430, taken}},
-                         600);
-    recorder.PushFrame(grey.data(), false);  // the last earlier picture goes on
-    recorder.PushFrame(white.data(), true);
-    recorder.Stop();
-    std::vector<char> seen;
-    for (int luma : MiddleLumas(path)) {
-        seen.push_back(luma < 60 ? 'd' : luma > 200 ? 'w' : 'g');
-    }
-    EXPECT_EQ(std::string(seen.begin(), seen.end()), "dddwwggw");
-    EXPECT_NEAR(Inspect(path).seconds, 0.8, 0.01);
-}
-
 // Hides encoder factories from the registry while it lives.
 class HiddenFactories {
 public:

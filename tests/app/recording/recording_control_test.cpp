@@ -17,7 +17,6 @@
 
 #include "disk_space.h"
 #include "file_size_limit.h"
-#include "frame_router.h"
 #include "recorded_file.h"
 #include "recording_list.h"
 #include "recording_recovery.h"
@@ -254,52 +253,6 @@ TEST_F(RecordingControlTest, ASecondRecordingInTheSameSecondTakesTheNextFreeName
     EXPECT_TRUE(list->entries()[0].path.endsWith("/Camera1/070325_143005.avi"));
     EXPECT_TRUE(list->entries()[1].path.endsWith("/Camera1/070325_143006.avi"));
     EXPECT_GT(QFileInfo(list->entries()[0].path).size(), 0);
-}
-
-TEST_F(RecordingControlTest, AnAlarmsRecordingBeginsWithItsCamerasEarlierPicturesAndNoOtherDoes) {
-    ovistra::media::FrameRouter router;
-    control->preAlarm().Start(0b0011, 3, &router);  // camera 2 is watched but sends nothing
-    const std::vector<uint8_t> frame(614400, 100);
-    router.SelectOutput(0);
-    for (int i = 0; i < 3; ++i) {
-        router.Deliver(frame.data(), frame.size());
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-    const struct {
-        int camera;
-        const char* started;  // listed and named by
-        uint32_t leastMs, mostMs;
-    } cases[] = {
-        {1, "14:30:04", 500, 999},  // three pictures over 0.4 s, the alarm 0.2 s after
-        {2, "14:30:05", 0, 0},
-        {3, "14:30:05", 0, 0},  // not watched
-    };
-    for (const auto& c : cases) {
-        ASSERT_TRUE(control->StartAlarmRecording(c.camera));
-        EXPECT_GE(control->preAlarmMs(c.camera), c.leastMs) << c.camera;
-        EXPECT_LE(control->preAlarmMs(c.camera), c.mostMs) << c.camera;
-    }
-    const uint32_t earlierMs = control->preAlarmMs(1);
-    control->PushFrame(1, frame.data(), true);
-    control->PushFrame(1, frame.data(), false);
-    control->StopAll();
-    ASSERT_EQ(list->entries().size(), 3u);
-    for (size_t i = 0; i < 3; ++i) {
-        const ovistra::RecordInfo& e = list->entries()[i];
-        EXPECT_EQ(e.startTime, cases[i].started);
-        const QString stem = QString(e.startTime).remove(':');
-        EXPECT_TRUE(e.path.endsWith(QStringLiteral("_%1.avi").arg(stem))) << e.path.toStdString();
-    }
-    // The earlier part plays at its own length, then what came while it was written (the
-    // last picture again), then the two live samples.
-    const double seconds = ovistra::testing::Inspect(list->entries()[0].path).seconds;
-    EXPECT_GE(seconds, earlierMs / 1000.0 + 0.04);
-    EXPECT_LE(seconds, earlierMs / 1000.0 + 0.6);
-    // A hand's recording of a watched camera begins when it is asked for.
-    ASSERT_TRUE(control->ToggleRecording(1));
-    EXPECT_EQ(control->preAlarmMs(1), 0u);
-    EXPECT_EQ(list->entries().back().startTime, "14:30:05");
-    control->preAlarm().Stop(&router);
 }
 
 TEST_F(RecordingControlTest, ACircularSetGrowsWrapsWhenTheDiskRunsLowAndReusesItsFiles) {

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <algorithm>
 
-#include "c_sound_player.h"
 #include "event_log.h"
 #include "local_clock.h"
 #include "recorded_file.h"
@@ -22,47 +21,36 @@ namespace {
 
 using namespace ovistra;
 
-// The scene's moving object, looked for across one line of its path.
+// The row of the scene's moving object shows it.
 bool ShowsObject(const uint8_t* grey, size_t bytes) {
-    constexpr int kLine = media::SimScene::kObjectTop + media::SimScene::kObjectHeight / 2;
-    if (bytes < size_t{640} * 480) {
-        return false;
-    }
-    const uint8_t* line = grey + kLine * 640;
-    return std::any_of(line, line + 640, [](uint8_t luma) { return luma > 180; });
+    const uint8_t* row =
+        grey + (media::SimScene::kObjectTop + media::SimScene::kObjectHeight / 2) * 640;
+    return bytes >= 640 * 480 && std::any_of(row, row + 640, [](uint8_t y) { return y > 180; });
 }
 
-class StationPreAlarm : public ovistra::testing::StationFixture {
-protected:
-    void SetUp() override {
-        qputenv(CSoundPlayer::kSinkVariable, "fake");
-        StationFixture::SetUp();
-        context.recordings = &list;
-        context.detectorLibrary = VIGIMOT_LIBRARY;
-        ASSERT_TRUE(registry.CreateKey(SettingsStore::kProgramKey));
-        ASSERT_TRUE(AddRunOverride(registry, "RecordPath", dir.filePath("rec"), nullptr));
-        // The fast timings: all four cameras visited in turn, each a few times a second.
-        ASSERT_TRUE(AddRunOverride(registry, "Distime", "40", nullptr));
-        ASSERT_TRUE(AddRunOverride(registry, "Intervaltime", "0", nullptr));
-        ASSERT_TRUE(AddRunOverride(registry, "FrameRate2", "25", nullptr));
-    }
-    void TearDown() override { EventLog::Instance().Disable(); }
+using StationPreAlarm = ovistra::testing::StationFixture;
 
-    RecordingList list{dir.path() + "/program/"};
-};
-
+// At the fast timings all four cameras are visited in turn, each a few times a second.
 TEST_F(StationPreAlarm, AnAlarmRecordingBeginsWithTheSecondsBeforeTheAlarm) {
+    RecordingList list{dir.path() + "/program/"};
+    context.recordings = &list;
+    context.detectorLibrary = VIGIMOT_LIBRARY;
+    context.detectAtStart = true;
     media::SimDeviceConfig config;
     config.motions = {{2, 4.0, 4.6}};
     config.settleMs = 0;  // settled at once, as the fast timings expect
     AddSimulatedDevice(std::move(config));
-    RegistrySettings stored;
-    stored.motionDetectCamera = 2;
-    stored.senseMode = 50;
-    stored.detectingAction = 1;  // record, no sound
-    stored.preAlarmSeconds = 3;
-    ASSERT_TRUE(SettingsStore(registry).SaveMotionSettings(stored));
-    context.detectAtStart = true;
+    ASSERT_TRUE(registry.CreateKey(SettingsStore::kProgramKey));
+    for (const auto& [name, value] : {std::pair{"Distime", "40"},
+                                      {"Intervaltime", "0"},
+                                      {"FrameRate2", "25"},
+                                      {"MotionDetectCamera", "2"},
+                                      {"SenseMode", "50"},
+                                      {"DetectingAction", "1"},
+                                      {"PreAlarmSeconds", "3"}}) {
+        ASSERT_TRUE(AddRunOverride(registry, name, value, nullptr));
+    }
+    ASSERT_TRUE(AddRunOverride(registry, "RecordPath", dir.filePath("rec"), nullptr));
     // The alarm's moment and the recording's end, as the station tells them.
     QStringList started;
     QTime alarmAt;
@@ -93,14 +81,14 @@ TEST_F(StationPreAlarm, AnAlarmRecordingBeginsWithTheSecondsBeforeTheAlarm) {
         watch.start(10);
     };
     EXPECT_TRUE(RunThenExit(dialog, 9500));
+    EventLog::Instance().Disable();
     const double runSeconds = double(run.elapsed()) / 1000;
-    ASSERT_TRUE(alarmAt.isValid());
     ASSERT_GT(liveMs, 0) << "the alarm ended before the exit";
 
     // The buffer was full when the alarm came: about the whole span.
     EXPECT_GT(preAlarmMs, 2500u);
     EXPECT_LE(preAlarmMs, 3000u);
-    ASSERT_EQ(started.size(), 1) << started.join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(started.size(), 1);
     EXPECT_TRUE(started[0].contains(QStringLiteral(" reason=alarm ")));
     EXPECT_TRUE(
         started[0].endsWith(QStringLiteral(" pre-alarm=%1").arg(preAlarmMs / 1000.0, 0, 'f', 1)))
