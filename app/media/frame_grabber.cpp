@@ -76,12 +76,17 @@ void FrameGrabber::Store(const uint8_t* frame, size_t bytes) {
     }
     std::memcpy(buffers_[target].get(), frame, kFrameBytes);
     std::shared_ptr<const std::function<void()>> callback;
+    std::shared_ptr<PictureTap> tap;
     {
         std::lock_guard guard(lock_);
         latest_ = target;
         callback = frameCallback_;
+        tap = tap_;
     }
     frames_.fetch_add(1, std::memory_order_relaxed);
+    if (tap) {
+        tap->OnPicture(frame);
+    }
     if (callback) {
         (*callback)();
     }
@@ -92,6 +97,16 @@ void FrameGrabber::SetFrameCallback(std::function<void()> callback) {
         callback ? std::make_shared<const std::function<void()>>(std::move(callback)) : nullptr;
     std::lock_guard guard(lock_);
     frameCallback_ = std::move(shared);
+}
+
+void FrameGrabber::SetPictureTap(std::shared_ptr<PictureTap> tap) {
+    std::lock_guard guard(lock_);
+    tap_ = std::move(tap);
+}
+
+std::shared_ptr<PictureTap> FrameGrabber::pictureTap() {
+    std::lock_guard guard(lock_);
+    return tap_;
 }
 
 }  // namespace ovistra::media

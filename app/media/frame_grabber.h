@@ -13,6 +13,14 @@
 
 namespace ovistra::media {
 
+// Sees every frame a grabber stores, on the streaming thread that stores it.
+class PictureTap {
+public:
+    virtual ~PictureTap() = default;
+    // `frame` (kFrameBytes) is whole for the call only; take a copy or nothing.
+    virtual void OnPicture(const uint8_t* frame) = 0;
+};
+
 class FrameGrabber {
 public:
     FrameGrabber();
@@ -49,6 +57,11 @@ public:
     // thread; a frame being stored may still call the callback it replaced.
     void SetFrameCallback(std::function<void()> callback);
 
+    // Each stored frame also goes to `tap` (null: none), which the grabber keeps alive while it
+    // may be called. Any thread; a frame being stored may still reach the tap it replaced.
+    void SetPictureTap(std::shared_ptr<PictureTap> tap);
+    std::shared_ptr<PictureTap> pictureTap();
+
     // Frames stored so far. Thread-safe.
     uint64_t framesReceived() const { return frames_.load(std::memory_order_relaxed); }
 
@@ -67,6 +80,7 @@ private:
     int pinned_ = kNone;
     int pins_ = 0;
     std::shared_ptr<const std::function<void()>> frameCallback_;
+    std::shared_ptr<PictureTap> tap_;
 };
 
 }  // namespace ovistra::media

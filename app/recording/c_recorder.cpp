@@ -260,10 +260,8 @@ void CRecorder::Teardown() {
     missedMs_ = 0;
 }
 
-bool CRecorder::WaitForRoom() const {
-    // One frame interval at most: a pipeline that stays full (a stalled disk) costs this
-    // tick, never the station's loop.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(intervalMs_);
+bool CRecorder::WaitForRoom(uint32_t limitMs) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
     while (gst_app_src_get_current_level_bytes(GST_APP_SRC(source_)) >= kQueueBytes) {
         if (std::chrono::steady_clock::now() >= deadline) {
             return false;
@@ -273,7 +271,7 @@ bool CRecorder::WaitForRoom() const {
     return true;
 }
 
-GstBuffer* CRecorder::NewPicture(const uint8_t* frame) {
+GstBuffer* CRecorder::NewPicture(const uint8_t* frame, const QDateTime& taken) {
     if (!pool_) {
         // Pictures come back for reuse: fresh memory each frame would cost its page faults.
         pool_ = media::AdoptGst(gst_buffer_pool_new());
@@ -305,7 +303,7 @@ GstBuffer* CRecorder::NewPicture(const uint8_t* frame) {
         // Top-down, as the pipeline's BGR is: the source's first line first.
         Yuy2ToRgb24(map.data, frame, kWidth / 2, kHeight, 0, 0);
         if (stampOn_) {
-            stamp_.Update(platform::LocalNow());
+            stamp_.Update(taken);
             stamp_.Draw(map.data, kWidth, kHeight, kStride, false);
         }
     } else {
@@ -319,7 +317,9 @@ void CRecorder::PushFrame(const uint8_t* frame, bool isNew) {
     if (!pipeline_) {
         return;
     }
-    if (!WaitForRoom()) {
+    // One frame interval at most: a pipeline that stays full (a stalled disk) costs this
+    // tick, never the station's loop.
+    if (!WaitForRoom(intervalMs_)) {
         missedMs_ += intervalMs_;
         if (missedMs_ >= kStallMs && fault_ == RecorderFault::None) {
             fault_ = RecorderFault::Stalled;
@@ -329,12 +329,52 @@ void CRecorder::PushFrame(const uint8_t* frame, bool isNew) {
     missedMs_ = 0;
     // The latest picture counts as new for the first sample: it is the camera's, if older.
     if (!picture_ || (isNew && frame)) {
-        GstBuffer* picture = NewPicture(frame);
+        GstBuffer* picture = NewPicture(frame, platform::LocalNow());
         if (!picture) {
             return;
         }
         picture_.reset(picture);
     }
+    PushSample();
+}
+
+void CRecorder::PushEarlier(const std::vector<EarlierPicture>& pictures, uint32_t untilMs) {
+    if (!pipeline_) {
+        return;
+    }
+    size_t next = 0;
+    for (uint64_t atMs = samples_ * intervalMs_; atMs < untilMs; atMs += intervalMs_) {
+        // The sample shows the latest picture taken by its time, as a live tick would.
+        bool isNew = false;
+        while (next < pictures.size() && pictures[next].offsetMs <= atMs) {
+            ++next;
+            isNew = true;
+        }
+        if (!picture_ && !isNew) {
+            if (pictures.empty()) {
+                return;
+            }
+            next = 1;
+            isNew = true;
+        }
+        // These samples are all at hand: only a pipeline that stopped moving ends them.
+        if (!WaitForRoom(kStallMs)) {
+            fault_ = fault_ == RecorderFault::None ? RecorderFault::Stalled : fault_;
+            return;
+        }
+        if (isNew) {
+            const EarlierPicture& shown = pictures[next - 1];
+            GstBuffer* picture = NewPicture(shown.frame, shown.taken);
+            if (!picture) {
+                return;
+            }
+            picture_.reset(picture);
+        }
+        PushSample();
+    }
+}
+
+void CRecorder::PushSample() {
     // A repeat shares the picture's memory; only its times are its own.
     GstBuffer* sample = gst_buffer_copy(picture_.get());
     const GstClockTime interval = static_cast<GstClockTime>(intervalMs_) * GST_MSECOND;

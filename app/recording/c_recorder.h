@@ -5,10 +5,12 @@
 
 #include <gst/gst.h>
 
+#include <QDateTime>
 #include <QString>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "audio_input.h"
 #include "gst_ptr.h"
@@ -73,6 +75,18 @@ public:
     // Waits one frame interval at most for room in the pipeline, else skips the tick.
     void PushFrame(const uint8_t* frame, bool isNew);
 
+    // A picture from before the recording's start.
+    struct EarlierPicture {
+        const uint8_t* frame = nullptr;  // 640x480 YUY2
+        uint32_t offsetMs = 0;           // after the first picture
+        QDateTime taken;                 // what its time stamp says
+    };
+    // Right after Run, before any PushFrame: the file begins with `pictures` (oldest first,
+    // times counted from the file's start), each shown from its own time on at the frame rate
+    // up to `untilMs`, where the next call or PushFrame's live pictures go on. Waits for room
+    // as long as the pipeline moves.
+    void PushEarlier(const std::vector<EarlierPicture>& pictures, uint32_t untilMs);
+
     // The first fault since the pipeline was built: the file holds what was written before
     // it, and the stop no longer waits for the writer. The sound branch's errors end only the
     // sound.
@@ -90,8 +104,11 @@ private:
         void operator()(GstBuffer* buffer) const { gst_buffer_unref(buffer); }
     };
 
-    bool WaitForRoom() const;
-    GstBuffer* NewPicture(const uint8_t* frame);
+    bool WaitForRoom(uint32_t limitMs) const;
+    // Converts (and stamps with `taken`) a new picture, black without a frame.
+    GstBuffer* NewPicture(const uint8_t* frame, const QDateTime& taken);
+    // The picture once more, as the next sample.
+    void PushSample();
 
     uint32_t intervalMs_ = 40;
     bool stampOn_ = false;

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <chrono>
 #include <tuple>
 #include <vector>
 
@@ -154,7 +155,62 @@ void RecordingControl::ToggleAllRecording(RecordReason reason) {
     host_.RecordingsChanged();
 }
 
-bool RecordingControl::Start(int camera, RecordReason reason, std::unique_ptr<CRecorder> built) {
+bool RecordingControl::StartAlarmRecording(int camera) {
+    if (camera < 1 || camera > kCameras || IsRecording(camera)) {
+        return false;
+    }
+    PreAlarmClip earlier = preAlarm_.Take(camera);
+    if (!Start(camera, RecordReason::Alarm, nullptr, &earlier)) {
+        return false;
+    }
+    if (!earlier.empty()) {
+        const PreAlarmClip::Clock::time_point first = earlier.pictures().front().captured;
+        const PreAlarmClip::Clock::time_point until = earlier.taken();
+        // Written: its memory goes back to the buffer for the pictures that come meanwhile.
+        earlier = PreAlarmClip();
+        CatchUp(camera, first, until);
+    }
+    return true;
+}
+
+void RecordingControl::CatchUp(int camera, PreAlarmClip::Clock::time_point first,
+                               PreAlarmClip::Clock::time_point until) {
+    // Writing the earlier pictures took a while: what the camera showed meanwhile follows, so
+    // the live pictures go on where the file stands.
+    const auto interval = std::chrono::milliseconds(1000 / FrameRate(camera));
+    for (int round = 0; round < kCatchUpRounds && IsRecording(camera); ++round) {
+        if (PreAlarmClip::Clock::now() - until < interval) {
+            return;
+        }
+        const PreAlarmClip more = preAlarm_.Take(camera);
+        if (more.taken() <= until) {
+            return;
+        }
+        until = more.taken();
+        CameraRecording& c = Camera(camera);
+        c.recorder->PushEarlier(EarlierPictures(more, first, c.started), MsBetween(first, until));
+    }
+}
+
+uint32_t RecordingControl::MsBetween(PreAlarmClip::Clock::time_point from,
+                                     PreAlarmClip::Clock::time_point to) {
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count());
+}
+
+std::vector<CRecorder::EarlierPicture> RecordingControl::EarlierPictures(
+    const PreAlarmClip& clip, PreAlarmClip::Clock::time_point first, const QDateTime& firstLocal) {
+    std::vector<CRecorder::EarlierPicture> pictures;
+    pictures.reserve(clip.pictures().size());
+    for (const PreAlarmClip::Picture& p : clip.pictures()) {
+        const uint32_t offsetMs = MsBetween(first, p.captured);
+        pictures.push_back({p.frame, offsetMs, firstLocal.addMSecs(offsetMs)});
+    }
+    return pictures;
+}
+
+bool RecordingControl::Start(int camera, RecordReason reason, std::unique_ptr<CRecorder> built,
+                             const PreAlarmClip* earlier) {
     if (!host_.CanRecord(camera)) {
         return false;
     }
@@ -162,7 +218,17 @@ bool RecordingControl::Start(int camera, RecordReason reason, std::unique_ptr<CR
         Refuse(reason, ids::kTextNoDiskSpace, ids::kCaptionGeneral);
         return false;
     }
-    const QDateTime start = host_.LocalNow();
+    QDateTime start = host_.LocalNow();
+    std::vector<CRecorder::EarlierPicture> pictures;
+    uint32_t earlierMs = 0;
+    if (earlier && !earlier->empty()) {
+        // Named, listed and stamped by the pictures' own times: the station's clock now, less
+        // how long ago each was taken.
+        const auto first = earlier->pictures().front().captured;
+        earlierMs = MsBetween(first, earlier->taken());
+        start = start.addMSecs(-static_cast<qint64>(earlierMs));
+        pictures = EarlierPictures(*earlier, first, start);
+    }
     QDir().mkpath(CameraFolder(camera));
     const QString file = built ? built->fileName() : FreeFileName(camera, start);
     std::unique_ptr<CRecorder> recorder = built ? std::move(built) : MakeRecorder(camera, file);
@@ -172,6 +238,7 @@ bool RecordingControl::Start(int camera, RecordReason reason, std::unique_ptr<CR
         host_.RecordingFailed(camera, ids::kTextRecordingNotSetUp);
         return false;
     }
+    recorder->PushEarlier(pictures, earlierMs);
     unattendedRefusal_ = 0;
     if (running_ == 0) {
         // Circular mode too: four cameras can fill its margin well within ten minutes.
@@ -185,6 +252,7 @@ bool RecordingControl::Start(int camera, RecordReason reason, std::unique_ptr<CR
     c.circularMode = setup_.circular;
     c.file = file;
     c.started = start;
+    c.preAlarmMs = earlierMs;
     c.circular = CircularSet{};
     AddEntry(camera, reason, start);
     host_.StartTimer(FrameTimer(camera), 1000 / FrameRate(camera));

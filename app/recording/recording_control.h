@@ -10,8 +10,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "c_recorder.h"
+#include "pre_alarm_cameras.h"
 
 namespace ovistra {
 
@@ -77,6 +79,8 @@ public:
     static constexpr int kTicksPerFile = 3;
     // Circular recordings keep at least this much of the measured write rate free.
     static constexpr int kCircularMarginSeconds = 120;
+    // An alarm's start catches up with the camera at most this many times.
+    static constexpr int kCatchUpRounds = 8;
 
     // A camera's circular set.
     struct CircularSet {
@@ -108,6 +112,15 @@ public:
     // the sound camera's, whose input the running recorder holds, is stopped before its next
     // recorder is built. True when it started.
     bool Restart(int camera, RecordReason reason);
+    // An alarm's recording of a camera that is not being recorded: it begins with the
+    // camera's pictures from before the alarm that the pre-alarm buffers hold, and is named
+    // and listed by the first of them. True when it started.
+    bool StartAlarmRecording(int camera);
+    // The watched cameras' pictures from before an alarm; the owner starts and stops them
+    // with detection.
+    PreAlarmCameras& preAlarm() { return preAlarm_; }
+    // How much of the camera's recording comes from before its start, in milliseconds.
+    uint32_t preAlarmMs(int camera) const { return Camera(camera).preAlarmMs; }
     // Stops every camera when all four are being recorded, else starts the others.
     void ToggleAllRecording(RecordReason reason = RecordReason::Hand);
     void RotateCircularFile(int camera);  // every 10 minutes, circular sets only
@@ -143,14 +156,27 @@ private:
         RecordReason reason = RecordReason::Hand;
         bool circularMode = false;  // the mode in force at the start
         QString file;               // the first file
-        QDateTime started;
+        QDateTime started;  // of its first picture
+        uint32_t preAlarmMs = 0;
         CircularSet circular;
     };
 
     CameraRecording& Camera(int camera) { return cameras_[camera - 1]; }
     const CameraRecording& Camera(int camera) const { return cameras_[camera - 1]; }
-    // `built`: the camera's next recorder, already running into its file.
-    bool Start(int camera, RecordReason reason, std::unique_ptr<CRecorder> built = nullptr);
+    // `built`: the camera's next recorder, already running into its file. `earlier`: pictures
+    // the recording begins with.
+    bool Start(int camera, RecordReason reason, std::unique_ptr<CRecorder> built = nullptr,
+               const PreAlarmClip* earlier = nullptr);
+    // Writes what the camera showed while its earlier pictures were written, until the file
+    // is within a frame of now; `first`: the file's first picture, `until`: where it stands.
+    void CatchUp(int camera, PreAlarmClip::Clock::time_point first,
+                 PreAlarmClip::Clock::time_point until);
+    static uint32_t MsBetween(PreAlarmClip::Clock::time_point from,
+                              PreAlarmClip::Clock::time_point to);
+    // The clip's pictures with times counted from `first`, stamped from `firstLocal` on.
+    static std::vector<CRecorder::EarlierPicture> EarlierPictures(
+        const PreAlarmClip& clip, PreAlarmClip::Clock::time_point first,
+        const QDateTime& firstLocal);
     // Tells why a start was refused; a start no one asked for by hand tells each cause once,
     // until a start succeeds or another cause refuses one.
     void Refuse(RecordReason reason, int textId, int captionId);
@@ -190,6 +216,7 @@ private:
     RecordingList* list_;
     RecordingSetup setup_;
     std::array<CameraRecording, kCameras> cameras_;
+    PreAlarmCameras preAlarm_;
     std::array<int, kCameras> highestIndex_{};
     int running_ = 0;
     bool faultTold_ = false;  // one message for faults that come together

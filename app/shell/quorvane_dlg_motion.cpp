@@ -44,6 +44,8 @@ void CQuorvaneDlg::OnMotionTick() {
     }
     // An alarm's recording that cannot start tells so without waiting for the user.
     const platform::MessageBoxes::NoWaitScope noWait;
+    // A capture built anew (a device back after a loss) has grabbers without the taps.
+    recording_->preAlarm().Follow(captureGraph_->router());
     for (int camera = 1; camera <= kCameras; ++camera) {
         if (!detection_->HasDetector(camera)) {
             continue;
@@ -121,6 +123,10 @@ bool CQuorvaneDlg::CameraRecordedBySchedule(int camera) const {
 
 void CQuorvaneDlg::ToggleCameraRecording(int camera, bool byAlarm) {
     recording_->SetSetup(CurrentRecordingSetup());
+    if (byAlarm && !recording_->IsRecording(camera)) {
+        recording_->StartAlarmRecording(camera);
+        return;
+    }
     recording_->ToggleRecording(camera, byAlarm ? RecordReason::Alarm : RecordReason::Hand);
 }
 
@@ -153,17 +159,23 @@ void CQuorvaneDlg::ShowDetectionRunning(bool running) {
         }
     }
     ShowAlarmFrames();
+    media::FrameRouter* router = captureGraph_ ? &captureGraph_->router() : nullptr;
     if (running) {
         QStringList cameras;
+        uint32_t watched = 0;
         for (int camera = 1; camera <= kCameras; ++camera) {
             if (detection_->HasDetector(camera)) {
                 cameras << CameraField(camera);
+                watched |= 1u << (camera - 1);
             }
         }
+        // Only the watched cameras keep pictures for an alarm's recording, only while watched.
+        recording_->preAlarm().Start(watched, settings_.preAlarmSeconds, router);
         EventLog::Instance().Print("detection-started",
                                    {{"cameras", cameras.join(QLatin1Char(','))},
                                     {"tick", QString::number(detection_->tickMs())}});
     } else {
+        recording_->preAlarm().Stop(router);
         EventLog::Instance().Print("detection-stopped");
     }
 }

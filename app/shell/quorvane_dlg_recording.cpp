@@ -281,9 +281,12 @@ void CQuorvaneDlg::RecordingsChanged() {
 }
 
 void CQuorvaneDlg::RecordingStarted(int camera, RecordReason reason, const QString& file) {
-    EventLog::Instance().Print("recording-started", {{"camera", QString::number(camera)},
-                                                     {"reason", ReasonName(reason)},
-                                                     {"file", file}});
+    EventLog::Instance().Print(
+        "recording-started",
+        {{"camera", QString::number(camera)},
+         {"reason", ReasonName(reason)},
+         {"file", file},
+         {"pre-alarm", QString::number(recording_->preAlarmMs(camera) / 1000.0, 'f', 1)}});
 }
 
 void CQuorvaneDlg::RecordingStopped(int camera, const QString& file, qint64 seconds) {

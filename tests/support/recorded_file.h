@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,9 +23,10 @@ struct FileFacts {
     int audioStreams = 0;
 };
 
-// The first picture of a file in a raw `format` ("BGR", "GRAY8"), lines top down; empty when
-// none could be read.
-inline std::vector<uint8_t> FirstPicture(const QString& path, const char* format) {
+// Every picture of a file, in order, in a raw `format` ("BGR", "GRAY8"), lines top down, until
+// `visit` returns false.
+inline void ForEachPicture(const QString& path, const char* format,
+                           const std::function<bool(const uint8_t*, size_t)>& visit) {
     gst_init(nullptr, nullptr);
     const std::string line = "filesrc location=\"" + path.toStdString() +
                              "\" ! decodebin ! videoconvert ! video/x-raw,format=" + format +
@@ -32,12 +34,16 @@ inline std::vector<uint8_t> FirstPicture(const QString& path, const char* format
     GstElement* pipeline = gst_parse_launch(line.c_str(), nullptr);
     GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "out");
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    std::vector<uint8_t> bytes;
-    if (GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 10 * GST_SECOND)) {
+    bool more = true;
+    while (more) {
+        GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 10 * GST_SECOND);
+        if (!sample) {
+            break;
+        }
         GstMapInfo map;
         GstBuffer* buffer = gst_sample_get_buffer(sample);
         if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-            bytes.assign(map.data, map.data + map.size);
+            more = visit(map.data, map.size);
             gst_buffer_unmap(buffer, &map);
         }
         gst_sample_unref(sample);
@@ -45,6 +51,15 @@ inline std::vector<uint8_t> FirstPicture(const QString& path, const char* format
     gst_element_set_state(pipeline, GST_STATE_NULL);
     gst_object_unref(sink);
     gst_object_unref(pipeline);
+}
+
+// The first picture of a file in a raw `format`; empty when none could be read.
+inline std::vector<uint8_t> FirstPicture(const QString& path, const char* format) {
+    std::vector<uint8_t> bytes;
+    ForEachPicture(path, format, [&bytes](const uint8_t* data, size_t size) {
+        bytes.assign(data, data + size);
+        return false;
+    });
     return bytes;
 }
 
