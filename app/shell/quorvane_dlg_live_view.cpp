@@ -58,6 +58,7 @@ void CQuorvaneDlg::SetUpLiveView() {
             views_[camera]->installEventFilter(this);
         }
     }
+    SetUpPictureOverlays();
     // A window smaller than this cannot hold the restored layout beside the buttons.
     setMinimumSize(LiveViewLayout::kSmallestClient);
 }
@@ -89,6 +90,7 @@ void CQuorvaneDlg::ApplyLayout() {
     Place(Control(ids::kLargeCaption), layout_.largeCaption, layout_.largeShown && !fullScreen_);
     Place(sidePanel_, layout_.panel, layout_.panelShown);
     UpdateCaptions();
+    ShowViewStateOnPictures();
     PlaceVideoViews();
     update();
 }
@@ -139,6 +141,7 @@ void CQuorvaneDlg::UpdateCaptions() {
         const QString text =
             named ? InsertName(base, decoratedNames_[camera], NamePosition(camera)) : base;
         SetElidedText(Control(ids::kFirstCaption + camera), text);
+        overlays_[camera].SetCaption(InsertName(base, decoratedNames_[camera], NamePosition(camera)));
     }
 }
 
