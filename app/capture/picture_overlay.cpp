@@ -84,7 +84,7 @@ void PictureOverlay::Paint(QPainter& painter, const QRect& area) const {
     painter.save();
     painter.setClipRect(area);  // a badge or text wider than a thumbnail stops at its edge
     if (fullScreen_) {
-        PaintFullScreenBand(painter, area, 2 * border);
+        PaintFullScreenBand(painter, area, border);
     }
     if (badge) {
         PaintRecordingBadge(painter, area, 2 * border);
@@ -99,18 +99,20 @@ void PictureOverlay::Paint(QPainter& painter, const QRect& area) const {
     painter.restore();
 }
 
-void PictureOverlay::PaintFullScreenBand(QPainter& painter, const QRect& area, int margin) const {
+void PictureOverlay::PaintFullScreenBand(QPainter& painter, const QRect& area, int border) const {
     if (caption_.isEmpty() && clock_.isEmpty()) {
         return;
     }
     const QFont font = SizedFont(painter.font(), Scaled(area, 18, 10, 28), false);
     const QFontMetrics metrics(font);
-    const int bandHeight = metrics.height() * 3 / 2;
+    // The band reaches the picture's edge; its text stays clear of where the alarm border blinks.
+    const int bandHeight = metrics.height() * 5 / 4 + border;
     const QRect band(area.left(), area.bottom() + 1 - bandHeight, area.width(), bandHeight);
     painter.fillRect(band, kBandShade);
     painter.setFont(font);
     painter.setPen(kLightText);
-    const QRect text = band.adjusted(margin, 0, -margin, 0);
+    const int margin = 2 * border;
+    const QRect text = band.adjusted(margin, 0, -margin, -border);
     const QString clock = metrics.elidedText(clock_, Qt::ElideRight, text.width());
     painter.drawText(text, Qt::AlignRight | Qt::AlignVCenter, clock);
     const int clockWidth = clock.isEmpty() ? 0 : metrics.horizontalAdvance(clock) + margin;

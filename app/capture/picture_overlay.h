@@ -40,7 +40,7 @@ private:
     template <typename T>
     void Change(T& field, const T& value, bool shown);
 
-    void PaintFullScreenBand(QPainter& painter, const QRect& area, int margin) const;
+    void PaintFullScreenBand(QPainter& painter, const QRect& area, int border) const;
     void PaintRecordingBadge(QPainter& painter, const QRect& area, int margin) const;
     void PaintLockBanner(QPainter& painter, const QRect& area) const;
     static void PaintAlarmBorder(QPainter& painter, const QRect& area, int width);
