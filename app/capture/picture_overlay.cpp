@@ -135,7 +135,8 @@ void PictureOverlay::PaintRecordingBadge(QPainter& painter, const QRect& area, i
     painter.drawRoundedRect(QRectF(badge).adjusted(0.5, 0.5, -0.5, -0.5), padding, padding);
     painter.setPen(Qt::NoPen);
     painter.setBrush(Qt::white);
-    painter.drawEllipse(QRectF(badge.left() + padding, badge.center().y() + 1 - dot / 2.0, dot, dot));
+    painter.drawEllipse(
+        QRectF(badge.left() + padding, badge.center().y() + 1 - dot / 2.0, dot, dot));
     painter.setFont(font);
     painter.setPen(Qt::white);
     painter.drawText(badge.adjusted(padding + dot + padding, 0, -padding, 0), Qt::AlignCenter,

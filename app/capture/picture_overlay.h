@@ -22,10 +22,10 @@ public:
     void SetAlarmLit(bool lit);
     void SetRecording(bool recording);
     void SetFullScreen(bool fullScreen);
-    void SetCaption(const QString& caption);  // painted in full screen only
-    void SetClock(const QString& clock);      // painted in full screen only
+    void SetCaption(const QString& caption);      // painted in full screen only
+    void SetClock(const QString& clock);          // painted in full screen only
     void SetRecordingBadge(const QString& text);  // the badge's word; empty: no badge
-    void SetLockBanner(const QString& text);  // empty: the station is not locked
+    void SetLockBanner(const QString& text);      // empty: the station is not locked
 
     bool alarmLit() const { return alarmLit_; }
     bool recording() const { return recording_; }

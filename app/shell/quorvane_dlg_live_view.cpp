@@ -141,7 +141,8 @@ void CQuorvaneDlg::UpdateCaptions() {
         const QString text =
             named ? InsertName(base, decoratedNames_[camera], NamePosition(camera)) : base;
         SetElidedText(Control(ids::kFirstCaption + camera), text);
-        overlays_[camera].SetCaption(InsertName(base, decoratedNames_[camera], NamePosition(camera)));
+        overlays_[camera].SetCaption(
+            InsertName(base, decoratedNames_[camera], NamePosition(camera)));
     }
 }
 

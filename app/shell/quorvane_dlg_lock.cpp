@@ -19,7 +19,7 @@ PasswordLock& CQuorvaneDlg::Lock() {
 }
 
 void CQuorvaneDlg::ShowLockOnPictures(bool locked) {
-    const QString banner = locked ? context_.resources->Text(ids::kTextLockedBanner) : QString();
+    const QString banner = locked ? context_.resources->Text(ids::kTextLockBanner) : QString();
     for (PictureOverlay& overlay : overlays_) {
         overlay.SetLockBanner(banner);
     }

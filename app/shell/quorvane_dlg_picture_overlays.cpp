@@ -15,7 +15,7 @@ void CQuorvaneDlg::SetUpPictureOverlays() {
             continue;
         }
         PictureOverlay& overlay = overlays_[camera];
-        overlay.SetRecordingBadge(context_.resources->Text(ids::kTextRecordingBadge));
+        overlay.SetRecordingBadge(context_.resources->Text(ids::kTextRecBadge));
         overlay.SetChangedCallback([view] { view->update(); });
         view->SetOverlay(
             [&overlay](QPainter& painter, const QRect& area) { overlay.Paint(painter, area); });

@@ -140,7 +140,8 @@ TEST(PictureOverlay, TheRecordingBadgeReadsOnAnyScene) {
     PictureOverlay overlay;
     overlay.SetRecordingBadge("REC");
     overlay.SetRecording(true);
-    for (QColor scene : {QColor(Qt::white), QColor(Qt::red), QColor(Qt::black), QColor(0, 200, 0)}) {
+    for (QColor scene :
+         {QColor(Qt::white), QColor(Qt::red), QColor(Qt::black), QColor(0, 200, 0)}) {
         SCOPED_TRACE(scene.name().toStdString());
         const QImage image = Painted(overlay, Scene({320, 240}, scene), QRect(0, 0, 320, 240));
         // The badge is its own red whatever the scene, and its word is white on that red.

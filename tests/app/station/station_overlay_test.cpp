@@ -100,8 +100,8 @@ TEST_F(StationOverlay, AnAlarmBlinksARedBorderOnItsPictureInFullScreen) {
                        {[&] { return !alarm() && !dialog.recording_->IsRecording(2); },
                         [&] {
                             const QImage picture = dialog.Picture(1);
-                            quietAfter = !BorderRed(picture) &&
-                                         CountIn(picture, 0, 0.25, kBadgeRed) == 0;
+                            quietAfter =
+                                !BorderRed(picture) && CountIn(picture, 0, 0.25, kBadgeRed) == 0;
                         }}});
     EXPECT_TRUE(dialog.RunModal());
     EXPECT_TRUE(lit);
