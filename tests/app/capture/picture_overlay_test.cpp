@@ -1,6 +1,6 @@
 // What a live picture shows over itself, painted into an image: each element only while its
-// state says so, readable on any scene, never outside the picture, and a repaint asked for only
-// when what is shown changes.
+// state says so, a badge that reads on any scene, nothing outside the picture, and a repaint
+// asked for only when what is shown changes.
 #include "picture_overlay.h"
 
 #include <gtest/gtest.h>
@@ -15,16 +15,11 @@ namespace {
 using ovistra::PictureOverlay;
 
 const QColor kScene(96, 112, 128);
-const QColor kAlarmRed(255, 0, 0);
-const QColor kBadgeRed(204, 0, 0);
 
-QImage Scene(QSize size, QColor colour = kScene) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
-}
-
-QImage Painted(const PictureOverlay& overlay, QImage image, QRect area) {
+QImage Painted(const PictureOverlay& overlay, QRect area, QSize canvas = {320, 240},
+               QColor scene = kScene) {
+    QImage image(canvas, QImage::Format_RGB32);
+    image.fill(scene);
     QPainter painter(&image);
     overlay.Paint(painter, area);
     return image;
@@ -32,7 +27,6 @@ QImage Painted(const PictureOverlay& overlay, QImage image, QRect area) {
 
 int Count(const QImage& image, QRect region, const std::function<bool(QColor)>& wanted) {
     int count = 0;
-    region &= image.rect();
     for (int y = region.top(); y <= region.bottom(); ++y) {
         for (int x = region.left(); x <= region.right(); ++x) {
             count += wanted(image.pixelColor(x, y)) ? 1 : 0;
@@ -48,17 +42,16 @@ bool Dark(QColor c) {
     return c.red() < 60 && c.green() < 60 && c.blue() < 60;
 }
 bool BadgeRed(QColor c) {
-    return c == kBadgeRed;
+    return c == QColor(204, 0, 0);
 }
 
-// Every point of the picture's outline is alarm red.
 bool BorderAllRed(const QImage& image, QRect area) {
     for (int i = 0; i <= 8; ++i) {
         const int x = area.left() + (area.width() - 1) * i / 8;
         const int y = area.top() + (area.height() - 1) * i / 8;
         for (QPoint p : {QPoint(x, area.top()), QPoint(x, area.bottom()), QPoint(area.left(), y),
                          QPoint(area.right(), y)}) {
-            if (image.pixelColor(p) != kAlarmRed) {
+            if (image.pixelColor(p) != QColor(255, 0, 0)) {
                 return false;
             }
         }
@@ -66,91 +59,49 @@ bool BorderAllRed(const QImage& image, QRect area) {
     return true;
 }
 
+PictureOverlay Overlay(bool lit, bool recording, bool fullScreen, bool locked) {
+    PictureOverlay overlay;
+    overlay.SetRecordingBadge("REC");
+    overlay.SetCaption("Camera II (Gate)");  // shown in full screen only, as is the clock
+    overlay.SetClock("2026-12-09  15:04:05");
+    overlay.SetAlarmLit(lit);
+    overlay.SetRecording(recording);
+    overlay.SetFullScreen(fullScreen);
+    overlay.SetLockBanner(locked ? "Locked" : "");
+    return overlay;
+}
+
 TEST(PictureOverlay, PaintsEachElementOnlyWhileItsStateSaysSo) {
-    struct Case {
-        const char* name;
-        std::function<void(PictureOverlay&)> set;
-        bool border, badge, band, banner;
-    };
-    const auto fullScreenTexts = [](PictureOverlay& o) {
-        o.SetCaption("Camera II (Gate)");
-        o.SetClock("2026-12-09  15:04:05");
-    };
-    const Case cases[] = {
-        {"nothing", [](PictureOverlay&) {}, false, false, false, false},
-        {"alarm lit", [](PictureOverlay& o) { o.SetAlarmLit(true); }, true, false, false, false},
-        {"alarm blinked off",
-         [](PictureOverlay& o) {
-             o.SetAlarmLit(true);
-             o.SetAlarmLit(false);
-         },
-         false, false, false, false},
-        {"recording", [](PictureOverlay& o) { o.SetRecording(true); }, false, true, false, false},
-        {"recording without a badge word",
-         [](PictureOverlay& o) {
-             o.SetRecordingBadge("");
-             o.SetRecording(true);
-         },
-         false, false, false, false},
-        {"caption and clock outside full screen", fullScreenTexts, false, false, false, false},
-        {"full screen",
-         [&](PictureOverlay& o) {
-             fullScreenTexts(o);
-             o.SetFullScreen(true);
-         },
-         false, false, true, false},
-        {"locked", [](PictureOverlay& o) { o.SetLockBanner("Locked"); }, false, false, false, true},
-        {"everything",
-         [&](PictureOverlay& o) {
-             fullScreenTexts(o);
-             o.SetFullScreen(true);
-             o.SetAlarmLit(true);
-             o.SetRecording(true);
-             o.SetLockBanner("Locked");
-         },
-         true, true, true, true},
-    };
     const QRect area(0, 0, 320, 240);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        PictureOverlay overlay;
-        overlay.SetRecordingBadge("REC");
-        c.set(overlay);
-        const QImage image = Painted(overlay, Scene(area.size()), area);
-        if (!(c.border || c.badge || c.band || c.banner)) {
-            EXPECT_EQ(image, Scene(area.size()));
-            continue;
+    for (int mask = 0; mask < 16; ++mask) {
+        const bool lit = mask & 1, recording = mask & 2, fullScreen = mask & 4, locked = mask & 8;
+        SCOPED_TRACE(mask);
+        const QImage image = Painted(Overlay(lit, recording, fullScreen, locked), area);
+        if (mask == 0) {
+            EXPECT_EQ(image, Painted(PictureOverlay(), area));
         }
-        EXPECT_EQ(BorderAllRed(image, area), c.border);
+        EXPECT_EQ(BorderAllRed(image, area), lit);
         const QRect topRight(160, 0, 160, 60);
-        EXPECT_EQ(Count(image, topRight, BadgeRed) > 100, c.badge);
-        EXPECT_EQ(Count(image, topRight, Light) > 20, c.badge) << "the badge's word";
-        const QRect bottom(0, 200, 320, 40);
-        EXPECT_EQ(Count(image, bottom, Dark) > 3000, c.band);
-        // The caption stands on the left, the clock on the right.
-        EXPECT_EQ(Count(image, bottom & QRect(0, 0, 140, 240), Light) > 20, c.band);
-        EXPECT_EQ(Count(image, bottom & QRect(180, 0, 140, 240), Light) > 20, c.band);
-        const QRect middle(20, 100, 280, 40);
-        EXPECT_EQ(Count(image, middle, Dark) > 3000, c.banner);
-        EXPECT_EQ(Count(image, middle, Light) > 50, c.banner) << "the banner's word";
+        EXPECT_EQ(Count(image, topRight, BadgeRed) > 100, recording);
+        EXPECT_EQ(Count(image, topRight, Light) > 20, recording) << "the badge's word";
+        // The band: the caption on the left, the clock on the right.
+        EXPECT_EQ(Count(image, QRect(12, 216, 296, 16), Dark) > 2500, fullScreen);
+        EXPECT_EQ(Count(image, QRect(12, 216, 130, 16), Light) > 20, fullScreen);
+        EXPECT_EQ(Count(image, QRect(180, 216, 128, 16), Light) > 20, fullScreen);
+        EXPECT_EQ(Count(image, QRect(20, 100, 280, 40), Dark) > 3000, locked);
+        EXPECT_EQ(Count(image, QRect(20, 100, 280, 40), Light) > 50, locked) << "its word";
     }
 }
 
-TEST(PictureOverlay, TheRecordingBadgeReadsOnAnyScene) {
-    PictureOverlay overlay;
-    overlay.SetRecordingBadge("REC");
-    overlay.SetRecording(true);
-    for (QColor scene :
-         {QColor(Qt::white), QColor(Qt::red), QColor(Qt::black), QColor(0, 200, 0)}) {
+TEST(PictureOverlay, TheRecordingBadgeIsWhiteOnItsOwnRedOnAnyScene) {
+    for (QColor scene : {QColor(Qt::white), QColor(Qt::red), QColor(Qt::black)}) {
         SCOPED_TRACE(scene.name().toStdString());
-        const QImage image = Painted(overlay, Scene({320, 240}, scene), QRect(0, 0, 320, 240));
-        // The badge is its own red whatever the scene, and its word is white on that red.
+        const QImage image =
+            Painted(Overlay(false, true, false, false), QRect(0, 0, 320, 240), {320, 240}, scene);
         QRect badge;
         for (int y = 0; y < 60; ++y) {
             for (int x = 160; x < 320; ++x) {
-                if (BadgeRed(image.pixelColor(x, y))) {
-                    badge |= QRect(x, y, 1, 1);
-                }
+                badge |= BadgeRed(image.pixelColor(x, y)) ? QRect(x, y, 1, 1) : QRect();
             }
         }
         ASSERT_GT(badge.width(), 20);
@@ -162,26 +113,18 @@ TEST(PictureOverlay, TheRecordingBadgeReadsOnAnyScene) {
 }
 
 TEST(PictureOverlay, StaysInsideItsPictureAtAnySize) {
-    PictureOverlay overlay;
-    overlay.SetRecordingBadge("REC");
+    PictureOverlay overlay = Overlay(true, true, true, true);
     overlay.SetCaption(QString(300, QChar('W')));
-    overlay.SetClock("2026-12-09  15:04:05");
-    overlay.SetFullScreen(true);
-    overlay.SetRecording(true);
     overlay.SetLockBanner(QString(300, QChar('L')));
-    overlay.SetAlarmLit(true);
     const QSize canvas(1100, 860);
-    for (QSize size : {QSize(0, 0), QSize(1, 1), QSize(2, 3), QSize(30, 20), QSize(120, 90),
-                       QSize(320, 240), QSize(1024, 768)}) {
-        SCOPED_TRACE(std::to_string(size.width()) + "x" + std::to_string(size.height()));
+    for (QSize size :
+         {QSize(0, 0), QSize(1, 1), QSize(2, 3), QSize(30, 20), QSize(120, 90), QSize(1024, 768)}) {
+        SCOPED_TRACE(std::to_string(size.width()));
         const QRect area(QPoint(37, 41), size);
-        const QImage image = Painted(overlay, Scene(canvas), area);
-        QImage outside = image;
+        QImage outside = Painted(overlay, area, canvas);
+        EXPECT_EQ(size.isEmpty() || BorderAllRed(outside, area), true);
         QPainter(&outside).fillRect(area, kScene);
-        EXPECT_EQ(outside, Scene(canvas));
-        if (!size.isEmpty()) {
-            EXPECT_TRUE(BorderAllRed(image, area));
-        }
+        EXPECT_EQ(outside, Painted(PictureOverlay(), area, canvas));
     }
 }
 
@@ -189,51 +132,21 @@ TEST(PictureOverlay, AsksForARepaintOnlyWhenWhatItShowsChanges) {
     PictureOverlay overlay;
     int repaints = 0;
     overlay.SetChangedCallback([&] { ++repaints; });
-    struct Step {
-        const char* name;
-        std::function<void()> act;
-        int repaints;  // asked for by this step
+    const std::pair<std::function<void()>, int> steps[] = {
+        {[&] { overlay.SetAlarmLit(true), overlay.SetAlarmLit(true); }, 1},
+        {[&] { overlay.SetRecording(true); }, 0},  // no badge word yet
+        {[&] { overlay.SetRecordingBadge("REC"); }, 1},
+        {[&] { overlay.SetClock("15:04:05"), overlay.SetCaption("Camera I"); }, 0},
+        {[&] { overlay.SetFullScreen(true); }, 1},
+        {[&] { overlay.SetClock("15:04:06"), overlay.SetClock("15:04:06"); }, 1},
+        {[&] { overlay.SetLockBanner("Locked"), overlay.SetLockBanner("Locked"); }, 1},
+        {[&] { overlay.SetLockBanner(""); }, 1},
     };
-    const Step steps[] = {
-        {"the same alarm phase twice",
-         [&] {
-             overlay.SetAlarmLit(true);
-             overlay.SetAlarmLit(true);
-         },
-         1},
-        {"blink off", [&] { overlay.SetAlarmLit(false); }, 1},
-        {"recording before the badge has its word", [&] { overlay.SetRecording(true); }, 0},
-        {"the badge's word while recording", [&] { overlay.SetRecordingBadge("REC"); }, 1},
-        {"clock ticks outside full screen",
-         [&] {
-             overlay.SetClock("15:04:05");
-             overlay.SetClock("15:04:06");
-         },
-         0},
-        {"a caption outside full screen", [&] { overlay.SetCaption("Camera I"); }, 0},
-        {"full screen", [&] { overlay.SetFullScreen(true); }, 1},
-        {"clock ticks in full screen",
-         [&] {
-             overlay.SetClock("15:04:07");
-             overlay.SetClock("15:04:08");
-             overlay.SetClock("15:04:08");
-         },
-         2},
-        {"locked, then the same banner again",
-         [&] {
-             overlay.SetLockBanner("Locked");
-             overlay.SetLockBanner("Locked");
-         },
-         1},
-        {"unlocked", [&] { overlay.SetLockBanner(""); }, 1},
-    };
-    for (const Step& step : steps) {
+    for (size_t i = 0; i < std::size(steps); ++i) {
         const int before = repaints;
-        step.act();
-        EXPECT_EQ(repaints - before, step.repaints) << step.name;
+        steps[i].first();
+        EXPECT_EQ(repaints - before, steps[i].second) << "step " << i;
     }
-    EXPECT_FALSE(overlay.locked());
-    EXPECT_TRUE(overlay.recording());
 }
 
 }  // namespace
