@@ -88,6 +88,18 @@ void VideoView::paintEvent(QPaintEvent* /*event*/) {
         TakeLatestFrame();
     }
     QPainter painter(this);
+    PaintPicture(painter);
+    if (overlay_) {
+        overlay_(painter, rect());
+    }
+}
+
+void VideoView::SetOverlay(OverlayPainter overlay) {
+    overlay_ = std::move(overlay);
+    update();
+}
+
+void VideoView::PaintPicture(QPainter& painter) {
     if (shownFrame_.empty()) {
         painter.fillRect(rect(), palette().color(QPalette::Window));
         return;

@@ -9,9 +9,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
+
+class QPainter;
 
 namespace ovistra::media {
 
@@ -34,6 +37,12 @@ public:
     // The same bitmap of any 640x480 YUY2 frame.
     static QByteArray PackedBitmapOf(const uint8_t* frame);
 
+    // Draws over the picture at every paint, in the view's own coordinates; empty: nothing. The
+    // converted picture is kept, so a repaint for the overlay alone converts nothing: whoever
+    // changes what the overlay shows calls update().
+    using OverlayPainter = std::function<void(QPainter&, const QRect&)>;
+    void SetOverlay(OverlayPainter overlay);
+
     // Frames converted for painting so far.
     uint64_t conversions() const { return conversions_; }
 
@@ -53,6 +62,7 @@ private:
 
     static void OnFrame(FrameSignal& signal);
     void TakeLatestFrame();
+    void PaintPicture(QPainter& painter);
     void ConvertShownFrame(QSize pixels, qreal pixelRatio);
 
     std::shared_ptr<FrameSignal> signal_;
@@ -63,6 +73,7 @@ private:
     bool imageCurrent_ = false;        // image_ shows shownFrame_
     QImage image_;
     uint64_t conversions_ = 0;
+    OverlayPainter overlay_;
 };
 
 }  // namespace ovistra::media

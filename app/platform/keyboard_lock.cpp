@@ -54,6 +54,7 @@ void KeyboardLock::Arm() {
     qApp->installEventFilter(this);
     Grab();
     state_ = State::Armed;
+    emit LockedChanged(true);
 }
 
 void KeyboardLock::Release() {
@@ -67,6 +68,7 @@ void KeyboardLock::Release() {
         window_->setWindowState(stateBeforeLock_);
     }
     state_ = State::Released;
+    emit LockedChanged(false);
 }
 
 void KeyboardLock::Rearm() {

@@ -29,6 +29,10 @@ public:
 
     State state() const { return state_; }
 
+signals:
+    // Armed from released, or released: the station became locked or free.
+    void LockedChanged(bool locked);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -186,6 +186,7 @@ void CQuorvaneDlg::OnTimer(uintptr_t id) {
         case ids::kClockTimer:
             clockMoment_ = platform::LocalNow();
             SetText(Control(ids::kClockCaption), ClockText(clockMoment_));
+            ShowClockOnPictures(ClockText(clockMoment_));
             break;
         case ids::kScheduleTimer:
             CheckSchedules();

@@ -25,6 +25,7 @@
 #include "keyboard_lock.h"
 #include "live_view_layout.h"
 #include "message_window.h"
+#include "picture_overlay.h"
 #include "recording_control.h"
 #include "registry_key.h"
 #include "registry_settings.h"
@@ -193,6 +194,11 @@ protected:
     std::array<media::VideoView*, 4> views_{};  // children of their picture (or of 1004)
     std::array<QWidget*, 4> noSignalMarks_{};   // children of the views, once a device was lost
     int cyclingShown_ = -1;                     // the camera the large picture shows
+    // --- what the pictures show over themselves (quorvane_dlg_picture_overlays.cpp)
+    void SetUpPictureOverlays();
+    void ShowViewStateOnPictures();
+    void ShowClockOnPictures(const QString& clock);
+    std::array<PictureOverlay, 4> overlays_;  // painted by each camera's view, wherever it stands
     QWidget* sidePanel_ = nullptr;
     std::unique_ptr<ScaledForm> scaledForm_;  // the template's fonts and buttons at the layout's scale
     QPointer<QWindow> watchedWindow_;
@@ -309,6 +315,7 @@ protected:
 
     // --- password lock (quorvane_dlg_lock.cpp)
     PasswordLock& Lock();  // made on first use
+    void ShowLockOnPictures(bool locked);
     std::unique_ptr<PasswordLock> passwordLock_;
 
     // --- colours (quorvane_dlg_colours.cpp)

@@ -62,6 +62,7 @@ void CQuorvaneDlg::SetUpLiveView() {
         }
     }
     scaledForm_ = std::make_unique<ScaledForm>(form_);
+    SetUpPictureOverlays();
     setMinimumSize(LiveViewLayout::kSmallestClient);
 }
 
@@ -94,6 +95,7 @@ void CQuorvaneDlg::ApplyLayout() {
     Place(Control(ids::kLargeCaption), layout_.largeCaption, layout_.largeShown && !fullScreen_);
     Place(sidePanel_, layout_.panel, layout_.panelShown);
     UpdateCaptions();
+    ShowViewStateOnPictures();
     PlaceVideoViews();
     update();
 }
@@ -144,6 +146,8 @@ void CQuorvaneDlg::UpdateCaptions() {
         const QString text =
             named ? InsertName(base, decoratedNames_[camera], NamePosition(camera)) : base;
         SetElidedText(Control(ids::kFirstCaption + camera), text);
+        overlays_[camera].SetCaption(
+            InsertName(base, decoratedNames_[camera], NamePosition(camera)));
     }
 }
 

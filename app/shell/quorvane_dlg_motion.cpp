@@ -181,6 +181,8 @@ void CQuorvaneDlg::ShowDetectionRunning(bool running) {
 }
 
 void CQuorvaneDlg::ColourAlarmFrame(int camera, bool alarm) {
+    // The picture's own border blinks with the square, in every view state.
+    overlays_[camera - 1].SetAlarmLit(alarm);
     QWidget* frame = Control(kAlarmFrameIds[camera - 1]);
     if (!frame) {
         return;

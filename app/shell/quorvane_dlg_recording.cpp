@@ -274,6 +274,7 @@ void CQuorvaneDlg::ShowRecordingIndicator(bool shown) {
 void CQuorvaneDlg::RecordingsChanged() {
     for (int camera = 0; camera < kCameras; ++camera) {
         switchState_.recording[camera].store(recording_->IsRecording(camera + 1));
+        overlays_[camera].SetRecording(recording_->IsRecording(camera + 1));
     }
     UpdateButtonStates();
     UpdateCaptions();
