@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
+#include "c_color_button.h"
 #include "camera_captions.h"
 #include "capture_graph.h"
 #include "colour_scheme.h"
@@ -206,6 +207,9 @@ void CQuorvaneDlg::UpdateButtonStates() {
         QPalette palette = button->palette();
         palette.setColor(QPalette::ButtonText, active ? kActiveColour : text);
         button->setPalette(palette);
+        if (auto* drawn = qobject_cast<CColorButton*>(button)) {
+            drawn->SetOwnLabelColour(active ? std::optional(kActiveColour) : std::nullopt);
+        }
     }
     if (sidePanel_) {
         sidePanel_->update();
