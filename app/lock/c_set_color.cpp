@@ -1,12 +1,16 @@
 #include "c_set_color.h"
 
 #include <QAbstractButton>
+#include <QBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QShowEvent>
 #include <array>
+#include <cmath>
 #include <utility>
 
 #include "c_color_button.h"
+#include "contrast_ratio.h"
 #include "custom_settings.h"
 #include "message_box.h"
 #include "replace_control.h"
@@ -29,6 +33,13 @@ std::array<int*, 6> Components(ColourScheme& s) {
 constexpr std::array<int, 6> kEdits = {
     CSetColor::kBackgroundEdits[0], CSetColor::kBackgroundEdits[1], CSetColor::kBackgroundEdits[2],
     CSetColor::kTextEdits[0],       CSetColor::kTextEdits[1],       CSetColor::kTextEdits[2]};
+
+// False unless the edit holds a whole number 0..255.
+bool ParseComponent(const QLineEdit& edit, int* value) {
+    bool number = false;
+    *value = edit.text().trimmed().toInt(&number);
+    return number && *value >= 0 && *value <= 255;
+}
 
 }  // namespace
 
@@ -61,6 +72,24 @@ CSetColor::CSetColor(const ResourceLibrary& resources, QString settingsFile,
     onClick(kDefaultButton, [this] { OnDefault(); });
     onClick(kConfirmButton, [this] { accept(); });
     onClick(kCancelButton, [this] { reject(); });
+
+    warningText_ = resources.Text(kTextContrastWarning);
+    contrastWarning_ = new QLabel(form_);
+    contrastWarning_->setWordWrap(true);
+    QFont bold = contrastWarning_->font();
+    bold.setBold(true);
+    contrastWarning_->setFont(bold);
+    contrastWarning_->hide();
+    if (auto* column = qobject_cast<QBoxLayout*>(form_->layout())) {
+        column->insertWidget(column->count() - 1, contrastWarning_);  // above the buttons
+    } else if (form_->layout()) {
+        form_->layout()->addWidget(contrastWarning_);
+    }
+    for (int id : kEdits) {
+        if (auto* edit = qobject_cast<QLineEdit*>(Control(id))) {
+            connect(edit, &QLineEdit::textChanged, this, [this] { ShowContrast(); });
+        }
+    }
 }
 
 QWidget* CSetColor::Control(int id) const {
@@ -84,6 +113,7 @@ void CSetColor::showEvent(QShowEvent* event) {
             file.CreateFile();
         }
         ShowValues();
+        ShowContrast();
     }
     QDialog::showEvent(event);
 }
@@ -105,9 +135,8 @@ bool CSetColor::ReadEdits() {
         if (!edit) {
             continue;
         }
-        bool number = false;
-        const int value = edit->text().trimmed().toInt(&number);
-        if (!number || value < 0 || value > 255) {
+        int value = 0;
+        if (!ParseComponent(*edit, &value)) {
             platform::MessageBoxes::Instance().Show(ids::kTextColourRange, ids::kCaptionGeneral,
                                                     platform::MessageIcon::Warning,
                                                     platform::MessageButtons::Ok, this);
@@ -121,6 +150,43 @@ bool CSetColor::ReadEdits() {
     return true;
 }
 
+void CSetColor::ShowContrast() {
+    ColourScheme typed = values_;
+    auto components = Components(typed);
+    for (size_t i = 0; i < kEdits.size(); ++i) {
+        auto* edit = qobject_cast<QLineEdit*>(Control(kEdits[i]));
+        // A number out of range gets its own message on OK; no ratio to tell meanwhile.
+        if (edit && !ParseComponent(*edit, components[i])) {
+            if (contrastWarning_) {
+                contrastWarning_->hide();
+            }
+            return;
+        }
+    }
+    ShowContrast(typed);
+}
+
+void CSetColor::ShowContrast(const ColourScheme& candidate) {
+    if (!contrastWarning_) {
+        return;
+    }
+    const double ratio = ContrastRatio(candidate.Text(), candidate.Background());
+    // Rounded down, so a ratio just short of 3 never reads as 3.0.
+    contrastWarning_->setText(warningText_.arg(std::floor(ratio * 10) / 10, 0, 'f', 1));
+    contrastWarning_->setVisible(ratio < kReadableContrast);
+}
+
+bool CSetColor::KeepHardToRead() {
+    // Colours in force at the opening were kept before; only a new pair is asked about.
+    if (IsReadable(values_) || values_ == opening_) {
+        return true;
+    }
+    constexpr int kNoButton = 1;
+    return platform::MessageBoxes::Instance().Show(
+               kTextContrastQuestion, ids::kCaptionGeneral, platform::MessageIcon::Warning,
+               platform::MessageButtons::YesNo, this, kNoButton) == platform::MessageAnswer::Yes;
+}
+
 void CSetColor::OnPick(SchemeColour which) {
     if (picker() || !ReadEdits()) {
         return;
@@ -129,6 +195,12 @@ void CSetColor::OnPick(SchemeColour which) {
     edit->setAttribute(Qt::WA_DeleteOnClose);
     connect(edit, &QColorDialog::colorSelected, this,
             [this, which](const QColor& colour) { OnPicked(which, colour); });
+    connect(edit, &QColorDialog::currentColorChanged, this, [this, which](const QColor& colour) {
+        ColourScheme candidate = values_;
+        SetColour(candidate, which, colour);
+        ShowContrast(candidate);
+    });
+    connect(edit, &QDialog::finished, this, [this] { ShowContrast(); });
     edit->open();
 }
 
@@ -138,7 +210,7 @@ void CSetColor::OnPicked(SchemeColour which, const QColor& colour) {
 }
 
 void CSetColor::accept() {
-    if (ReadEdits()) {
+    if (ReadEdits() && KeepHardToRead()) {
         Commit(values_);
         QDialog::accept();
     }

@@ -12,6 +12,7 @@
 
 #include "c_sound_player.h"
 #include "capture_graph.h"
+#include "color_buttons.h"
 #include "colour_scheme.h"
 #include "custom_settings.h"
 #include "event_log.h"
@@ -70,6 +71,7 @@ CQuorvaneDlg::CQuorvaneDlg(const StationContext& context, QWidget* parent)
         // The template's own size is the window's restored size.
         resize(form_->size());
         layout->addWidget(form_);
+        UseColorButtons(form_);
         for (auto* button : form_->findChildren<QPushButton*>()) {
             const int id = button->property("controlId").toInt();
             connect(button, &QPushButton::clicked, this, [this, id] { OnCommand(id); });

@@ -12,6 +12,7 @@
 #include <QWindow>
 #include <QWindowStateChangeEvent>
 
+#include "c_color_button.h"
 #include "camera_captions.h"
 #include "capture_graph.h"
 #include "colour_scheme.h"
@@ -215,6 +216,9 @@ void CQuorvaneDlg::UpdateButtonStates() {
         QPalette palette = button->palette();
         palette.setColor(QPalette::ButtonText, active ? kActiveColour : text);
         button->setPalette(palette);
+        if (auto* drawn = qobject_cast<CColorButton*>(button)) {
+            drawn->SetOwnLabelColour(active ? std::optional(kActiveColour) : std::nullopt);
+        }
     }
     if (sidePanel_) {
         sidePanel_->update();

@@ -3,6 +3,7 @@
 // motion settings dialog.
 #include <QPushButton>
 
+#include "c_color_button.h"
 #include "c_motion_set.h"
 #include "c_sound_player.h"
 #include "capture_graph.h"
@@ -150,6 +151,9 @@ void CQuorvaneDlg::ShowDetectionRunning(bool running) {
         palette.setColor(QPalette::Button, running ? kDetectingColour : kDetectionStoppedColour);
         palette.setColor(QPalette::ButtonText, Qt::black);
         button->setPalette(palette);
+        if (auto* drawn = qobject_cast<CColorButton*>(button)) {
+            drawn->SetOwnColours(Qt::black, running ? kDetectingColour : kDetectionStoppedColour);
+        }
         button->update();
     }
     if (running) {

@@ -3,8 +3,6 @@
 #include <QStringList>
 #include <cmath>
 
-#include "folders.h"
-
 namespace ovistra {
 namespace {
 
@@ -64,10 +62,6 @@ constexpr uint32_t kMinuteMs = 60000;
 }  // namespace
 
 const QString SettingsStore::kProgramKey = QStringLiteral("Software\\Halvorn\\Brisquel");
-
-QString RegistrySettings::RecordFolder() const {
-    return platform::RecordFolderFrom(recordPath);
-}
 
 SettingsStore::SettingsStore(platform::RegistryStore& registry) : registry_(registry) {}
 

@@ -1,5 +1,6 @@
 // The colour dialog and its picker offscreen, built from the real resource library: live
-// preview, the picker's Cancel, OK, "Default", the range check and the settings file.
+// preview, the picker's Cancel, OK, "Default", the range check, the warning of colours too
+// close to read and the settings file.
 #include "c_set_color.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <memory>
@@ -203,11 +205,67 @@ TEST_F(CSetColorTest, AFailedWriteIsReportedAndTheSchemeStillApplies) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     Open();
-    SetEdits({"1", "2", "3", "4", "5", "6"});
+    SetEdits({"1", "2", "3", "250", "251", "252"});
     testing::ClickControl(*dialog, CSetColor::kConfirmButton);
     EXPECT_EQ(Boxes(), std::vector<int>{ids::kTextColoursNotSaved});
     EXPECT_EQ(main.messages, (Messages{kBackground, kText}));
-    EXPECT_EQ(CurrentColourScheme(), (ColourScheme{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(CurrentColourScheme(), (ColourScheme{1, 2, 3, 250, 251, 252}));
+}
+
+TEST_F(CSetColorTest, TheWarningLineFollowsTheColoursAsTypedAndAsPreviewed) {
+    Open();
+    QLabel* warning = dialog->contrastWarning();
+    ASSERT_TRUE(warning);
+    EXPECT_TRUE(warning->isVisible() && warning->text().contains("2.8:1")) << "the default pair";
+    const struct {
+        std::vector<QString> edits;
+        const char* ratio;  // shown; none: hidden
+    } cases[] = {
+        {{"120", "120", "120", "120", "120", "120"}, "1.0:1"},  // one colour for both
+        {{"0", "0", "0", "89", "89", "89"}, "2.9:1"},           // just short of 3:1
+        {{"0", "0", "0", "90", "90", "90"}, nullptr},
+        {{"9", "9", "9", "9", "9", "256"}, nullptr},  // out of range: the range check speaks
+    };
+    for (const auto& c : cases) {
+        SetEdits(c.edits);
+        EXPECT_EQ(warning->isVisible(), c.ratio != nullptr) << c.edits[3].toStdString();
+        if (c.ratio) {
+            EXPECT_TRUE(warning->text().contains(c.ratio)) << warning->text().toStdString();
+        }
+    }
+    SetEdits({"0", "0", "0", "90", "90", "90"});
+    CColorEdit* picker = Pick(1050);
+    ASSERT_TRUE(picker);
+    picker->setCurrentColor(QColor(10, 10, 10));
+    EXPECT_TRUE(warning->isVisible()) << "a preview counts before it is chosen";
+    picker->reject();
+    EXPECT_FALSE(warning->isVisible()) << "the picker's Cancel goes back to the edits";
+}
+
+TEST_F(CSetColorTest, OkAsksBeforeKeepingANewPairTooCloseToReadAndKeepsItOnYes) {
+    WriteFile("[Settings]\nPassword=c2VjcmV0\n");
+    const QByteArray before = ReadFile();
+    Open();
+    SetEdits({"40", "40", "40", "50", "50", "50"});
+    testing::ClickControl(*dialog, CSetColor::kConfirmButton);  // answered No, the default
+    EXPECT_EQ(Boxes(), std::vector<int>{CSetColor::kTextContrastQuestion});
+    EXPECT_TRUE(dialog->isVisible() && main.messages.empty());
+    EXPECT_EQ(ReadFile(), before);
+
+    platform::MessageBoxes::Instance().QueueAnswer(platform::MessageAnswer::Yes);
+    testing::ClickControl(*dialog, CSetColor::kConfirmButton);
+    const ColourScheme kept{40, 40, 40, 50, 50, 50};
+    EXPECT_EQ(main.messages, (Messages{kBackground, kText}));
+    EXPECT_EQ(CustomSettings(path).LoadColourScheme(), kept);
+
+    // Kept once, the pair is not asked about again; nor is the default pair.
+    for (int button : {CSetColor::kConfirmButton, CSetColor::kDefaultButton}) {
+        Open();
+        platform::MessageBoxes::Instance().ClearHistory();
+        testing::ClickControl(*dialog, button);
+        EXPECT_TRUE(Boxes().empty()) << button;
+        EXPECT_FALSE(dialog->isVisible()) << button;
+    }
 }
 
 }  // namespace

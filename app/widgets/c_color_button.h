@@ -2,7 +2,9 @@
 // scheme's background, its label in the scheme's text colour, an orange frame while the mouse
 // is over it, the label one pixel down and right while pressed and yellow while disabled. It
 // paints from the process-wide scheme, so a scheme change shows at its next repaint, unless the
-// dialog gave it colours of its own.
+// dialog gave it colours of its own. Keyboard focus shows as a dotted frame in the label's
+// colour; a label too close to the face in brightness gets a shadow that is not; the label
+// grows and shrinks with the button's height and is narrowed to fit its width.
 #pragma once
 
 #include <QColor>
@@ -23,6 +25,8 @@ public:
 
     // Label and face in these colours from now on, whatever the scheme says.
     void SetOwnColours(const QColor& text, const QColor& face);
+    // The label alone in this colour (a state shown in it); none follows the scheme again.
+    void SetOwnLabelColour(std::optional<QColor> text);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -30,6 +34,9 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    // The button's font scaled to its height, narrowed until the label fits `inner`.
+    QFont LabelFont(const QRect& inner) const;
+
     bool hovered_ = false;
     std::optional<QColor> ownText_;
     std::optional<QColor> ownFace_;

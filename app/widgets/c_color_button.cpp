@@ -2,9 +2,11 @@
 
 #include <QEnterEvent>
 #include <QPainter>
-#include <QStyleOptionFocusRect>
+#include <QPen>
+#include <algorithm>
 
 #include "colour_scheme.h"
+#include "contrast_ratio.h"
 
 namespace ovistra {
 namespace {
@@ -17,6 +19,29 @@ const QColor kHoverRight(251, 202, 106);
 const QColor kHoverTop(252, 210, 121);
 const QColor kHoverBottom(229, 151, 0);
 const QColor kDisabledText(250, 255, 0);
+// Where the yellow label would vanish on a light face.
+const QColor kDisabledTextOnLight(120, 100, 0);
+constexpr int kSmallestFontPixels = 8;
+
+uint32_t Value(const QColor& colour) {
+    return static_cast<uint32_t>(colour.red()) | static_cast<uint32_t>(colour.green()) << 8 |
+           static_cast<uint32_t>(colour.blue()) << 16;
+}
+
+QColor ShadowFor(const QColor& text) {
+    const uint32_t black = 0, white = 0xFFFFFF;
+    return ContrastRatio(Value(text), black) >= ContrastRatio(Value(text), white) ? Qt::black
+                                                                                  : Qt::white;
+}
+
+QColor DisabledText(const QColor& face) {
+    const double yellow = ContrastRatio(Value(kDisabledText), Value(face));
+    if (yellow >= kReadableContrast) {
+        return kDisabledText;
+    }
+    return ContrastRatio(Value(kDisabledTextOnLight), Value(face)) > yellow ? kDisabledTextOnLight
+                                                                            : kDisabledText;
+}
 
 // A line `width` pixels wide lying inside `rect` along one of its edges.
 void InsideEdge(QPainter& painter, const QRect& rect, Qt::Edge edge, const QColor& colour,
@@ -56,6 +81,28 @@ void CColorButton::SetOwnColours(const QColor& text, const QColor& face) {
     update();
 }
 
+void CColorButton::SetOwnLabelColour(std::optional<QColor> text) {
+    ownText_ = text;
+    update();
+}
+
+QFont CColorButton::LabelFont(const QRect& inner) const {
+    // The font is made for the button's natural height; a button laid out taller or shorter
+    // takes its label along.
+    QFont label = font();
+    const int natural = QFontInfo(label).pixelSize();
+    const int hintHeight = sizeHint().height();
+    int pixels = hintHeight > 0 ? natural * height() / hintHeight : natural;
+    pixels = std::max(pixels, kSmallestFontPixels);
+    label.setPixelSize(pixels);
+    const int textWidth = QFontMetrics(label).horizontalAdvance(text());
+    const int room = inner.width() - 2 * kEdge;
+    if (textWidth > room && room > 0) {
+        label.setPixelSize(std::max(kSmallestFontPixels, pixels * room / textWidth));
+    }
+    return label;
+}
+
 void CColorButton::enterEvent(QEnterEvent* event) {
     hovered_ = true;
     update();
@@ -89,21 +136,31 @@ void CColorButton::paintEvent(QPaintEvent* /*event*/) {
         InsideEdge(painter, inner, Qt::RightEdge, kHoverRight, 3);
         InsideEdge(painter, inner, Qt::TopEdge, kHoverTop, 2);
         InsideEdge(painter, inner, Qt::BottomEdge, kHoverBottom, 2);
-        QStyleOptionFocusRect focus;
-        focus.initFrom(this);
-        focus.rect = inner.adjusted(3, 2, -3, -2);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    }
+    // The style's focus frame takes the style's colours, which may be the face's own; the
+    // label's colour reads on the face whatever the scheme.
+    const bool keyboardFocus = hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange);
+    if (hovered_ || keyboardFocus) {
+        painter.setPen(QPen(isEnabled() ? text : DisabledText(face), 1, Qt::DotLine));
+        painter.drawRect(inner.adjusted(3, 2, -4, -3));
     }
 
-    painter.setFont(font());
+    painter.setFont(LabelFont(inner));
     if (!isEnabled()) {
-        painter.setPen(kDisabledText);
+        painter.setPen(DisabledText(face));
         painter.drawText(inner.adjusted(0, 0, -2, -2), Qt::AlignCenter | Qt::TextSingleLine,
                          this->text());
         return;
     }
-    painter.setPen(text);
     const QRect label = isDown() ? inner.translated(1, 1) : inner;
+    if (ContrastRatio(Value(text), Value(face)) < kReadableContrast) {
+        // A label that hardly differs from the face in brightness (red on the default blue)
+        // gets an edge that does.
+        painter.setPen(ShadowFor(text));
+        painter.drawText(label.translated(1, 1), Qt::AlignCenter | Qt::TextSingleLine,
+                         this->text());
+    }
+    painter.setPen(text);
     painter.drawText(label, Qt::AlignCenter | Qt::TextSingleLine, this->text());
 }
 
