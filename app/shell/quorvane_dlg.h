@@ -283,6 +283,8 @@ protected:
     // its pictures on disk and opens no browser).
     void ShowInPictureBrowser(const QString& path);
     void OnPictureBrowserEmptied();            // 1725
+    // The station ends: what the browser still lists is kept or thrown away as the user says.
+    void SettleUnkeptPictures();
     CThumbnailDlg* pictureBrowser_ = nullptr;  // a child, from the first picture on
 
     // --- playback (quorvane_dlg_playback.cpp)
