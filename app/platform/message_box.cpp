@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -180,6 +181,7 @@ MessageAnswer MessageBoxes::AskUser(const ShownMessage& message, QWidget* parent
         QPushButton* button = box->addButton(ToQtButton(choices[i]));
         if (i < buttonTextIds.size()) {
             button->setText(lookup_(buttonTextIds[i]));
+            button->setIcon(QIcon());  // the usual button's icon would belie the new words
         }
     }
     box->setDefaultButton(ToQtButton(defaultAnswer));

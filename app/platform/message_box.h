@@ -78,8 +78,8 @@ public:
 private:
     MessageBoxes();
 
-    MessageAnswer AskUser(const ShownMessage& message, QWidget* parent,
-                          MessageAnswer defaultAnswer, const std::vector<int>& buttonTextIds) const;
+    MessageAnswer AskUser(const ShownMessage& message, QWidget* parent, MessageAnswer defaultAnswer,
+                          const std::vector<int>& buttonTextIds) const;
     static void ShowWithoutWaiting(const ShownMessage& message, QWidget* parent);
 
     Mode mode_ = Mode::Headless;

@@ -41,6 +41,14 @@ MessageAnswer Tell(int textId, MessageIcon icon, QWidget* parent,
                                                    parent);
 }
 
+// The longest name the station gives a picture (a still's, to the millisecond) shows whole.
+void FitWholeName(QLineEdit& edit) {
+    constexpr int kFrameAndMargins = 12;
+    const int textWidth =
+        edit.fontMetrics().horizontalAdvance(QStringLiteral("20000000-000000000.bmp"));
+    edit.setMinimumWidth(textWidth + kFrameAndMargins);
+}
+
 // Headless runs never wait on a dialog: there, printing is cancelled.
 std::unique_ptr<QPrinter> AskForPrinter(QWidget* parent) {
     if (platform::MessageBoxes::Instance().mode() == platform::MessageBoxes::Mode::Headless) {
@@ -102,6 +110,9 @@ void CThumbnailDlg::ReplaceControls() {
             });
         }
         nameEdits_[slot] = qobject_cast<QLineEdit*>(Control(kNameEditIds[slot]));
+        if (nameEdits_[slot]) {
+            FitWholeName(*nameEdits_[slot]);
+        }
     }
     for (int id : kPushButtonIds) {
         auto* button = ReplaceControl(form_, id, [this](QWidget* placeholder) {
@@ -308,9 +319,8 @@ void CThumbnailDlg::ConvertAll() {
 }
 
 void CThumbnailDlg::DeleteAll() {
-    if (pictures_.count() == 0 ||
-        Tell(ids::kTextDeleteAllPictures, MessageIcon::Question, this, MessageButtons::OkCancel) !=
-            MessageAnswer::Ok) {
+    if (pictures_.count() == 0 || Tell(ids::kTextDeleteAllPictures, MessageIcon::Question, this,
+                                       MessageButtons::OkCancel) != MessageAnswer::Ok) {
         return;
     }
     pictures_.DeleteAll();

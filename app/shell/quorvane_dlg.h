@@ -282,9 +282,9 @@ protected:
     // A new still or exported picture: the picture browser shows it (a headless station keeps
     // its pictures on disk and opens no browser).
     void ShowInPictureBrowser(const QString& path);
-    void OnPictureBrowserEmptied();            // 1725
     // The station ends: what the browser still lists is kept or thrown away as the user says.
     void SettleUnkeptPictures();
+    void OnPictureBrowserEmptied();            // 1725
     CThumbnailDlg* pictureBrowser_ = nullptr;  // a child, from the first picture on
 
     // --- playback (quorvane_dlg_playback.cpp)

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPrinter>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -126,6 +127,17 @@ TEST_F(ThumbnailDlgTest, TheSixthPictureShowsSelectedInTheLastSlotAndScrollingSt
         EXPECT_EQ(Edit(0)->text(), step.firstSlot) << step.button;
         EXPECT_EQ(Display(D::kIndexDisplay), step.index) << step.button;
     }
+}
+
+TEST_F(ThumbnailDlgTest, NameBoxesShowAStillsWholeName) {
+    const QString name = "20261209-154816909.bmp";  // to the millisecond, three digits
+    dialog->AddPicture(Bitmap(name));
+    dialog->adjustSize();
+    QLineEdit* edit = Edit(0);
+    ASSERT_EQ(edit->text(), name);
+    // The text, the frame on both sides and the edit's own 2-pixel margins.
+    const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+    EXPECT_GE(edit->width(), edit->fontMetrics().horizontalAdvance(name) + 2 * frame + 4);
 }
 
 TEST_F(ThumbnailDlgTest, ClickingAnEmptySlotChangesNothingVisible) {

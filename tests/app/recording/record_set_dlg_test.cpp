@@ -160,8 +160,10 @@ TEST_F(RecordSetDlgTest, TheFolderLineShowsWhereRecordingsGoAndAnEmptyPathIsTheV
     // The line follows what is typed, a path that is no folder included.
     const struct {
         QString typed, shown;
-    } cases[] = {{dir.filePath("typed"), dir.filePath("typed")}, {"relative", videos},
-                 {"/", videos}, {"", videos}};
+    } cases[] = {{dir.filePath("typed"), dir.filePath("typed")},
+                 {"relative", videos},
+                 {"/", videos},
+                 {"", videos}};
     for (const auto& c : cases) {
         edit->setText(c.typed);
         EXPECT_EQ(line->text(), said + c.shown) << c.typed.toStdString();

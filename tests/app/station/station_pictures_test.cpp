@@ -17,6 +17,7 @@ class PictureDialog : public CQuorvaneDlg {
 public:
     using CQuorvaneDlg::CQuorvaneDlg;
     ~PictureDialog() override { CloseMailbox(); }
+    using CQuorvaneDlg::CurrentImage;
     using CQuorvaneDlg::pictureBrowser_;
 };
 
@@ -38,28 +39,40 @@ TEST_F(StationPictures, StillsFillOneBrowserUntilItIsEmptiedAndTheEndAsksOnceAbo
     QStringList afterEmptied;
     {
         PictureDialog dialog(context);
-        AfterLoopStarts(dialog, 1500, [&] {
-            dialog.OnCommand(ids::kStillAllButton);
-            ASSERT_NE(dialog.pictureBrowser_, nullptr);
-            EXPECT_TRUE(dialog.pictureBrowser_->isVisible());
-            listed.push_back(dialog.pictureBrowser_->pictures().count());
-            dialog.OnCommand(ids::kStillAllButton);
-            listed.push_back(dialog.pictureBrowser_->pictures().count());
-            onDisk = Stills();
-            auto* empty = qobject_cast<QAbstractButton*>(
-                dialog.pictureBrowser_->Control(CThumbnailDlg::kDeleteAllAndCloseButton));
-            ASSERT_NE(empty, nullptr);
-            empty->click();  // confirmed by the box's default answer
-        });
-        AfterLoopStarts(dialog, 1700, [&] {
-            EXPECT_EQ(dialog.pictureBrowser_, nullptr);
-            afterEmptied = Stills();
-            dialog.OnCommand(ids::kStillAllButton);
-            ASSERT_NE(dialog.pictureBrowser_, nullptr);
-            listed.push_back(dialog.pictureBrowser_->pictures().count());
-        });
-        platform::MessageBoxes::Instance().ClearHistory();
-        EXPECT_TRUE(RunThenExit(dialog, 1900));
+        auto everyCameraShows = [&] {
+            for (int camera = 1; camera <= 4; ++camera) {
+                if (dialog.CurrentImage(camera).isEmpty()) {
+                    return false;
+                }
+            }
+            return true;
+        };
+        std::vector<Step> steps{
+            {everyCameraShows,
+             [&] {
+                 dialog.OnCommand(ids::kStillAllButton);
+                 ASSERT_NE(dialog.pictureBrowser_, nullptr);
+                 EXPECT_TRUE(dialog.pictureBrowser_->isVisible());
+                 listed.push_back(dialog.pictureBrowser_->pictures().count());
+                 dialog.OnCommand(ids::kStillAllButton);
+                 listed.push_back(dialog.pictureBrowser_->pictures().count());
+                 onDisk = Stills();
+                 auto* empty = qobject_cast<QAbstractButton*>(
+                     dialog.pictureBrowser_->Control(CThumbnailDlg::kDeleteAllAndCloseButton));
+                 ASSERT_NE(empty, nullptr);
+                 empty->click();  // confirmed by the box's default answer
+             }},
+            {[&] { return dialog.pictureBrowser_ == nullptr; },
+             [&] {
+                 afterEmptied = Stills();
+                 dialog.OnCommand(ids::kStillAllButton);
+                 ASSERT_NE(dialog.pictureBrowser_, nullptr);
+                 listed.push_back(dialog.pictureBrowser_->pictures().count());
+                 platform::MessageBoxes::Instance().ClearHistory();
+             }},
+        };
+        AfterLoopStarts(dialog, 0, [&] { TakeSteps(dialog, std::move(steps)); });
+        EXPECT_TRUE(dialog.RunModal());
     }
     EXPECT_EQ(listed, (std::vector<int>{4, 8, 4}));
     EXPECT_EQ(onDisk.size(), 8);
