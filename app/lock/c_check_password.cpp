@@ -1,6 +1,7 @@
 #include "c_check_password.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QLineEdit>
 
 #include "password_codec.h"
@@ -9,14 +10,14 @@
 namespace ovistra {
 
 CCheckPassword::CCheckPassword(const ResourceLibrary& resources, QWidget* parent)
-    : QDialog(parent) {
+    : QDialog(parent), resources_(resources) {
     form_ = resources.LoadTemplateInto(kTemplate, this);
     if (!form_) {
         return;
     }
     edit_ = qobject_cast<QLineEdit*>(Control(kPasswordEdit));
     if (auto* unlock = qobject_cast<QAbstractButton*>(Control(1))) {
-        connect(unlock, &QAbstractButton::clicked, this, &QDialog::accept);
+        connect(unlock, &QAbstractButton::clicked, this, &CCheckPassword::unlockAsked);
     }
     if (auto* cancel = qobject_cast<QAbstractButton*>(Control(2))) {
         connect(cancel, &QAbstractButton::clicked, this, &QDialog::reject);
@@ -36,6 +37,15 @@ QByteArray CCheckPassword::TakeTyped() {
     Wipe(text);
     edit_->clear();
     return bytes;
+}
+
+void CCheckPassword::ShowRefused() {
+    if (auto* line = qobject_cast<QLabel*>(Control(kRefusedLine))) {
+        line->setText(resources_.Text(kTextWrongPassword));
+    }
+    if (edit_) {
+        edit_->setFocus();
+    }
 }
 
 }  // namespace ovistra

@@ -67,20 +67,38 @@ void PasswordLock::OnUnlockRequest() {
     keyboard_.HandToPrompt();
     prompt_ = new CCheckPassword(resources_, window_);
     prompt_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(prompt_, &CCheckPassword::unlockAsked, this, &PasswordLock::OnUnlockAsked);
     connect(prompt_, &QDialog::finished, this, &PasswordLock::OnPromptFinished);
     prompt_->open();
 }
 
-void PasswordLock::OnPromptFinished(int result) {
-    promptPending_ = false;
-    QByteArray typed = prompt_ ? prompt_->TakeTyped() : QByteArray();
+void PasswordLock::OnUnlockAsked() {
+    if (!prompt_) {
+        return;
+    }
+    QByteArray typed = prompt_->TakeTyped();
     QByteArray stored = StoredPassword(settingsFile_);
-    // Cancel and Escape count as a wrong password: the station stays locked, and the next
-    // attempt to use it asks again.
-    const bool right = result == QDialog::Accepted && PasswordsMatch(typed, stored);
+    const bool right = PasswordsMatch(typed, stored);
     Wipe(typed);
     Wipe(stored);
     if (right) {
+        prompt_->accept();
+        return;
+    }
+    // The prompt keeps the input: the user types again rather than waking the station anew.
+    EventLog::Instance().Print("unlock-refused");
+    prompt_->ShowRefused();
+}
+
+void PasswordLock::OnPromptFinished(int result) {
+    promptPending_ = false;
+    if (prompt_) {
+        QByteArray left = prompt_->TakeTyped();  // typed, then cancelled
+        Wipe(left);
+    }
+    // Only a checked password accepts the prompt. Cancel and Escape keep the station locked,
+    // and the next attempt to use it asks again.
+    if (result == QDialog::Accepted) {
         keyboard_.Release();
         EventLog::Instance().Print("lock-released");
     } else {

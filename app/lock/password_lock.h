@@ -1,6 +1,7 @@
 // The station's password lock: the lock command arms the keyboard lock when a password is set
 // (else asks for one), input while armed asks for the password in a prompt, and only the right
-// password releases the station. Wrong, Cancel and Escape keep it locked.
+// password releases the station. A wrong one is said in the prompt, which stays open for another
+// try; Cancel and Escape close it and keep the station locked.
 #pragma once
 
 #include <QObject>
@@ -38,6 +39,7 @@ public:
     CSetPassword* setPasswordDialog() const { return setPassword_; }
 
 private:
+    void OnUnlockAsked();
     void OnPromptFinished(int result);
 
     const ResourceLibrary& resources_;

@@ -3,8 +3,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QThread>
 #include <QtGlobal>
 #include <span>
@@ -126,7 +128,8 @@ void MessageBoxes::QueueAnswer(MessageAnswer answer) {
 }
 
 MessageAnswer MessageBoxes::Show(int textId, int captionId, MessageIcon icon,
-                                 MessageButtons buttons, QWidget* parent, int defaultButton) {
+                                 MessageButtons buttons, QWidget* parent, int defaultButton,
+                                 std::vector<int> buttonTextIds) {
     const std::span<const MessageAnswer> choices = ButtonsOf(buttons);
     const bool defaultInRange = defaultButton >= 0 && size_t(defaultButton) < choices.size();
     const MessageAnswer defaultAnswer = choices[defaultInRange ? size_t(defaultButton) : 0];
@@ -147,7 +150,7 @@ MessageAnswer MessageBoxes::Show(int textId, int captionId, MessageIcon icon,
     if (mode_ == Mode::Interactive && canShow && noWait_ > 0 && buttons == MessageButtons::Ok) {
         ShowWithoutWaiting(message, parent);
     } else if (mode_ == Mode::Interactive && canShow) {
-        message.answer = AskUser(message, parent, defaultAnswer);
+        message.answer = AskUser(message, parent, defaultAnswer, buttonTextIds);
     } else if (!queuedAnswers_.empty()) {
         const MessageAnswer queued = queuedAnswers_.front();
         queuedAnswers_.pop_front();
@@ -165,15 +168,21 @@ MessageAnswer MessageBoxes::Show(int textId, int captionId, MessageIcon icon,
 }
 
 MessageAnswer MessageBoxes::AskUser(const ShownMessage& message, QWidget* parent,
-                                    MessageAnswer defaultAnswer) const {
+                                    MessageAnswer defaultAnswer,
+                                    const std::vector<int>& buttonTextIds) const {
     const MessageAnswer escapeAnswer = EscapeAnswer(message.buttons);
     // Watched: a parent destroyed while the box waits takes the box with it.
     QPointer<QMessageBox> box = new QMessageBox(parent);
     box->setIcon(ToQtIcon(message.icon));
     box->setWindowTitle(message.caption);
     box->setText(message.text);
-    for (const MessageAnswer answer : ButtonsOf(message.buttons)) {
-        box->addButton(ToQtButton(answer));
+    const std::span<const MessageAnswer> choices = ButtonsOf(message.buttons);
+    for (size_t i = 0; i < choices.size(); ++i) {
+        QPushButton* button = box->addButton(ToQtButton(choices[i]));
+        if (i < buttonTextIds.size()) {
+            button->setText(lookup_(buttonTextIds[i]));
+            button->setIcon(QIcon());  // the usual button's icon would belie the new words
+        }
     }
     box->setDefaultButton(ToQtButton(defaultAnswer));
     box->setEscapeButton(ToQtButton(escapeAnswer));

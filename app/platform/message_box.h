@@ -49,10 +49,12 @@ public:
     void QueueAnswer(MessageAnswer answer);
 
     // defaultButton indexes the set's buttons in the order Ok, Cancel or Yes, No, Cancel; out of
-    // range means the first. Caption 0 means the application's display name.
+    // range means the first. Caption 0 means the application's display name. buttonTextIds,
+    // in the same order, names the buttons by text number where their usual words would not
+    // say what they do; the answers stay those of the set.
     MessageAnswer Show(int textId, int captionId = 0, MessageIcon icon = MessageIcon::None,
                        MessageButtons buttons = MessageButtons::Ok, QWidget* parent = nullptr,
-                       int defaultButton = 0);
+                       int defaultButton = 0, std::vector<int> buttonTextIds = {});
 
     // While one is held (UI thread), a box that only informs (Ok alone) is shown without waiting:
     // it stays open on its own and is recorded, answered Ok, at once. A timer's work holds one,
@@ -76,8 +78,8 @@ public:
 private:
     MessageBoxes();
 
-    MessageAnswer AskUser(const ShownMessage& message, QWidget* parent,
-                          MessageAnswer defaultAnswer) const;
+    MessageAnswer AskUser(const ShownMessage& message, QWidget* parent, MessageAnswer defaultAnswer,
+                          const std::vector<int>& buttonTextIds) const;
     static void ShowWithoutWaiting(const ShownMessage& message, QWidget* parent);
 
     Mode mode_ = Mode::Headless;

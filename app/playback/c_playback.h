@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "frame_grabber.h"
 #include "message_window.h"
@@ -76,6 +77,7 @@ public:
     static constexpr int kSpeedLabel = 1098;
     static constexpr int kInformation = 1099;
     static constexpr int kCountLabel = 1100;
+    static constexpr int kClockLabel = 1101;  // the clock time of the picture on screen
 
     static constexpr uintptr_t kPositionTimer = 905;
     static constexpr uintptr_t kReverseTimer = 1000;
@@ -154,6 +156,8 @@ private:
     void FollowPlayingEntry();
     void SeekToSlider(int position);
     void FollowPosition();
+    // The moment `positionSeconds` into the file playing shows the clock time it was recorded.
+    void ShowClock(std::optional<double> positionSeconds);
     void StepBack();
     void OnGraphEvents();
     void EndOfFile();

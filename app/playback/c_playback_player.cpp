@@ -88,6 +88,7 @@ void CPlayback::CloseFile() {
     graph_->Close();
     speeds_.Reset();
     ShowSpeed({});
+    ShowClock(std::nullopt);
     loaded_ = false;
     playing_ = false;
     currentFile_.clear();
@@ -255,11 +256,29 @@ void CPlayback::SeekToSlider(int position) {
         return;
     }
     graph_->Seek(position * *duration * 0.002);
+    // At once, not at the next look at the player: the user dragging sees where the slider is.
+    ShowClock(position * *duration * 0.002);
+}
+
+void CPlayback::ShowClock(std::optional<double> positionSeconds) {
+    QLabel* clock = Label(kClockLabel);
+    if (!clock) {
+        return;
+    }
+    const QDateTime moment =
+        positionSeconds && loaded_
+            ? MomentInSet(current_, setPosition_, *positionSeconds, platform::LocalNow())
+            : QDateTime();
+    clock->setText(moment.isValid() ? moment.toString(QStringLiteral("yyyy-MM-dd  HH:mm:ss"))
+                                    : QString());
 }
 
 void CPlayback::FollowPosition() {
     const std::optional<double> position = graph_->Position();
     const std::optional<double> duration = graph_->Duration();
+    if (position) {
+        ShowClock(position);
+    }
     // An unknown or empty length gives no place on the slider.
     if (!slider_ || !position || !duration || !(*duration > 0)) {
         return;

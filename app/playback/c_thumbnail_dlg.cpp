@@ -25,6 +25,12 @@ using platform::MessageAnswer;
 using platform::MessageButtons;
 using platform::MessageIcon;
 
+constexpr int kTextUnkeptPictures = 370;
+constexpr int kTextKeepAsTheyAre = 371;
+constexpr int kTextConvertToJpeg = 372;
+constexpr int kTextDelete = 373;
+constexpr int kKeepAnswerIndex = 2;  // Cancel: closing the box keeps them too
+
 const QColor kDialogColour(0, 200, 255);
 const QColor kStaticTextColour(0, 0, 255);
 constexpr std::array<int, 8> kPushButtonIds{1015, 1091, 1092, 1093, 1094, 1095, 1096, 1097};
@@ -33,6 +39,14 @@ MessageAnswer Tell(int textId, MessageIcon icon, QWidget* parent,
                    MessageButtons buttons = MessageButtons::Ok) {
     return platform::MessageBoxes::Instance().Show(textId, ids::kCaptionGeneral, icon, buttons,
                                                    parent);
+}
+
+// The longest name the station gives a picture (a still's, to the millisecond) shows whole.
+void FitWholeName(QLineEdit& edit) {
+    constexpr int kFrameAndMargins = 12;
+    const int textWidth =
+        edit.fontMetrics().horizontalAdvance(QStringLiteral("20000000-000000000.bmp"));
+    edit.setMinimumWidth(textWidth + kFrameAndMargins);
 }
 
 // Headless runs never wait on a dialog: there, printing is cancelled.
@@ -76,10 +90,8 @@ CThumbnailDlg::CThumbnailDlg(const ResourceLibrary& resources, platform::WindowH
     RefreshSlots();
 }
 
-CThumbnailDlg::~CThumbnailDlg() {
-    // Pictures nobody kept are thrown away with the browser, as on closing.
-    pictures_.DeleteAll();
-}
+// Nobody was asked about what is still listed, so it stays on disk.
+CThumbnailDlg::~CThumbnailDlg() = default;
 
 void CThumbnailDlg::ReplaceControls() {
     for (int slot = 0; slot < PictureList::kSlots; ++slot) {
@@ -98,6 +110,9 @@ void CThumbnailDlg::ReplaceControls() {
             });
         }
         nameEdits_[slot] = qobject_cast<QLineEdit*>(Control(kNameEditIds[slot]));
+        if (nameEdits_[slot]) {
+            FitWholeName(*nameEdits_[slot]);
+        }
     }
     for (int id : kPushButtonIds) {
         auto* button = ReplaceControl(form_, id, [this](QWidget* placeholder) {
@@ -304,7 +319,29 @@ void CThumbnailDlg::ConvertAll() {
 }
 
 void CThumbnailDlg::DeleteAll() {
+    if (pictures_.count() == 0 || Tell(ids::kTextDeleteAllPictures, MessageIcon::Question, this,
+                                       MessageButtons::OkCancel) != MessageAnswer::Ok) {
+        return;
+    }
     pictures_.DeleteAll();
+    RefreshSlots();
+}
+
+void CThumbnailDlg::SettleUnkept() {
+    if (pictures_.count() == 0) {
+        return;
+    }
+    const MessageAnswer answer = platform::MessageBoxes::Instance().Show(
+        kTextUnkeptPictures, ids::kCaptionGeneral, MessageIcon::Question,
+        MessageButtons::YesNoCancel, this, kKeepAnswerIndex,
+        {kTextConvertToJpeg, kTextDelete, kTextKeepAsTheyAre});
+    if (answer == MessageAnswer::Yes && pictures_.ConvertAll() > 0) {
+        Tell(ids::kTextCannotOpenPicture, MessageIcon::Warning, this);
+    } else if (answer == MessageAnswer::No) {
+        pictures_.DeleteAll();
+    }
+    // What could not be converted is kept as it is, as is everything the user kept.
+    pictures_.KeepAll();
     RefreshSlots();
 }
 
@@ -313,13 +350,14 @@ void CThumbnailDlg::DeleteAllAndClose() {
         MessageAnswer::Ok) {
         return;
     }
-    DeleteAll();
+    pictures_.DeleteAll();
+    RefreshSlots();
     accept();
     opener_.PostMessage(ids::kPictureBrowserClosed, 0, 0);
 }
 
 void CThumbnailDlg::reject() {
-    DeleteAll();
+    SettleUnkept();
     QDialog::reject();
 }
 

@@ -1,7 +1,9 @@
 // The picture browser: the still pictures and exports of this run, five at a time, to be
-// opened, printed, kept as JPEG or deleted. Pictures still listed when it is closed, emptied or
-// destroyed are deleted from disk; only what was converted survives. Modeless; closing hides it,
-// and emptying it with confirmation posts ids::kPictureBrowserClosed (0, 0) to its opener.
+// opened, printed, kept as JPEG or deleted. No picture is deleted unasked: closing it with
+// pictures listed asks once whether to keep them, convert them to JPEG or delete them (a box
+// answered without a user keeps them), and so does the station's end; a browser destroyed
+// unasked leaves its files alone. Modeless; closing hides it, and emptying it with confirmation
+// posts ids::kPictureBrowserClosed (0, 0) to its opener.
 #pragma once
 
 #include <QDialog>
@@ -65,12 +67,15 @@ public:
     // The standard print dialog unless replaced (headless runs and tests print without asking).
     void SetPrinterChooser(PrinterChooser chooser);
 
+    // Asks what becomes of the listed pictures, once, and empties the list as answered.
+    void SettleUnkept();
+
     const PictureList& pictures() const { return pictures_; }
     QWidget* Control(int id) const;  // null when the template has no such control
     QMenu* slotMenu() const { return slotMenu_; }
 
 public slots:
-    void reject() override;  // Cancel and closing: every listed picture is deleted, then hide
+    void reject() override;  // Cancel and closing: the listed pictures are settled, then hide
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

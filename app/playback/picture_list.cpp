@@ -90,6 +90,10 @@ void PictureList::DeleteAll() {
     for (const Picture& picture : pictures_) {
         QFile::remove(picture.path());
     }
+    KeepAll();
+}
+
+void PictureList::KeepAll() {
     pictures_.clear();
     offset_ = 0;
     slot_ = -1;

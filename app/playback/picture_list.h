@@ -45,6 +45,8 @@ public:
     bool DeleteSelected();
     // Removes every picture from the list and from disk.
     void DeleteAll();
+    // Removes every picture from the list; the files stay as they are.
+    void KeepAll();
 
     // The selected picture as a JPEG named after `editedName` (cut at its first ".") in the
     // picture's folder; the name must be a plain file name. An existing JPEG is replaced only

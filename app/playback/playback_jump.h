@@ -20,4 +20,9 @@ struct JumpTarget {
 // still being written ends at `now`, and its set is as far as its folder shows.
 JumpTarget LocateMoment(const RecordInfo& entry, const QDateTime& moment, const QDateTime& now);
 
+// The way back: the clock time of the picture `offsetSeconds` into file `fileIndex` of the set,
+// which holds the latest pass that wrote it. Invalid when the list's start is.
+QDateTime MomentInSet(const RecordInfo& entry, int fileIndex, double offsetSeconds,
+                      const QDateTime& now);
+
 }  // namespace ovistra

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
@@ -69,6 +70,11 @@ CRecordSetDlg::CRecordSetDlg(const RegistrySettings& values, const ResourceLibra
     if (QAbstractButton* browse = Button(kBrowseButton)) {
         connect(browse, &QAbstractButton::clicked, this, &CRecordSetDlg::OnBrowse);
     }
+    if (auto* edit = qobject_cast<QLineEdit*>(Control(kRecordPathEdit))) {
+        // An empty path is a choice too: the folder it stands for shows through.
+        edit->setPlaceholderText(platform::RecordFolderFrom(QString()));
+        connect(edit, &QLineEdit::textChanged, this, &CRecordSetDlg::ShowFolder);
+    }
     // clicked, not toggled: only the user's clicks ripple through the boxes, never our own
     // setChecked calls.
     if (QAbstractButton* all = Button(kAllCamerasStamp)) {
@@ -85,10 +91,13 @@ CRecordSetDlg::CRecordSetDlg(const RegistrySettings& values, const ResourceLibra
             spin->setRange(kMinFrameRate, kMaxFrameRate);
         }
     }
-    // The system's user account switch has no counterpart here: shown, never changed.
+    // The system's user account switch has no counterpart here: not offered at all.
     for (int id : {kAccountSwitchOff, kAccountSwitchOn}) {
         if (QWidget* radio = Control(id)) {
-            radio->setEnabled(false);
+            radio->hide();
+            if (auto* group = qobject_cast<QGroupBox*>(radio->parentWidget())) {
+                group->hide();
+            }
         }
     }
 }
@@ -125,9 +134,7 @@ void CRecordSetDlg::OnOpen() {
     if (auto* edit = qobject_cast<QLineEdit*>(Control(kRecordPathEdit))) {
         edit->setText(values_.recordPath);
     }
-    if (auto* line = qobject_cast<QLabel*>(Control(kDiskLine))) {
-        line->setText(DiskLine(resources(), values_.RecordFolder()));
-    }
+    ShowFolder(values_.recordPath);
     // Out-of-range rates (a hand-edited key) show clamped; the clamped rate is what a confirm
     // keeps, so no timer ever gets a zero or absurd period from here.
     if (QSpinBox* spin = Spin(kFrameRateAllEdit)) {
@@ -215,11 +222,19 @@ void CRecordSetDlg::OnBrowse() {
         return;
     }
     if (edit) {
-        edit->setText(chosen);
+        edit->setText(chosen);  // the lines follow the edit
     }
-    // The line follows the folder on screen, so the user sees the disk being chosen.
+}
+
+void CRecordSetDlg::ShowFolder(const QString& recordPath) {
+    // The lines follow the folder on screen, so the user sees where recordings go and on which
+    // disk.
+    const QString folder = platform::RecordFolderFrom(recordPath);
+    if (auto* line = qobject_cast<QLabel*>(Control(kFolderLine))) {
+        line->setText(resources().Text(kTextFolderUsed) + QLatin1Char(' ') + folder);
+    }
     if (auto* line = qobject_cast<QLabel*>(Control(kDiskLine))) {
-        line->setText(DiskLine(resources(), platform::RecordFolderFrom(chosen)));
+        line->setText(DiskLine(resources(), folder));
     }
 }
 

@@ -25,6 +25,7 @@ public:
     static constexpr int kRecordPathEdit = 1006;
     static constexpr int kBrowseButton = 1147;
     static constexpr int kDiskLine = 1158;
+    static constexpr int kFolderLine = 1160;  // the folder recordings go to, however given
     static constexpr int kFrameRateAllEdit = 1055;
     static constexpr int kFrameRateEdits[RegistrySettings::kCameras] = {1146, 1051, 1155, 1050};
     static constexpr int kAllCamerasStamp = 1048;
@@ -46,6 +47,7 @@ public:
     // The sound input list's entries: the station's own choice, and a stored input not there now.
     static constexpr int kTextAutomaticInput = 294;
     static constexpr int kTextAbsentInput = 295;
+    static constexpr int kTextFolderUsed = 375;
 
     // Asks the user for a folder; an empty answer means the user gave none.
     using FolderChooser =
@@ -83,6 +85,8 @@ protected:
     void ReadControls() override;
 
 private:
+    // The folder line and the disk line for the record path as typed or chosen.
+    void ShowFolder(const QString& recordPath);
     void OnAllCamerasStamp(bool checked);
     void OnCameraStamp();
 

@@ -348,6 +348,8 @@ void CQuorvaneDlg::OnExitButton() {
         return;
     }
     closing_ = true;
+    // Asked while the cameras still run: the user may take a while to answer.
+    SettleUnkeptPictures();
     StopSwitching();
     switchingStopped_ = true;
     // Every timer, not only the clock and the schedule check: a capture start still due must
@@ -362,6 +364,8 @@ void CQuorvaneDlg::DestroyWindow() {
         return;
     }
     destroyed_ = true;
+    // A window closed without the exit button asks here; after the exit button, nothing is left.
+    SettleUnkeptPictures();
     // No timer may start anything while the station shuts down: stopping a recording waits
     // for its file, and a schedule tick in that wait would start another.
     KillAllTimers();

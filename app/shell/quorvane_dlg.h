@@ -302,6 +302,8 @@ protected:
     // A new still or exported picture: the picture browser shows it (a headless station keeps
     // its pictures on disk and opens no browser).
     void ShowInPictureBrowser(const QString& path);
+    // The station ends: what the browser still lists is kept or thrown away as the user says.
+    void SettleUnkeptPictures();
     void OnPictureBrowserEmptied();            // 1725
     CThumbnailDlg* pictureBrowser_ = nullptr;  // a child, from the first picture on
 

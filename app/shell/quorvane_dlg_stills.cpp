@@ -87,6 +87,12 @@ void CQuorvaneDlg::OnPictureBrowserEmptied() {
     }
 }
 
+void CQuorvaneDlg::SettleUnkeptPictures() {
+    if (pictureBrowser_) {
+        pictureBrowser_->SettleUnkept();
+    }
+}
+
 void CQuorvaneDlg::StartStillsAsked() {
     stillsPending_ = context_.stillsAtStart;
     if (stillsPending_.empty()) {

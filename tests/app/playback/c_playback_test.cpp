@@ -17,6 +17,7 @@
 #include <QTimeEdit>
 #include <QTreeWidget>
 #include <QtEndian>
+#include <cmath>
 
 #include "dialog_controls.h"
 #include "message_box.h"
@@ -156,6 +157,33 @@ TEST_F(CPlaybackTest, ACircularSetPlaysFileAfterFileThenRestsAtTheStart) {
     EXPECT_TRUE(dialog->loaded());
     EXPECT_TRUE(toldThird);
     EXPECT_EQ(Slider()->value(), 0);
+}
+
+TEST_F(CPlaybackTest, TheClockBesideTheSliderShowsWhenThePictureOnScreenWasRecorded) {
+    const QString format = "yyyy-MM-dd  HH:mm:ss";
+    dialog->SelectRow(1);  // a single file from 14:40:00
+    ASSERT_TRUE(Until([&] { return dialog->graph().Duration().has_value(); }));
+    dialog->OnPause();
+    const double duration = *dialog->graph().Duration();
+    Slider()->setValue(250);  // as the user drags it
+    const QDateTime start(QDate(2026, 12, 8), QTime(14, 40, 0));
+    EXPECT_EQ(LabelText(CPlayback::kClockLabel),
+              start.addMSecs(std::llround(250 * duration * 2)).toString(format));
+    // Playing on, it follows the picture.
+    dialog->OnPlay();
+    const QString later = start.addSecs(3).toString(format);
+    EXPECT_TRUE(Until([&] { return LabelText(CPlayback::kClockLabel) == later; }))
+        << LabelText(CPlayback::kClockLabel).toStdString();
+
+    // The second file of a set started at 14:29:59 holds its second 30 minutes.
+    dialog->SelectRow(0);
+    ASSERT_TRUE(Until([&] { return dialog->currentFile().endsWith("a1.avi"); }));
+    dialog->OnPause();
+    ASSERT_TRUE(Until([&] { return dialog->graph().Position().has_value(); }));
+    dialog->OnTimer(CPlayback::kPositionTimer);
+    EXPECT_EQ(LabelText(CPlayback::kClockLabel), "2026-12-08  14:59:59");
+    dialog->OnStop();
+    EXPECT_TRUE(LabelText(CPlayback::kClockLabel).isEmpty());
 }
 
 TEST_F(CPlaybackTest, FastAndSlowCycleTheirRatesAndLabels) {

@@ -12,10 +12,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPrinter>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <memory>
+#include <optional>
 
 #include "c_color_button.h"
 #include "c_picture_button.h"
@@ -127,6 +129,17 @@ TEST_F(ThumbnailDlgTest, TheSixthPictureShowsSelectedInTheLastSlotAndScrollingSt
     }
 }
 
+TEST_F(ThumbnailDlgTest, NameBoxesShowAStillsWholeName) {
+    const QString name = "20261209-154816909.bmp";  // to the millisecond, three digits
+    dialog->AddPicture(Bitmap(name));
+    dialog->adjustSize();
+    QLineEdit* edit = Edit(0);
+    ASSERT_EQ(edit->text(), name);
+    // The text, the frame on both sides and the edit's own 2-pixel margins.
+    const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+    EXPECT_GE(edit->width(), edit->fontMetrics().horizontalAdvance(name) + 2 * frame + 4);
+}
+
 TEST_F(ThumbnailDlgTest, ClickingAnEmptySlotChangesNothingVisible) {
     Add(2);
     QTest::mouseClick(Slot(1), Qt::LeftButton);
@@ -205,18 +218,50 @@ TEST_F(ThumbnailDlgTest, FailedOrUnselectedConversionsSayWhyAndKeepThePictures) 
     EXPECT_EQ(dialog->pictures().count(), 1);
 }
 
-TEST_F(ThumbnailDlgTest, CancelDeletesWhatIsListedAndKeepsWhatWasConverted) {
-    Add(3);
-    QTest::mouseClick(Slot(0), Qt::LeftButton);
-    Command(D::kConvertCommand)->trigger();
-    Click(D::kCancelButton);
-    EXPECT_FALSE(dialog->isVisible());
-    EXPECT_TRUE(Exists("1.bmp"));
-    EXPECT_TRUE(Exists("1.jpg"));
-    EXPECT_FALSE(Exists("2.bmp"));
-    EXPECT_FALSE(Exists("3.bmp"));
-    EXPECT_EQ(Display(D::kCountDisplay), "0");
-    EXPECT_TRUE(opener.messages.empty());
+TEST_F(ThumbnailDlgTest, ClosingAsksOnceWhatBecomesOfTheListedPicturesAndUnansweredKeepsThem) {
+    const struct {
+        std::optional<MessageAnswer> answer;  // none: the box is answered with its default
+        bool bitmapsKept, jpegsMade;
+    } cases[] = {
+        {std::nullopt, true, false},
+        {MessageAnswer::Cancel, true, false},  // keep them as they are
+        {MessageAnswer::Yes, false, true},     // convert to JPEG
+        {MessageAnswer::No, false, false},     // delete
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer ? MessageBoxes::AnswerName(*c.answer).toStdString() : "default");
+        for (const char* jpeg : {"1.jpg", "2.jpg", "3.jpg"}) {
+            QFile::remove(dir.filePath(jpeg));
+        }
+        dialog->show();
+        Add(3);
+        QTest::mouseClick(Slot(0), Qt::LeftButton);
+        Command(D::kConvertCommand)->trigger();  // kept before: no question touches it
+        MessageBoxes::Instance().ClearHistory();
+        if (c.answer) {
+            MessageBoxes::Instance().QueueAnswer(*c.answer);
+        }
+        Click(D::kCancelButton);
+        EXPECT_FALSE(dialog->isVisible());
+        ASSERT_EQ(Shown(), std::vector<int>{370});
+        EXPECT_EQ(MessageBoxes::Instance().History()[0].buttons,
+                  platform::MessageButtons::YesNoCancel);
+        EXPECT_TRUE(Exists("1.bmp") && Exists("1.jpg"));
+        for (const QString n : {"2", "3"}) {
+            EXPECT_EQ(Exists(n + ".bmp"), c.bitmapsKept) << n.toStdString();
+            EXPECT_EQ(!QImage(dir.filePath(n + ".jpg"), "JPG").isNull(), c.jpegsMade);
+        }
+        EXPECT_EQ(dialog->pictures().count(), 0);
+        EXPECT_EQ(Display(D::kCountDisplay), "0");
+        // Answered once: closing the emptied browser again asks nothing.
+        dialog->show();
+        Click(D::kCancelButton);
+        EXPECT_EQ(Shown().size(), 1u);
+    }
+    // A browser that goes with its owner unasked leaves what it lists on disk.
+    Add(2);
+    dialog.reset();
+    EXPECT_TRUE(Exists("1.bmp") && Exists("2.bmp"));
 }
 
 TEST_F(ThumbnailDlgTest, DeletingAllAndClosingAsksFirstThenTellsTheOpener) {
@@ -235,7 +280,14 @@ TEST_F(ThumbnailDlgTest, DeletingAllAndClosingAsksFirstThenTellsTheOpener) {
         EXPECT_EQ(dialog->isVisible(), !c.deleted);
         EXPECT_EQ(opener.messages, c.posted);
         EXPECT_EQ(MessageBoxes::Instance().History().back().textId, 231);
+        if (!c.deleted) {
+            // Deleting all without closing asks too.
+            MessageBoxes::Instance().QueueAnswer(MessageAnswer::Cancel);
+            Click(D::kDeleteAllButton);
+            EXPECT_TRUE(Exists("1.bmp"));
+        }
         Click(D::kDeleteAllButton);
+        EXPECT_FALSE(Exists("1.bmp"));
     }
 }
 

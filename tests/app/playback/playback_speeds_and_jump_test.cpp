@@ -1,4 +1,5 @@
-// The playback speeds as presses give them, and where a jump lands in a recording.
+// The playback speeds as presses give them, where a jump lands in a recording, and the clock
+// time of a place in a file of it.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -110,7 +111,12 @@ TEST(PlaybackJump, MomentsLandInTheFileThatHoldsThemOrAreToldRecordedOver) {
         EXPECT_EQ(target.where, c.where) << name;
         EXPECT_EQ(target.fileIndex, c.file) << name;
         EXPECT_DOUBLE_EQ(target.offsetSeconds, c.offset) << name;
+        // The clock beside the slider reads the moment back from the same file and offset.
+        if (c.where == W::Inside) {
+            EXPECT_EQ(MomentInSet(*c.entry, c.file, c.offset, now), c.moment) << name;
+        }
     }
+    EXPECT_FALSE(MomentInSet(RecordInfo{}, 0, 1.0, now).isValid());
 }
 
 }  // namespace

@@ -8,11 +8,13 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <memory>
@@ -128,16 +130,46 @@ TEST_F(RecordSetDlgTest, DiskLineShowsTotalAndFreeSizeOfTheRecordFileSystem) {
     EXPECT_TRUE(shown.startsWith(resources->Text(198) + " ")) << shown.toStdString();
 }
 
-TEST_F(RecordSetDlgTest, AccountSwitchIsShownDisabledAndNeverChanged) {
+TEST_F(RecordSetDlgTest, AccountSwitchIsNotOfferedAndNeverChanged) {
     for (uint16_t flag : {0, 1}) {
         values.enableLua = flag;
         Open();
-        EXPECT_FALSE(dialog->Control(1156)->isEnabled());
-        EXPECT_FALSE(dialog->Control(1157)->isEnabled());
-        EXPECT_TRUE(Checked(flag ? 1157 : 1156));
+        EXPECT_FALSE(dialog->Control(1156)->isVisible());
+        EXPECT_FALSE(dialog->Control(1157)->isVisible());
+        EXPECT_FALSE(dialog->Control(1157)->parentWidget()->isVisible());  // nor its frame
         Click(CRecordSetDlg::kConfirmButton);
         EXPECT_EQ(dialog->settings().enableLua, flag);
     }
+}
+
+TEST_F(RecordSetDlgTest, TheFolderLineShowsWhereRecordingsGoAndAnEmptyPathIsTheVideosFolder) {
+    const QString videos =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::MoviesLocation)).filePath("Quorvane");
+    const QString said = resources->Text(CRecordSetDlg::kTextFolderUsed) + " ";
+    ASSERT_NE(said, " ");
+    values.recordPath.clear();
+    Open();
+    auto* edit = qobject_cast<QLineEdit*>(dialog->Control(CRecordSetDlg::kRecordPathEdit));
+    auto* line = qobject_cast<QLabel*>(dialog->Control(CRecordSetDlg::kFolderLine));
+    auto* disk = qobject_cast<QLabel*>(dialog->Control(CRecordSetDlg::kDiskLine));
+    ASSERT_TRUE(edit && line && disk);
+    EXPECT_TRUE(edit->text().isEmpty());  // the setting stays as stored
+    EXPECT_EQ(edit->placeholderText(), videos);
+    EXPECT_EQ(line->text(), said + videos);
+    EXPECT_FALSE(disk->text().isEmpty());  // the disk the videos folder will be made on
+    // The line follows what is typed, a path that is no folder included.
+    const struct {
+        QString typed, shown;
+    } cases[] = {{dir.filePath("typed"), dir.filePath("typed")},
+                 {"relative", videos},
+                 {"/", videos},
+                 {"", videos}};
+    for (const auto& c : cases) {
+        edit->setText(c.typed);
+        EXPECT_EQ(line->text(), said + c.shown) << c.typed.toStdString();
+    }
+    Click(CRecordSetDlg::kConfirmButton);
+    EXPECT_TRUE(dialog->settings().recordPath.isEmpty());
 }
 
 TEST_F(RecordSetDlgTest, FrameRatesStayWithinOneToThirty) {
@@ -237,6 +269,8 @@ TEST_F(RecordSetDlgTest, ChosenFolderBecomesTheRecordPathAndNoChoiceKeepsIt) {
         });
         Click(1147);
         EXPECT_EQ(title, "Record Directory");
+        const auto* line = qobject_cast<QLabel*>(dialog->Control(CRecordSetDlg::kFolderLine));
+        EXPECT_TRUE(line->text().endsWith(" " + (answer.isEmpty() ? dir.path() : answer)));
         Click(CRecordSetDlg::kConfirmButton);
         EXPECT_EQ(dialog->settings().recordPath, answer.isEmpty() ? dir.path() : answer);
     }

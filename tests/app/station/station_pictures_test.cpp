@@ -1,7 +1,9 @@
 // Still pictures of a shown station go to its one picture browser; an emptied browser closes
-// and the next picture opens a new one; pictures nobody kept go with the station.
+// and the next picture opens a new one; the station's end asks once about pictures nobody kept,
+// and a box nobody answers keeps them.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QDir>
 
 #include "c_thumbnail_dlg.h"
@@ -15,6 +17,7 @@ class PictureDialog : public CQuorvaneDlg {
 public:
     using CQuorvaneDlg::CQuorvaneDlg;
     ~PictureDialog() override { CloseMailbox(); }
+    using CQuorvaneDlg::CurrentImage;
     using CQuorvaneDlg::pictureBrowser_;
 };
 
@@ -30,34 +33,56 @@ protected:
     }
 };
 
-TEST_F(StationPictures, StillsFillOneBrowserUntilItIsEmptiedAndUnkeptOnesGoWithTheStation) {
+TEST_F(StationPictures, StillsFillOneBrowserUntilItIsEmptiedAndTheEndAsksOnceAboutUnkeptOnes) {
     std::vector<int> listed;
     QStringList onDisk;
+    QStringList afterEmptied;
     {
         PictureDialog dialog(context);
-        AfterLoopStarts(dialog, 1500, [&] {
-            dialog.OnCommand(ids::kStillAllButton);
-            ASSERT_NE(dialog.pictureBrowser_, nullptr);
-            EXPECT_TRUE(dialog.pictureBrowser_->isVisible());
-            listed.push_back(dialog.pictureBrowser_->pictures().count());
-            dialog.OnCommand(ids::kStillAllButton);
-            listed.push_back(dialog.pictureBrowser_->pictures().count());
-            onDisk = Stills();
-            // As the browser's "delete all and close" tells its opener.
-            dialog.PostMessage(ids::kPictureBrowserClosed, 0, 0);
-        });
-        AfterLoopStarts(dialog, 1700, [&] {
-            EXPECT_EQ(dialog.pictureBrowser_, nullptr);
-            dialog.OnCommand(ids::kStillAllButton);
-            ASSERT_NE(dialog.pictureBrowser_, nullptr);
-            listed.push_back(dialog.pictureBrowser_->pictures().count());
-        });
-        EXPECT_TRUE(RunThenExit(dialog, 1900));
-        EXPECT_FALSE(Stills().isEmpty());  // the station closed; its window is not gone yet
+        auto everyCameraShows = [&] {
+            for (int camera = 1; camera <= 4; ++camera) {
+                if (dialog.CurrentImage(camera).isEmpty()) {
+                    return false;
+                }
+            }
+            return true;
+        };
+        std::vector<Step> steps{
+            {everyCameraShows,
+             [&] {
+                 dialog.OnCommand(ids::kStillAllButton);
+                 ASSERT_NE(dialog.pictureBrowser_, nullptr);
+                 EXPECT_TRUE(dialog.pictureBrowser_->isVisible());
+                 listed.push_back(dialog.pictureBrowser_->pictures().count());
+                 dialog.OnCommand(ids::kStillAllButton);
+                 listed.push_back(dialog.pictureBrowser_->pictures().count());
+                 onDisk = Stills();
+                 auto* empty = qobject_cast<QAbstractButton*>(
+                     dialog.pictureBrowser_->Control(CThumbnailDlg::kDeleteAllAndCloseButton));
+                 ASSERT_NE(empty, nullptr);
+                 empty->click();  // confirmed by the box's default answer
+             }},
+            {[&] { return dialog.pictureBrowser_ == nullptr; },
+             [&] {
+                 afterEmptied = Stills();
+                 dialog.OnCommand(ids::kStillAllButton);
+                 ASSERT_NE(dialog.pictureBrowser_, nullptr);
+                 listed.push_back(dialog.pictureBrowser_->pictures().count());
+                 platform::MessageBoxes::Instance().ClearHistory();
+             }},
+        };
+        AfterLoopStarts(dialog, 0, [&] { TakeSteps(dialog, std::move(steps)); });
+        EXPECT_TRUE(dialog.RunModal());
     }
     EXPECT_EQ(listed, (std::vector<int>{4, 8, 4}));
     EXPECT_EQ(onDisk.size(), 8);
-    EXPECT_TRUE(Stills().isEmpty());
+    EXPECT_TRUE(afterEmptied.isEmpty());
+    int asked = 0;
+    for (const platform::ShownMessage& box : platform::MessageBoxes::Instance().History()) {
+        asked += box.textId == 370 ? 1 : 0;
+    }
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(Stills().size(), 4);
 }
 
 }  // namespace
