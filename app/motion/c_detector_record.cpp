@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <cstdlib>
+#include <utility>
 
 #include <QFile>
 
@@ -123,23 +124,26 @@ void CDetectorRecord::ProcessFrame(const uint8_t* frame) {
     if (frame == nullptr) {
         return;
     }
+    constexpr int kSamples = TickPicture::kWidth * TickPicture::kHeight;
     const int slot = nextSlotB_ ? 1 : 0;
     std::vector<uint8_t>& plane = slots_[slot];
     if (plane.empty()) {
         plane.resize(size_t{kWidth} * kHeight);
-        samples_[slot].resize(size_t{TickPicture::kWidth} * TickPicture::kHeight);
     }
     // The recorder's conversion and the grey pass in one: the same bytes, no scratch copy.
     Yuy2ToGreyPlane(plane.data(), kWidth, frame, kYuy2Stride, kWidth / 2, kHeight);
-    sampleSums_[slot] = SampleGreyPlane(plane.data(), kWidth, kWidth, kHeight,
-                                        samples_[slot].data());
     images_[slot] = {plane.data(), static_cast<int16_t>(kWidth), static_cast<int16_t>(kHeight)};
     nextSlotB_ = !nextSlotB_;
+    // The last tick's samples become the reference, without a copy.
+    std::swap(previousSamples_, tick_.grey);
+    tick_.grey.resize(kSamples);
+    const uint32_t previousSum = previousSum_;
+    previousSum_ = SampleGreyPlane(plane.data(), kWidth, kWidth, kHeight, tick_.grey.data());
     if (!images_[0].data || !images_[1].data) {
         return;
     }
-    const uint8_t* current = samples_[slot].data();
-    const uint8_t* reference = samples_[1 - slot].data();
+    const uint8_t* current = tick_.grey.data();
+    const uint8_t* reference = previousSamples_.data();
     const bool firstMeasurement = followsNoise_ && !noise_.measured();
     if (firstMeasurement) {
         noise_.Update(current, reference, TickPicture::kWidth, TickPicture::kHeight);
@@ -166,20 +170,19 @@ void CDetectorRecord::ProcessFrame(const uint8_t* frame) {
     }
 
     // The coarse look: what changed, whether it was the light, and the picture's noise.
-    constexpr int kSamples = TickPicture::kWidth * TickPicture::kHeight;
-    tick_.grey.assign(current, current + kSamples);
     tick_.changed.resize(kSamples);
-    MarkChanged(current, reference, tick_.changed.data(), kSamples, threshold);
+    const int changedCount =
+        MarkChanged(current, reference, tick_.changed.data(), kSamples, threshold);
     lightChange_ = false;
     if (motion && !sampleZones_.empty()) {
-        const LightChangeInput in{current,           reference, tick_.changed.data(),
-                                  TickPicture::kWidth, TickPicture::kHeight,
-                                  sampleSums_[slot], sampleSums_[1 - slot], &sampleZones_,
+        const LightChangeInput in{current,          reference,           tick_.changed.data(),
+                                  changedCount,     TickPicture::kWidth, TickPicture::kHeight,
+                                  previousSum_,     previousSum,         &sampleZones_,
                                   threshold};
         lightChange_ = lightRule_.IsLightChange(in);
     }
     const int64_t meanJump =
-        std::llabs(int64_t{sampleSums_[slot]} - int64_t{sampleSums_[1 - slot]}) / kSamples;
+        std::llabs(int64_t{previousSum_} - int64_t{previousSum}) / kSamples;
     if (followsNoise_ && !firstMeasurement && !lightChange_ &&
         meanJump < LightChangeRule::kMeanJump) {
         noise_.Update(current, reference, TickPicture::kWidth, TickPicture::kHeight);

@@ -89,8 +89,9 @@ private:
     std::vector<uint8_t> regionFound_;
     std::vector<Point16> regionCentres_;
     std::vector<Rect16> regionTargets_;
-    std::vector<uint8_t> samples_[2];  // TickPicture-sized, beside slots_
-    uint32_t sampleSums_[2] = {};
+    // The previous tick's samples; the current ones are tick_.grey.
+    std::vector<uint8_t> previousSamples_;
+    uint32_t previousSum_ = 0;
     bool lightChange_ = false;
     NoiseLevel noise_;
     LightChangeRule lightRule_;

@@ -64,6 +64,10 @@ bool LightChangeRule::Suspect(const LightChangeInput& in) const {
     }
     for (const SampleRect& zone : *in.zones) {
         const int64_t samples = int64_t{zone.right - zone.left} * (zone.bottom - zone.top);
+        // Too little change in all the picture to fill the share: no need to count.
+        if (100 * int64_t{in.changedCount} < kSpreadPercent * samples) {
+            continue;
+        }
         const int changed =
             CountSetInRect(in.changed, in.width, zone.left, zone.top, zone.right, zone.bottom);
         if (samples > 0 && 100 * int64_t{changed} >= kSpreadPercent * samples) {

@@ -22,6 +22,7 @@ struct LightChangeInput {
     const uint8_t* current;    // width x height samples
     const uint8_t* reference;  // the same place a tick earlier
     const uint8_t* changed;    // 1 where the samples differ by more than `threshold`
+    int changedCount;          // how many are 1
     int width;
     int height;
     uint32_t currentSum;
