@@ -48,10 +48,25 @@ Fit FitBrightness(const LightChangeInput& in, Use use) {
     return fit;
 }
 
-int Residual(const LightChangeInput& in, const Fit& fit, int i) {
-    const double predicted =
-        std::clamp(fit.gain * in.reference[i] + fit.offset, 0.0, 255.0);
-    return static_cast<int>(std::lround(std::abs(in.current[i] - predicted)));
+// What the fit leaves of sample i beyond what the light may: colours clipped in the grey
+// conversion stray from the fit by a share of their own change, so a share of the light's
+// change at the sample is forgiven; and a clipped sample only bounds its true level, so a
+// leftover on the side the clip hides is no leftover. 0: nothing left.
+int LeftOver(const LightChangeInput& in, const Fit& fit, int limit, int i) {
+    const int reference = in.reference[i];
+    const int current = in.current[i];
+    const double predicted = std::clamp(fit.gain * reference + fit.offset, 0.0, 255.0);
+    const double difference = current - predicted;
+    const bool hidden = difference > 0
+                            ? reference > kBrightest || current < kDarkest
+                            : reference < kDarkest || current > kBrightest;
+    if (hidden && fit.gain > 0) {
+        return 0;
+    }
+    const double forgiven = std::max<double>(
+        limit, LightChangeRule::kForgivenPercent * std::abs(predicted - reference) / 100);
+    const double left = std::abs(difference) - forgiven;
+    return left > 0 ? static_cast<int>(std::ceil(left)) : 0;
 }
 
 }  // namespace
@@ -86,12 +101,12 @@ bool LightChangeRule::ObjectThroughLight(const LightChangeInput& in) {
     // A second fit without what the first could not explain, so an object does not bend it.
     const Fit first = FitBrightness(in, unclipped);
     const Fit fit = FitBrightness(
-        in, [&](int i) { return unclipped(i) && Residual(in, first, i) <= limit; });
+        in, [&](int i) { return unclipped(i) && LeftOver(in, first, limit, i) == 0; });
 
     const int count = in.width * in.height;
     residual_.resize(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
-        residual_[static_cast<size_t>(i)] = Residual(in, fit, i) > limit ? 1 : 0;
+        residual_[static_cast<size_t>(i)] = LeftOver(in, fit, limit, i) > 0 ? 1 : 0;
     }
     const uint8_t* left = residual_.data();
     for (const SampleRect& zone : *in.zones) {

@@ -40,8 +40,10 @@ public:
     // What is left after the fit counts as an object from this many samples whose four
     // neighbours are left too (about a 24x24 pixel patch).
     static constexpr int kObjectCoreSamples = 4;
-    // The fit is not exact under uneven light: smaller leftovers are the light's.
+    // The fit is not exact under uneven light: smaller leftovers are the light's, and so is
+    // this share of the light's own change at a sample.
     static constexpr int kMinResidual = 24;
+    static constexpr int kForgivenPercent = 60;
 
     // True when the tick is a light change and no object is seen through it.
     bool IsLightChange(const LightChangeInput& in);
