@@ -78,10 +78,10 @@ void CDetectorRecord::SetLightChangeReject(bool reject) {
     lightChangeReject_ = reject;
 }
 
-void CDetectorRecord::BuildRegions() {
+void CDetectorRecord::BuildRegions(int16_t threshold) {
     MotionRegion region{};
     region.rule = 1;
-    region.diffThreshold = diffThreshold_;
+    region.diffThreshold = threshold;
     region.areaPercent = areaPercent_;
     regions_.clear();
     sampleZones_.clear();
@@ -150,7 +150,7 @@ void CDetectorRecord::ProcessFrame(const uint8_t* frame) {
     }
     const int16_t threshold = TickThreshold();
 
-    BuildRegions();
+    BuildRegions(threshold);
     bool motion = false;
     if (detect_) {
         const size_t count = regions_.size();
@@ -158,9 +158,6 @@ void CDetectorRecord::ProcessFrame(const uint8_t* frame) {
         regionFound_.resize(count);
         regionCentres_.resize(count);
         regionTargets_.resize(count);
-        for (MotionRegion& region : regions_) {
-            region.diffThreshold = threshold;
-        }
         detect_(&images_[0], &images_[1], static_cast<int32_t>(count), regions_.data(),
                 regionAlarms_.data(), regionCentres_.data(), regionTargets_.data(),
                 regionFound_.data());

@@ -75,7 +75,8 @@ private:
     void* library_ = nullptr;
     DetectEntry detect_ = nullptr;
 
-    void BuildRegions();
+    // One region per zone (the whole area without zones), and the same on the sample grid.
+    void BuildRegions(int16_t threshold);
     int16_t TickThreshold() const;
     void LookAtSamples(int slot, int threshold, bool motion);
 

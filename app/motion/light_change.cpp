@@ -18,10 +18,10 @@ struct Fit {
     double offset = 0.0;
 };
 
-// current ~ gain * reference + offset by least squares over the samples `use` lets in.
+// current ~ gain * reference + offset over the samples `use` lets in.
 template <typename Use>
 Fit FitBrightness(const LightChangeInput& in, Use use) {
-    double n = 0, sr = 0, sc = 0, srr = 0, src = 0;
+    double n = 0, sr = 0, sc = 0, srr = 0, scc = 0, src = 0;
     const int count = in.width * in.height;
     for (int i = 0; i < count; ++i) {
         if (!use(i)) {
@@ -33,6 +33,7 @@ Fit FitBrightness(const LightChangeInput& in, Use use) {
         sr += r;
         sc += c;
         srr += r * r;
+        scc += c * c;
         src += r * c;
     }
     Fit fit;
@@ -40,9 +41,13 @@ Fit FitBrightness(const LightChangeInput& in, Use use) {
         return fit;
     }
     const double varR = srr - sr * sr / n;
-    // A flat picture only tells the shift.
-    if (varR > n) {
-        fit.gain = (src - sr * sc / n) / varR;
+    const double varC = scc - sc * sc / n;
+    const double cov = src - sr * sc / n;
+    // The ratio of the spreads, not the least-squares slope: noise in the reference would
+    // flatten that slope, on a dark noisy picture almost to nothing. A flat picture only
+    // tells the shift.
+    if (varR > n && cov > 0) {
+        fit.gain = std::sqrt(varC / varR);
     }
     fit.offset = (sc - fit.gain * sr) / n;
     return fit;

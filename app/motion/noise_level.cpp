@@ -19,6 +19,11 @@ constexpr int kFallDivisor = 16;
 void NoiseLevel::Update(const uint8_t* current, const uint8_t* reference, int width,
                         int height) {
     AbsDiffHistogram(current, reference, width, height, kHistogramStep, histogram_);
+    // The same picture twice (a camera not shown again between two ticks) has no noise to
+    // measure; taken as a measurement it would leave the threshold at its floor.
+    if (std::all_of(histogram_.begin() + 1, histogram_.end(), [](uint32_t n) { return n == 0; })) {
+        return;
+    }
     const int medianQ4 = HistogramMedianQ4(histogram_);
     if (!measured_) {
         noiseQ4_ = medianQ4;

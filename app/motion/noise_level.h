@@ -19,8 +19,8 @@ public:
     int Threshold() const { return threshold_; }
     bool measured() const { return measured_; }
 
-    // Two consecutive ticks' samples (width x height, packed). Call it on ticks that were not
-    // a light change: noise rises quickly, so a noisier night never leaves the threshold
+    // Two consecutive ticks' samples (width x height, packed); the same picture twice counts
+    // for nothing. Call it on ticks that were not a light change: noise rises quickly, so a noisier night never leaves the threshold
     // below it for long, and falls slowly, so a lull does not make the camera jumpy.
     void Update(const uint8_t* current, const uint8_t* reference, int width, int height);
 
