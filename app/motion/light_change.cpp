@@ -1,10 +1,10 @@
 #include "light_change.h"
 
+#include "grey_samples.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-
-#include "grey_samples.h"
 
 namespace ovistra {
 namespace {
@@ -141,8 +141,7 @@ bool LightChangeRule::ObjectThroughLight(const LightChangeInput& in) {
 }
 
 bool LightChangeRule::IsLightChange(const LightChangeInput& in) {
-    suspect_ = Suspect(in);
-    return suspect_ && !ObjectThroughLight(in);
+    return Suspect(in) && !ObjectThroughLight(in);
 }
 
 }  // namespace ovistra

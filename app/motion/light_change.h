@@ -38,7 +38,7 @@ public:
     static constexpr int kMeanJump = 8;
     static constexpr int kSpreadPercent = 30;
     // What is left after the fit counts as an object from this many samples whose four
-    // neighbours are left too (about a 24x24 pixel patch).
+    // neighbours are left too (a patch of about 16x16 pixels).
     static constexpr int kObjectCoreSamples = 4;
     // The fit is not exact under uneven light: smaller leftovers are the light's, and so is
     // this share of the light's own change at a sample.
@@ -48,14 +48,10 @@ public:
     // True when the tick is a light change and no object is seen through it.
     bool IsLightChange(const LightChangeInput& in);
 
-    // Whether the last call found the tick suspect (for tests and diagnostics).
-    bool suspect() const { return suspect_; }
-
 private:
     bool Suspect(const LightChangeInput& in) const;
     bool ObjectThroughLight(const LightChangeInput& in);
 
-    bool suspect_ = false;
     std::vector<uint8_t> residual_;  // kept between ticks: no allocation after the first
 };
 

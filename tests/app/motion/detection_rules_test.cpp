@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "detection_run.h"
-#include "sim_scene.h"
 #include "yuy2_scene.h"
 
 namespace ovistra {
@@ -154,7 +153,6 @@ TEST(DetectionRules, ALightSwitchedOnAndOffIsNoMotionButAPersonCrossingStillAlar
         {"lamp on and off, low sensitivity", 240, true, "..........", "...OOOO...", {}},
         {"lamp on and off without the rule", 50, false, "..........", "...OOOO...",
          {"2: alarm 1"}},
-        {"crossing in the dark", 50, true, "...012345", "", {"2: alarm 1"}},
         {"the lamp goes on as the person comes in", 50, true, "...012345", "...OOOOOO",
          {"2: alarm 1"}},
         {"the lamp goes on as the person comes in, noise-following", kAuto, true, "...012345",
@@ -168,36 +166,6 @@ TEST(DetectionRules, ALightSwitchedOnAndOffIsNoMotionButAPersonCrossingStillAlar
         DetectionRun::Settings settings = Watch(c.senseMode);
         settings.lightChangeReject = c.reject;
         EXPECT_EQ(Watched(settings, Pictures(c.steps, c.light)), c.expected) << c.name;
-    }
-}
-
-TEST(DetectionRules, TheSimulatedLampRaisesNoAlarmWhileItsCrossingObjectStillDoes) {
-    using media::SimScene;
-    struct Case {
-        const char* name;
-        uint32_t senseMode;
-        std::vector<media::SimLightSpan> lamp;
-        std::vector<media::SimMotionSpan> object;
-        std::vector<std::string> expected;  // ticks of half a second
-    } const cases[] = {
-        {"the lamp on and off", 50, {{1, 2.2, 4.2}}, {}, {"4: light 1", "8: light 1"}},
-        {"the lamp, noise-following", kAuto, {{1, 2.2, 4.2}}, {}, {"4: light 1", "8: light 1"}},
-        {"the object in the lamp's light", 50, {{1, 2.2, 9.2}}, {{1, 5.2, 8.2}},
-         {"4: light 1", "10: alarm 1", "18: light 1"}},
-        {"the lamp goes on as the object comes in", 50, {{1, 5.3, 9.2}}, {{1, 5.2, 8.2}},
-         {"10: alarm 1", "18: light 1"}},
-        {"the lamp goes on as the object comes in, noise-following", kAuto, {{1, 5.3, 9.2}},
-         {{1, 5.2, 8.2}}, {"10: alarm 1", "18: light 1"}},
-    };
-    for (const Case& c : cases) {
-        const SimScene scene(1, 2820, c.object, c.lamp, false);
-        std::vector<std::vector<uint8_t>> pictures;
-        for (int t = 0; t < 20; ++t) {
-            std::vector<uint8_t> frame(media::kFrameBytes);
-            scene.Render(frame.data(), t * 500'000'000LL, t * 12 + t % 3, 0);
-            pictures.push_back(std::move(frame));
-        }
-        EXPECT_EQ(Watched(Watch(c.senseMode), pictures), c.expected) << c.name;
     }
 }
 
