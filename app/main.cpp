@@ -60,6 +60,12 @@ bool MakeDeviceChoice(const ovistra::RunOptions& options, ovistra::DeviceChoice*
     for (const ovistra::SimMotion& motion : options.simMotions) {
         choice->sim.motions.push_back({motion.camera, motion.startSeconds, motion.endSeconds});
     }
+    for (const ovistra::SimLight& light : options.simLights) {
+        choice->sim.lights.push_back({light.camera, light.startSeconds, light.endSeconds});
+    }
+    for (const int camera : options.simNights) {
+        choice->sim.nights[static_cast<size_t>(camera - 1)] = true;
+    }
     for (const ovistra::SimUnplug& unplug : options.simUnplugs) {
         choice->sim.unplugs.push_back({unplug.startSeconds, unplug.endSeconds});
     }

@@ -1,6 +1,8 @@
 // One camera's detection tick: conversion, grey plane and the comparison through the loaded
 // analysis library, on two of the simulated device's noisy pictures half a second apart while
-// its object crosses; beside OpenCV doing the same steps when it is installed.
+// its object crosses; with two zones and light changes told from motion (the object makes
+// every tick a motion tick, so the light rule always runs), and with the threshold following
+// the noise; beside OpenCV doing the same steps when it is installed.
 #include <benchmark/benchmark.h>
 
 #include <vector>
@@ -31,7 +33,9 @@ std::vector<std::vector<uint8_t>> MovingObjectFrames() {
     return frames;
 }
 
-void BM_ProcessFrame(benchmark::State& state) {
+enum class Rules { kNone, kZonesAndLight, kNoiseFollowing };
+
+void ProcessFrame(benchmark::State& state, Rules rules) {
     const auto frames = MovingObjectFrames();
     ovistra::CDetectorRecord record(VIGIMOT_LIBRARY);
     if (record.availability() != ovistra::CDetectorRecord::Availability::Ready) {
@@ -40,6 +44,13 @@ void BM_ProcessFrame(benchmark::State& state) {
     }
     record.SetFrameRect(0, 0, kWidth, kHeight);
     record.SetDiffThreshold(50);
+    if (rules == Rules::kZonesAndLight) {
+        record.SetZones({QRect(0, 200, 400, 280), QRect(300, 240, 340, 240)});
+        record.SetLightChangeReject(true);
+    } else if (rules == Rules::kNoiseFollowing) {
+        record.SetThresholdFollowsNoise(true);
+        record.SetLightChangeReject(true);
+    }
     record.ProcessFrame(frames[0].data());
     record.ProcessFrame(frames[1].data());
     uint32_t moved = 0;
@@ -57,7 +68,21 @@ void BM_ProcessFrame(benchmark::State& state) {
     }
     PerFrame(state, kYuy2Bytes);
 }
+
+void BM_ProcessFrame(benchmark::State& state) {
+    ProcessFrame(state, Rules::kNone);
+}
 BENCHMARK(BM_ProcessFrame);
+
+void BM_ProcessFrame_ZonesAndLightRule(benchmark::State& state) {
+    ProcessFrame(state, Rules::kZonesAndLight);
+}
+BENCHMARK(BM_ProcessFrame_ZonesAndLightRule);
+
+void BM_ProcessFrame_NoiseFollowing(benchmark::State& state) {
+    ProcessFrame(state, Rules::kNoiseFollowing);
+}
+BENCHMARK(BM_ProcessFrame_NoiseFollowing);
 
 #ifdef HAVE_OPENCV
 void BM_Peer_OpenCV_ProcessFrame(benchmark::State& state) {

@@ -150,7 +150,8 @@ SimulatedDevice::SimulatedDevice(SimDeviceConfig config)
       settleMs_(std::max(0, config_.settleMs)) {
     for (int i = 0; i < 4; ++i) {
         if (config_.files[i] == nullptr) {
-            scenes_[i] = std::make_unique<SimScene>(i + 1, config_.seed, config_.motions);
+            scenes_[i] = std::make_unique<SimScene>(i + 1, config_.seed, config_.motions,
+                                                    config_.lights, config_.nights[i]);
         }
     }
     // The noise of unsettled pictures of file inputs (scenes have theirs made): one picture's

@@ -35,6 +35,14 @@ struct SimMotionSpan {
     double endSeconds;
 };
 
+// Camera `camera` (1..4) is lit by a lamp from startSeconds to endSeconds after capture starts:
+// the whole picture brighter at once, as when a light is switched on, and back at the end.
+struct SimLightSpan {
+    int camera;
+    double startSeconds;
+    double endSeconds;
+};
+
 // The device is unplugged from startSeconds to endSeconds after its first capture start: its
 // source fails at the start and the device is there again at the end.
 struct SimUnplugSpan {
@@ -45,6 +53,8 @@ struct SimUnplugSpan {
 struct SimDeviceConfig {
     std::string name = "USB 2.0 A/V Converter";
     std::vector<SimMotionSpan> motions;
+    std::vector<SimLightSpan> lights;
+    std::array<bool, 4> nights{};  // a dark scene with strong sensor noise
     std::array<std::shared_ptr<SimFileInput>, 4> files;  // null: the synthetic scene
     int settleMs = 120;                                  // unsettled pictures after an input change
     uint32_t seed = 2820;

@@ -155,6 +155,25 @@ Canvas DrawScene(int camera, Random& random) {
     return canvas;
 }
 
+constexpr int kBlack = 16;
+
+// Night: luma above black scaled down, all but the marker and its frame, which stay lit.
+void Darken(Canvas& canvas) {
+    for (int line = 0; line < kFrameHeight; ++line) {
+        for (int x = 0; x < kFrameWidth; ++x) {
+            const bool marker = x >= kSimMarkerLeft - 4 &&
+                                x < kSimMarkerLeft + kSimMarkerWidth + 4 &&
+                                line >= kSimMarkerTop - 4 &&
+                                line < kSimMarkerTop + kSimMarkerHeight + 4;
+            uint8_t& luma = canvas.y[size_t(line) * kFrameWidth + x];
+            if (!marker) {
+                luma = static_cast<uint8_t>(kBlack + std::max(0, luma - kBlack) *
+                                                         SimScene::kNightPercent / 100);
+            }
+        }
+    }
+}
+
 // Copies `picture` into `frame`, rolled up by `rowShift` lines.
 void CopyRolled(uint8_t* frame, const uint8_t* picture, int rowShift) {
     if (rowShift == 0) {
@@ -185,20 +204,41 @@ void AddNoise(uint8_t* out, const uint8_t* clean, Random& random, Noise noise) {
 
 }  // namespace
 
-SimScene::SimScene(int camera, uint32_t seed, const std::vector<SimMotionSpan>& motions)
+SimScene::SimScene(int camera, uint32_t seed, const std::vector<SimMotionSpan>& motions,
+                   const std::vector<SimLightSpan>& lights, bool night)
     : camera_(std::clamp(camera, 1, 4)) {
     for (const SimMotionSpan& span : motions) {
         if (span.camera == camera_ && span.endSeconds > span.startSeconds) {
             motions_.push_back(span);
         }
     }
+    for (const SimLightSpan& span : lights) {
+        if (span.camera == camera_ && span.endSeconds > span.startSeconds) {
+            lights_.push_back(span);
+        }
+    }
+    for (int luma = 0; luma < 256; ++luma) {
+        lampLuma_[size_t(luma)] = static_cast<uint8_t>(
+            std::clamp(kBlack + (luma - kBlack) * kLampPercent / 100, 0, 255));
+    }
     Random random(uint64_t{seed} * 8 + static_cast<uint64_t>(camera_));
-    clean_ = DrawScene(camera_, random).Packed();
+    Canvas canvas = DrawScene(camera_, random);
+    if (night) {
+        Darken(canvas);
+    }
+    clean_ = canvas.Packed();
 
-    // Sensor noise -3..3, triangular (two draws of 0..3), four bits of a random word each.
     variants_.resize(kFrameBytes * kVariants);
     for (int k = 0; k < kVariants; ++k) {
-        AddNoise(&variants_[kFrameBytes * size_t(k)], clean_.data(), random, [](uint64_t bits) {
+        uint8_t* variant = &variants_[kFrameBytes * size_t(k)];
+        if (night) {
+            AddNoise(variant, clean_.data(), random, [](uint64_t bits) {
+                return 2 * (int(bits & 15) + int((bits >> 4) & 15)) - kNightNoiseAmplitude;
+            });
+            continue;
+        }
+        // Sensor noise -3..3, triangular (two draws of 0..3), four bits of a random word each.
+        AddNoise(variant, clean_.data(), random, [](uint64_t bits) {
             return int(bits & 3) + int((bits >> 2) & 3) - kNoiseAmplitude;
         });
     }
@@ -208,6 +248,13 @@ SimScene::SimScene(int camera, uint32_t seed, const std::vector<SimMotionSpan>& 
         AddNoise(&unsettled_[kFrameBytes * size_t(k)], clean_.data(), random,
                  [](uint64_t bits) { return int(bits & 127) - kUnsettledNoiseAmplitude; });
     }
+}
+
+bool SimScene::LitAt(int64_t elapsedNs) const {
+    const double seconds = static_cast<double>(elapsedNs) / 1e9;
+    return std::any_of(lights_.begin(), lights_.end(), [seconds](const SimLightSpan& span) {
+        return seconds >= span.startSeconds && seconds < span.endSeconds;
+    });
 }
 
 std::vector<int> SimScene::ObjectsAt(int64_t elapsedNs) const {
@@ -231,6 +278,11 @@ void SimScene::Render(uint8_t* frame, int64_t elapsedNs, int64_t frameIndex, int
     const int count = unsettled ? kUnsettledVariants : kVariants;
     const auto variant = static_cast<size_t>(((frameIndex % count) + count) % count);
     CopyRolled(frame, &(unsettled ? unsettled_ : variants_)[kFrameBytes * variant], rowShift);
+    if (LitAt(elapsedNs)) {
+        for (size_t i = 0; i < kFrameBytes; i += 2) {
+            frame[i] = lampLuma_[frame[i]];
+        }
+    }
     if (motions_.empty()) {
         return;
     }

@@ -2,7 +2,9 @@
 // seed. A calm background (sky, buildings, ground, bushes), the camera number drawn large, and a
 // marker block of the camera's own colour at a fixed place (SimulatedDevice::CameraShownIn reads
 // it back). Sensor noise is luma only and small; a scripted motion span shows a bright rectangle
-// crossing the lower half of the scene. The picture is a function of elapsed time only.
+// crossing the lower half of the scene; a scripted light span brightens the whole picture at
+// once. At night the scene is dark (the marker stays lit) and its sensor noise strong. The
+// picture is a function of elapsed time only.
 //
 // Cost: the noisy variants of the static scene, settled and unsettled, are made once; a picture
 // is one copy of a variant plus the moving object, if any.
@@ -42,6 +44,12 @@ public:
     // Copies with the heavy noise of a decoder that has not settled on its input yet.
     static constexpr int kUnsettledVariants = 2;
     static constexpr int kUnsettledNoiseAmplitude = 64;  // -64..63
+    // Night: the scene's luma above black scaled to this share, with noise of -30..30
+    // (two draws of 0..15, doubled: a standard deviation near 13).
+    static constexpr int kNightPercent = 30;
+    static constexpr int kNightNoiseAmplitude = 30;
+    // A lamp lights luma above black by this share.
+    static constexpr int kLampPercent = 170;
 
     // The moving object: a bright rectangle over the dark ground, left to right.
     static constexpr int kObjectWidth = 80;
@@ -52,7 +60,8 @@ public:
     static constexpr uint8_t kGroundMaxLuma = 100;
 
     // `camera` 1..4; spans of other cameras, or with end <= start, are ignored.
-    SimScene(int camera, uint32_t seed, const std::vector<SimMotionSpan>& motions);
+    SimScene(int camera, uint32_t seed, const std::vector<SimMotionSpan>& motions,
+             const std::vector<SimLightSpan>& lights = {}, bool night = false);
 
     int camera() const { return camera_; }
 
@@ -67,12 +76,17 @@ public:
     // none is.
     std::vector<int> ObjectsAt(int64_t elapsedNs) const;
 
-    // The scene without noise and without objects (kFrameBytes).
+    // Whether the lamp is on at `elapsedNs`.
+    bool LitAt(int64_t elapsedNs) const;
+
+    // The scene without noise, objects or lamp (kFrameBytes).
     const std::vector<uint8_t>& CleanPicture() const { return clean_; }
 
 private:
     int camera_;
     std::vector<SimMotionSpan> motions_;  // this camera's spans only
+    std::vector<SimLightSpan> lights_;    // this camera's spans only
+    std::array<uint8_t, 256> lampLuma_{};
     std::vector<uint8_t> clean_;
     std::vector<uint8_t> variants_;   // kVariants pictures, one after the other
     std::vector<uint8_t> unsettled_;  // kUnsettledVariants pictures

@@ -1,5 +1,7 @@
 #include "detection_run.h"
 
+#include <algorithm>
+
 namespace ovistra {
 
 DetectionRun::DetectionRun(DetectionHost& host, DetectorFactory factory)
@@ -40,11 +42,31 @@ void DetectionRun::Toggle(const Settings& settings) {
 void DetectionRun::ApplySettings(const Settings& settings) {
     settings_.senseMode = settings.senseMode;
     settings_.actions = settings.actions;
-    for (CameraState& camera : cameras_) {
-        if (camera.detector) {
-            camera.detector->SetDiffThreshold(static_cast<int16_t>(settings.senseMode));
+    settings_.zones = settings.zones;
+    settings_.lightChangeReject = settings.lightChangeReject;
+    settings_.alarmMinTicks = settings.alarmMinTicks;
+    for (int n = 1; n <= kCameras; ++n) {
+        if (Camera(n).detector) {
+            Configure(n);
         }
     }
+}
+
+void DetectionRun::Configure(int n) {
+    CDetectorRecord& detector = *Camera(n).detector;
+    const bool followsNoise = settings_.senseMode == kNoiseSenseMode;
+    detector.SetThresholdFollowsNoise(followsNoise);
+    if (!followsNoise) {
+        detector.SetDiffThreshold(static_cast<int16_t>(settings_.senseMode));
+    }
+    detector.SetZones(settings_.zones[static_cast<size_t>(n - 1)]);
+    detector.SetLightChangeReject(settings_.lightChangeReject);
+}
+
+const TickPicture& DetectionRun::LastTick(int camera) const {
+    static const TickPicture kNone;
+    const CameraState& state = Camera(camera);
+    return state.detector ? state.detector->LastTick() : kNone;
 }
 
 void DetectionRun::Start() {
@@ -56,7 +78,7 @@ void DetectionRun::Start() {
         if (!camera.detector) {
             camera.detector = factory_();
         }
-        camera.detector->SetDiffThreshold(static_cast<int16_t>(settings_.senseMode));
+        Configure(n);
         camera.detector->SetFrameRect(0, 0, CDetectorRecord::kWidth, CDetectorRecord::kHeight);
         const CDetectorRecord::Availability availability = camera.detector->availability();
         if (availability != CDetectorRecord::Availability::Ready && !unavailableReported_) {
@@ -78,6 +100,8 @@ void DetectionRun::Stop() {
         }
         camera.alarmActive = false;
         camera.quietTicks = 0;
+        camera.motionTicks = 0;
+        camera.inLightChange = false;
         // Whatever started it: a watched camera's recording ends with its detection.
         if (host_.CameraRecorded(n)) {
             host_.ToggleCameraRecording(n, false);
@@ -105,7 +129,14 @@ void DetectionRun::CheckCameraMotion(int n, const uint8_t* frame) {
     uint32_t motion = 0;
     camera.detector->QueryAlarm(&motion);
 
-    if (!camera.alarmActive && motion == 1) {
+    const bool light = camera.detector->LightChanged() && settings_.lightChangeReject;
+    if (light && !camera.inLightChange) {
+        host_.LightChanged(n);
+    }
+    camera.inLightChange = light;
+    camera.motionTicks = motion == 1 ? camera.motionTicks + 1 : 0;
+    const uint32_t minTicks = std::clamp<uint32_t>(settings_.alarmMinTicks, 1, kMaxAlarmMinTicks);
+    if (!camera.alarmActive && motion == 1 && camera.motionTicks >= minTicks) {
         StartAlarm(n);
     }
     if (!camera.alarmActive) {

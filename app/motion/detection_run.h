@@ -1,14 +1,16 @@
 // The detection run: the motion button's start and stop, one detector per watched camera, and
-// each camera's alarm: it starts on the first tick with motion and ends on the eleventh
-// consecutive tick without. An alarm records the camera, sounds the alarm (one sound shared by
+// each camera's alarm: it starts after "AlarmMinTicks" consecutive ticks with motion (one by
+// default) and ends on the eleventh consecutive tick without. A light change is no motion. An alarm records the camera, sounds the alarm (one sound shared by
 // all cameras, stopped only by the alarm that last asked for it) and blinks the camera's frame.
 // Everything runs on the UI thread.
 #pragma once
 
+#include <QRect>
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "c_detector_record.h"
 #include "reentry_guard.h"
@@ -37,6 +39,8 @@ public:
     virtual void AlarmEnded(int camera) = 0;
     // Once per run of the program: detection will never report motion.
     virtual void DetectionUnavailable(CDetectorRecord::Availability why) = 0;
+    // Once per light change a camera sees, however many ticks it lasts.
+    virtual void LightChanged(int /*camera*/) {}
 };
 
 class DetectionRun {
@@ -49,11 +53,16 @@ public:
     static constexpr uint32_t kTickMs = 500;
     static constexpr uint32_t kFastTickMs = 250;
     static constexpr int kQuietTicksInAlarm = 10;  // the next quiet tick ends the alarm
+    static constexpr uint32_t kNoiseSenseMode = 0;  // the threshold follows the noise
+    static constexpr uint32_t kMaxAlarmMinTicks = 20;
 
     struct Settings {
         uint32_t cameraMask = 0;   // "MotionDetectCamera"
-        uint32_t senseMode = 200;  // "SenseMode"
+        uint32_t senseMode = 200;  // "SenseMode": 1..255 a fixed threshold, 0 the noise's
         uint32_t actions = 1;      // "DetectingAction"
+        std::array<std::vector<QRect>, kCameras> zones{};  // none: the whole picture
+        bool lightChangeReject = true;                     // "LightChangeReject"
+        uint32_t alarmMinTicks = 1;                        // "AlarmMinTicks", 1..20
     };
 
     using DetectorFactory = std::function<std::unique_ptr<CDetectorRecord>()>;
@@ -69,8 +78,8 @@ public:
     // The motion button: starts detection with `settings`, or stops it when it runs. Without a
     // watched camera the user is told and nothing changes.
     void Toggle(const Settings& settings);
-    // The motion settings were confirmed: the threshold and the actions change at once; the
-    // watched cameras and the tick wait for the next start.
+    // The motion settings were confirmed: the threshold, zones, light and tick rules and the
+    // actions change at once; the watched cameras and the tick wait for the next start.
     void ApplySettings(const Settings& settings);
 
     // Held for one tick. A tick asked for while one runs (from a loop nested in an alarm's
@@ -89,6 +98,9 @@ public:
     bool soundPlaying() const { return soundPlaying_; }
     int soundOwner() const { return soundOwner_; }
     uint32_t tickMs() const { return tickMs_; }
+    // What the camera's last tick saw; not valid while the camera has no detector or has
+    // been compared once at most.
+    const TickPicture& LastTick(int camera) const;
 
 private:
     struct CameraState {
@@ -96,12 +108,15 @@ private:
         bool alarmActive = false;
         int quietTicks = 0;
         bool blinkPhase = true;
+        uint32_t motionTicks = 0;  // consecutive ticks with motion
+        bool inLightChange = false;
     };
     CameraState& Camera(int camera) { return cameras_[camera - 1]; }
     const CameraState& Camera(int camera) const { return cameras_[camera - 1]; }
 
     void Start();
     void Stop();
+    void Configure(int camera);
     void StartAlarm(int camera);
     void EndAlarm(int camera);
     void SetAlarmSound(bool on);

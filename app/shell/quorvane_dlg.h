@@ -283,6 +283,7 @@ protected:
     void AlarmStarted(int camera) override;
     void AlarmEnded(int camera) override;
     void DetectionUnavailable(CDetectorRecord::Availability why) override;
+    void LightChanged(int camera) override;
 
     std::unique_ptr<DetectionRun> detection_;
     std::unique_ptr<CSoundPlayer> soundPlayer_;  // from the first alarm with sound on

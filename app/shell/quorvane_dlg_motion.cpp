@@ -12,6 +12,7 @@
 #include "folders.h"
 #include "frame_grabber.h"
 #include "message_box.h"
+#include "motion_zones.h"
 #include "quorvane_dlg.h"
 #include "resource_library.h"
 #include "window_ids.h"
@@ -31,7 +32,14 @@ QString CameraField(int camera) {
 }  // namespace
 
 DetectionRun::Settings CQuorvaneDlg::CurrentDetectionSettings() const {
-    return {settings_.motionDetectCamera, settings_.senseMode, settings_.detectingAction};
+    DetectionRun::Settings settings{settings_.motionDetectCamera, settings_.senseMode,
+                                    settings_.detectingAction};
+    for (int camera = 0; camera < kCameras; ++camera) {
+        settings.zones[camera] = ParseMotionZones(settings_.motionZones[camera]);
+    }
+    settings.lightChangeReject = settings_.lightChangeReject;
+    settings.alarmMinTicks = settings_.alarmMinTicks;
+    return settings;
 }
 
 void CQuorvaneDlg::ToggleMotionDetection() {
@@ -225,6 +233,10 @@ void CQuorvaneDlg::AlarmStarted(int camera) {
 
 void CQuorvaneDlg::AlarmEnded(int camera) {
     EventLog::Instance().Print("alarm-ended", {{"camera", CameraField(camera)}});
+}
+
+void CQuorvaneDlg::LightChanged(int camera) {
+    EventLog::Instance().Print("light-change", {{"camera", CameraField(camera)}});
 }
 
 void CQuorvaneDlg::DetectionUnavailable(CDetectorRecord::Availability why) {

@@ -15,6 +15,8 @@ enum class Option {
     Device,
     SimInput,
     SimMotion,
+    SimLight,
+    SimNight,
     SimUnplug,
     SimName,
     SimSettle,
@@ -51,6 +53,10 @@ constexpr OptionInfo kOptions[] = {
      "Simulated camera N (1-4) shows FILE (repeatable)"},
     {"--sim-motion", Option::SimMotion, true, "N:START-END",
      "Simulated motion on camera N, seconds (repeatable)"},
+    {"--sim-light", Option::SimLight, true, "N:START-END",
+     "Simulated lamp on camera N, seconds (repeatable)"},
+    {"--sim-night", Option::SimNight, true, "N",
+     "Simulated camera N dark and noisy (repeatable)"},
     {"--sim-unplug", Option::SimUnplug, true, "START-END",
      "Simulated device unplugged START-END s (repeatable)"},
     {"--sim-name", Option::SimName, true, "TEXT", "Name the simulated device reports"},
@@ -209,6 +215,37 @@ QString ApplyValue(Option option, const QString& value, RunOptions& o) {
                     .arg(Shown(value));
             }
             o.simMotions.push_back(m);
+            return {};
+        }
+        case Option::SimLight: {
+            const qsizetype colon = value.indexOf(u':');
+            const qsizetype dash = value.indexOf(u'-', colon + 1);
+            SimLight l{};
+            if (colon < 0 || dash < 0 || !ParseCamera(QStringView(value).left(colon), &l.camera) ||
+                !ParseSeconds(QStringView(value).sliced(colon + 1, dash - colon - 1),
+                              &l.startSeconds) ||
+                !ParseSeconds(QStringView(value).sliced(dash + 1), &l.endSeconds)) {
+                return QStringLiteral(
+                           "--sim-light needs N:START-END with camera N from 1 to 4 and times in "
+                           "seconds, not %1")
+                    .arg(Shown(value));
+            }
+            if (l.startSeconds >= l.endSeconds) {
+                return QStringLiteral("--sim-light START must be before END, not %1")
+                    .arg(Shown(value));
+            }
+            o.simLights.push_back(l);
+            return {};
+        }
+        case Option::SimNight: {
+            int camera = 0;
+            if (!ParseCamera(value, &camera)) {
+                return QStringLiteral("--sim-night needs a camera from 1 to 4, not %1")
+                    .arg(Shown(value));
+            }
+            if (std::find(o.simNights.begin(), o.simNights.end(), camera) == o.simNights.end()) {
+                o.simNights.push_back(camera);
+            }
             return {};
         }
         case Option::SimUnplug: {

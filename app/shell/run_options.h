@@ -21,6 +21,13 @@ struct SimMotion {
     double endSeconds;
 };
 
+// Camera N (1..4) of the simulated device is lit by a lamp from START to END seconds.
+struct SimLight {
+    int camera;
+    double startSeconds;
+    double endSeconds;
+};
+
 // The simulated device is unplugged from START to END seconds after capture first starts.
 struct SimUnplug {
     double startSeconds;
@@ -37,6 +44,8 @@ struct RunOptions {
     QString devicePath;                 // Device::Path: a device node under /dev/
     std::map<int, QString> simInputs;   // camera 1..4 -> file; a repeated camera keeps the last
     std::vector<SimMotion> simMotions;  // in command-line order
+    std::vector<SimLight> simLights;    // in command-line order
+    std::vector<int> simNights;         // 1..4, each once, in command-line order
     std::vector<SimUnplug> simUnplugs;  // in command-line order
     std::optional<QString> simName;     // never empty when set
     std::optional<int> simSettleMs;     // 0..60000 when set

@@ -193,6 +193,41 @@ TEST(SimScene, AnObjectKeepsTheMarkerReadable) {
     }
 }
 
+// Mean luma of a picture.
+double MeanLuma(const Frame& frame) {
+    double sum = 0;
+    for (size_t i = 0; i < kFrameBytes; i += 2) {
+        sum += frame[i];
+    }
+    return sum / (kFrameBytes / 2);
+}
+
+TEST(SimScene, ALampBrightensTheWholePictureInItsSpanOnly) {
+    const SimScene scene(1, 2820, {}, {{1, 2.0, 4.0}, {2, 0.0, 9.0}});
+    const double dark = MeanLuma(Render(scene, 1000 * kMs));
+    for (const int64_t ms : {2000, 3000, 3960}) {
+        const Frame lit = Render(scene, ms * kMs);
+        EXPECT_GT(MeanLuma(lit), dark + 30) << ms;
+        EXPECT_EQ(SimulatedDevice::CameraShownIn(lit.data()), 1) << ms;
+    }
+    EXPECT_LE(LargestDifferenceFromClean(Render(scene, 4000 * kMs), scene),
+              SimScene::kNoiseAmplitude);
+}
+
+TEST(SimScene, ANightIsDarkAndNoisyAndKeepsItsMarkerReadable) {
+    const SimScene night(2, 2820, {}, {}, true);
+    const SimScene day(2, 2820, {});
+    const Frame first = Render(night, 0);
+    const Frame second = Render(night, kFrameNs);
+    int largest = 0;
+    for (size_t i = 0; i < kFrameBytes; i += 2) {
+        largest = std::max(largest, std::abs(first[i] - second[i]));
+    }
+    EXPECT_GT(largest, 3 * SimScene::kNoiseAmplitude);
+    EXPECT_LT(MeanLuma(first), MeanLuma(Render(day, 0)) / 2);
+    EXPECT_EQ(SimulatedDevice::CameraShownIn(first.data()), 2);
+}
+
 TEST(SimScene, ARolledPictureIsTheSceneMovedUp) {
     const SimScene scene(1, 2820, {});
     Frame rolled(kFrameBytes);

@@ -28,3 +28,45 @@ inline std::vector<uint8_t> Yuy2Scene(uint32_t seed, int level, int noise, int o
 }
 
 }  // namespace ovistra::testing
+
+namespace ovistra::testing {
+
+// A block of one luma level standing in the picture.
+struct SceneBlock {
+    int left, top, width, height, luma;
+};
+
+// A picture with texture for the light rules to fit: 16x16 squares of five grey levels from
+// `base`, lit by `lightPercent` (100: as is), with noise of +-`noise` and blocks on top (not
+// lit: they are what moves).
+struct TexturedSpec {
+    uint32_t seed = 1;
+    int base = 60;
+    int lightPercent = 100;
+    int noise = 2;
+    std::vector<SceneBlock> blocks;
+};
+
+inline std::vector<uint8_t> TexturedScene(const TexturedSpec& spec) {
+    constexpr int kW = 640, kH = 480;
+    std::mt19937 random(spec.seed);
+    std::uniform_int_distribution<int> jitter(-spec.noise, spec.noise);
+    std::vector<uint8_t> frame(size_t{kW} * kH * 2);
+    for (int y = 0; y < kH; ++y) {
+        for (int x = 0; x < kW; ++x) {
+            int luma = spec.base + ((x / 16 + y / 16) % 5) * 20;
+            luma = 16 + (luma - 16) * spec.lightPercent / 100;
+            for (const SceneBlock& b : spec.blocks) {
+                if (x >= b.left && x < b.left + b.width && y >= b.top && y < b.top + b.height) {
+                    luma = b.luma;
+                }
+            }
+            luma += jitter(random);
+            frame[(size_t{kW} * y + x) * 2] = static_cast<uint8_t>(std::clamp(luma, 0, 255));
+            frame[(size_t{kW} * y + x) * 2 + 1] = 128;
+        }
+    }
+    return frame;
+}
+
+}  // namespace ovistra::testing

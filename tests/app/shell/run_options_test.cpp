@@ -83,6 +83,14 @@ TEST(RunOptions, ValuesAreReadAlikeAfterABlankOrAnEqualsSign) {
              EXPECT_EQ(o.simMotions[0].endSeconds, 4.0);
          }},
         {"--sim-motion", "4:0-.5", [](auto& o) { EXPECT_EQ(o.simMotions.at(0).endSeconds, 0.5); }},
+        {"--sim-light", "3:2-4.5",
+         [](auto& o) {
+             ASSERT_EQ(o.simLights.size(), 1u);
+             EXPECT_EQ(o.simLights[0].camera, 3);
+             EXPECT_EQ(o.simLights[0].startSeconds, 2.0);
+             EXPECT_EQ(o.simLights[0].endSeconds, 4.5);
+         }},
+        {"--sim-night", "4", [](auto& o) { EXPECT_EQ(o.simNights, std::vector<int>{4}); }},
         {"--sim-unplug", "2.5-4",
          [](auto& o) {
              ASSERT_EQ(o.simUnplugs.size(), 1u);
@@ -195,6 +203,11 @@ TEST(RunOptions, UnusableLinesGiveAOneLineReason) {
         {{"--sim-motion", "1:a-2"}, "N:START-END"},
         {{"--sim-motion", "1:2-2"}, "before END"},
         {{"--sim-motion", "1:3-2.5"}, "before END"},
+        {{"--sim-light", "0:1-2"}, "N:START-END"},
+        {{"--sim-light", "1:2"}, "N:START-END"},
+        {{"--sim-light", "1:3-2"}, "before END"},
+        {{"--sim-night", "5"}, "1 to 4"},
+        {{"--sim-night", "1,2"}, "1 to 4"},
         {{"--sim-unplug", "3"}, "START-END"},
         {{"--sim-unplug", "-3"}, "START-END"},
         {{"--sim-unplug", "1:2-3"}, "START-END"},

@@ -235,6 +235,20 @@ TEST_F(StationProcess, MotionOnAWatchedCameraRaisesOneAlarmRecordedUntilTheScene
     EXPECT_FALSE(list.entries()[0].StillRecording());
 }
 
+TEST_F(StationProcess, ALampSwitchedOnAndOffIsALightChangeButAnObjectCrossingLaterAlarms) {
+    QProcess station;
+    Start(station, {"--headless", "--duration", "13", "--detect", "--sim-light", "2:2-5",
+                    "--sim-motion", "2:8-10", "--set", "MotionDetectCamera=2", "--set",
+                    "DetectingAction=0", "--set", "SenseMode=50"});
+    EXPECT_EQ(Finish(station, 90000), 0) << station.readAllStandardError().toStdString();
+    const QByteArray out = station.readAllStandardOutput();
+    const QList<QByteArray> events = Events(out);
+    EXPECT_EQ(events.count("light-change"), 2) << out.toStdString();
+    EXPECT_TRUE(out.contains(" light-change camera=2\n")) << out.toStdString();
+    EXPECT_EQ(events.count("alarm-started"), 1) << out.toStdString();
+    EXPECT_GE(SecondsBetween(out, "capture-started", "alarm-started"), 7) << out.toStdString();
+}
+
 TEST_F(StationProcess, StillScenesRaiseNoAlarmOnTheFastTick) {
     QProcess station;
     Start(station, {"--headless", "--duration", "12", "--detect", "--set", "MotionDetectCamera=15",
