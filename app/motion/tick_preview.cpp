@@ -46,7 +46,12 @@ void CTickPreview::paintEvent(QPaintEvent*) {
     const QRect pictureArea(0, 0, width(), height() - kCaptionHeight);
     painter.fillRect(pictureArea, QColor(20, 24, 30));
     if (!image_.isNull()) {
-        painter.drawImage(pictureArea, image_);
+        // Kept at the picture's 4:3, centred.
+        const QSize shown = QSize(TickPicture::kWidth, TickPicture::kHeight)
+                                .scaled(pictureArea.size(), Qt::KeepAspectRatio);
+        QRect target(QPoint(0, 0), shown);
+        target.moveCenter(pictureArea.center());
+        painter.drawImage(target, image_);
     }
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(QRect(0, pictureArea.bottom() + 1, width(), kCaptionHeight), Qt::AlignCenter,
