@@ -36,6 +36,7 @@
 #include "sibling_link.h"
 #include "window_link.h"
 
+class QImage;
 class QPushButton;
 class QScreen;
 class QTimer;
@@ -270,6 +271,8 @@ protected:
     // The motion settings dialog: button 1116 opens and closes it, 1825/1826 answer it.
     void OnMotionSetButton();
     void OnMotionSetAnswer(bool confirmed);
+    // Camera 1..4's latest frame, small, for the dialog's zone editor; null without one.
+    QImage LivePicture(int camera);
     bool CameraRecorded(int camera) const override;
     bool CameraRecordedBySchedule(int camera) const override;
     void ToggleCameraRecording(int camera, bool byAlarm) override;

@@ -1,6 +1,7 @@
 // The main window's motion detection: the motion button and timer handed to the detection run,
 // what the run asks of the window (recordings, the alarm sound, the alarm frames), and the
 // motion settings dialog.
+#include <QImage>
 #include <QPushButton>
 
 #include "c_color_button.h"
@@ -16,6 +17,7 @@
 #include "quorvane_dlg.h"
 #include "resource_library.h"
 #include "window_ids.h"
+#include "yuy2_to_rgb32_scaled.h"
 
 namespace ovistra {
 namespace {
@@ -28,6 +30,10 @@ const QColor kAlarmColour(255, 0, 0);
 QString CameraField(int camera) {
     return QString::number(camera);
 }
+
+// The zone editor's picture: half size is plenty to draw on and cheap a few times a second.
+constexpr int kZonePictureShownWidth = 320;
+constexpr int kZonePictureShownHeight = 240;
 
 }  // namespace
 
@@ -69,8 +75,12 @@ void CQuorvaneDlg::OnMotionTick() {
 void CQuorvaneDlg::OnMotionSetButton() {
     if (!motionSetDlg_) {
         motionSetDlg_ = new CMotionSet(*context_.resources, Handle(), this);
-        motionSetDlg_->SetValues(
-            {settings_.motionDetectCamera, settings_.senseMode, settings_.detectingAction});
+        motionSetDlg_->SetValues({settings_.motionDetectCamera, settings_.senseMode,
+                                  settings_.detectingAction, settings_.motionZones,
+                                  settings_.preAlarmSeconds, settings_.lightChangeReject,
+                                  settings_.alarmMinTicks});
+        motionSetDlg_->SetPictureSource([this](int camera) { return LivePicture(camera); });
+        motionSetDlg_->SetTickSource([this](int camera) { return detection_->LastTick(camera); });
         // From now on the motion settings are written at exit.
         openedDialogs_.motion = true;
     } else if (motionSetDlg_->isVisible()) {
@@ -92,11 +102,32 @@ void CQuorvaneDlg::OnMotionSetAnswer(bool confirmed) {
     settings_.motionDetectCamera = values.cameraMask;
     settings_.senseMode = values.senseMode;
     settings_.detectingAction = values.actions;
+    settings_.motionZones = values.motionZones;
+    settings_.preAlarmSeconds = values.preAlarmSeconds;
+    settings_.lightChangeReject = values.lightChangeReject;
+    settings_.alarmMinTicks = values.alarmMinTicks;
     // Written now as well as at exit, so a crash after the confirm keeps it.
     store_.SaveMotionSettings(settings_);
     if (detection_->running()) {
         detection_->ApplySettings(CurrentDetectionSettings());
     }
+}
+
+QImage CQuorvaneDlg::LivePicture(int camera) {
+    if (!captureGraph_) {
+        return {};
+    }
+    // The lease keeps the frame whole while it is converted.
+    const media::FrameGrabber::Lease lease =
+        captureGraph_->router().grabber(camera - 1).GetBuffer();
+    if (!lease.data()) {
+        return {};
+    }
+    QImage picture(kZonePictureShownWidth, kZonePictureShownHeight, QImage::Format_RGB32);
+    Yuy2ToRgb32Scaled(reinterpret_cast<uint32_t*>(picture.bits()),
+                      static_cast<int>(picture.bytesPerLine() / 4), picture.width(),
+                      picture.height(), lease.data());
+    return picture;
 }
 
 void CQuorvaneDlg::OnSoundNotification() {

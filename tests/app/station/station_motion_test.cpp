@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QMessageBox>
+#include <QSpinBox>
+#include <QTest>
 #include <cstdlib>
 
 #include "c_motion_set.h"
@@ -16,6 +18,7 @@
 #include "settings_store.h"
 #include "sim_device.h"
 #include "station_fixture.h"
+#include "zone_editor.h"
 
 namespace {
 
@@ -160,20 +163,19 @@ TEST_F(StationMotion, AlarmsThatCannotRecordTellOnceWithoutWaitingAndTheirSoundC
             dialog.OnCommand(button);
         }
     };
-    TakeSteps(dialog,
-              {{[&] { return events.contains("alarm-sound-unavailable"); },
-                [&] { QFile::copy(ALARM_WAV, context.programFolder + "Alarm.wav"); }},
-               {[&] { return ended(1) && ended(2); },
-                [&] {
-                    sirenOffAtEnd = !dialog.soundPlayer_->playing();
-                    for (QWidget* window : QApplication::topLevelWidgets()) {
-                        if (auto* box = qobject_cast<QMessageBox*>(window);
-                            box && box->isVisible()) {
-                            boxLeftOpenWithoutWaiting = !box->isModal();
-                            box->close();
-                        }
-                    }
-                }}});
+    TakeSteps(dialog, {{[&] { return events.contains("alarm-sound-unavailable"); },
+                        [&] { QFile::copy(ALARM_WAV, context.programFolder + "Alarm.wav"); }},
+                       {[&] { return ended(1) && ended(2); },
+                        [&] {
+                            sirenOffAtEnd = !dialog.soundPlayer_->playing();
+                            for (QWidget* window : QApplication::topLevelWidgets()) {
+                                if (auto* box = qobject_cast<QMessageBox*>(window);
+                                    box && box->isVisible()) {
+                                    boxLeftOpenWithoutWaiting = !box->isModal();
+                                    box->close();
+                                }
+                            }
+                        }}});
     EXPECT_TRUE(dialog.RunModal());
     EventLog::Instance().Disable();
 
@@ -245,6 +247,42 @@ TEST_F(StationMotion, TheSettingsDialogIsToggledAnsweredAndItsGroupWrittenAtExit
     EXPECT_EQ(written.motionDetectCamera, 3u);
     EXPECT_EQ(written.senseMode, 200u);
     EXPECT_EQ(written.detectingAction, 3u);
+}
+
+TEST_F(StationMotion, ZonesDrawnOnTheLivePictureAndAutoReachTheSettings) {
+    AddDevice({});
+    RegistrySettings stored;
+    stored.motionDetectCamera = 1;
+    stored.motionZones[1] = "10,10,100,100";
+    ASSERT_TRUE(SettingsStore(registry).SaveMotionSettings(stored));
+    MotionDialog dialog(context);
+    QColor shownAtCentre;
+    ovistra::testing::StationFixture::AfterLoopStarts(dialog, 2500, [&] {
+        dialog.OnCommand(ids::kMotionSetButton);
+        CMotionSet& settings = *dialog.motionSetDlg_;
+        settings.RefreshLive();
+        auto* editor = qobject_cast<CZoneEditor*>(settings.Control(CMotionSet::kZoneEditor));
+        ASSERT_TRUE(editor);
+        editor->setFixedSize(320, 240);  // half size: picture point = 2 x widget point
+        shownAtCentre = editor->grab().toImage().pixelColor(160, 100);
+        QTest::mousePress(editor, Qt::LeftButton, {}, editor->ToWidget({100, 60}).toPoint());
+        QTest::mouseMove(editor, editor->ToWidget({300, 200}).toPoint());
+        QTest::mouseRelease(editor, Qt::LeftButton, {}, editor->ToWidget({300, 200}).toPoint());
+        qobject_cast<QAbstractButton*>(settings.Control(CMotionSet::kSenseAuto))->setChecked(true);
+        qobject_cast<QSpinBox*>(settings.Control(CMotionSet::kPreAlarmSeconds))->setValue(9);
+        settings.OnConfirm();
+    });
+    EXPECT_TRUE(RunThenExit(dialog, 2900));
+    // The simulated camera's scene, not the editor's empty dark ground.
+    EXPECT_NE(shownAtCentre, QColor(20, 24, 30));
+    EXPECT_EQ(dialog.settings().motionZones[0], "100,60,200,140");
+    RegistrySettings written;
+    ASSERT_TRUE(SettingsStore(registry).LoadMotionSettings(written));
+    EXPECT_EQ(written.motionZones[0], "100,60,200,140");
+    EXPECT_EQ(written.motionZones[1], "10,10,100,100");
+    EXPECT_EQ(written.senseMode, 0u);
+    EXPECT_EQ(written.preAlarmSeconds, 9u);
+    EXPECT_TRUE(written.lightChangeReject);
 }
 
 }  // namespace
