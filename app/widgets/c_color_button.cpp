@@ -86,6 +86,10 @@ void CColorButton::SetOwnLabelColour(std::optional<QColor> text) {
     update();
 }
 
+QRect CColorButton::Inner() const {
+    return rect().adjusted(kEdge, kEdge, -kEdge, -kEdge);
+}
+
 QFont CColorButton::LabelFont(const QRect& inner) const {
     // The font is made for the button's natural height; a button laid out taller or shorter
     // takes its label along.
@@ -129,7 +133,7 @@ void CColorButton::paintEvent(QPaintEvent* /*event*/) {
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(rect().adjusted(0, 0, -1, -1), kCornerSize / 2.0, kCornerSize / 2.0);
 
-    const QRect inner = rect().adjusted(kEdge, kEdge, -kEdge, -kEdge);
+    const QRect inner = Inner();
     painter.fillRect(inner, face);
     if (hovered_) {
         InsideEdge(painter, inner, Qt::LeftEdge, kHoverLeft, 3);

@@ -22,6 +22,8 @@ public:
     explicit CColorButton(const QString& text, QWidget* parent = nullptr);
 
     bool hovered() const { return hovered_; }
+    // The font the label is drawn in at the button's present size.
+    QFont LabelFont() const { return LabelFont(Inner()); }
 
     // Label and face in these colours from now on, whatever the scheme says.
     void SetOwnColours(const QColor& text, const QColor& face);
@@ -34,6 +36,7 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    QRect Inner() const;
     // The button's font scaled to its height, narrowed until the label fits `inner`.
     QFont LabelFont(const QRect& inner) const;
 

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <set>
 
+#include "c_color_button.h"
 #include "camera_captions.h"
 #include "settings_store.h"
 #include "sim_device.h"
@@ -367,8 +368,11 @@ TEST_F(StationLiveView, TheButtonsAndTextsGrowAndShrinkWithTheWindow) {
                     buttons.push_back(button->geometry());
                     EXPECT_TRUE(panel->rect().contains(QRect(button->mapTo(panel, QPoint(0, 0)),
                                                              button->size())));
-                    EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(
-                                                   button->text()));  // its text fits
+                    const auto* drawn = qobject_cast<ovistra::CColorButton*>(button);
+                    ASSERT_NE(drawn, nullptr);
+                    EXPECT_GE(button->width(), QFontMetrics(drawn->LabelFont())
+                                                   .horizontalAdvance(button->text()))
+                        << button->text().toStdString();  // its text fits
                 }
             }
             for (size_t a = 0; a < buttons.size(); ++a) {
