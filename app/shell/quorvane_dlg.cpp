@@ -167,12 +167,17 @@ void CQuorvaneDlg::ApplyColours() {
     p.setColor(QPalette::WindowText, QColor(scheme.textRed, scheme.textGreen, scheme.textBlue));
     setPalette(p);
     setAutoFillBackground(true);
-    for (int id : {ids::kStatusText, ids::kRecordingIndicator}) {
-        if (QWidget* warning = Control(id)) {
-            QPalette red = warning->palette();
-            red.setColor(QPalette::WindowText, Qt::red);
-            warning->setPalette(red);
-        }
+    if (QWidget* warning = Control(ids::kStatusText)) {
+        QPalette red = warning->palette();
+        red.setColor(QPalette::WindowText, Qt::red);
+        warning->setPalette(red);
+    }
+    if (QWidget* indicator = Control(ids::kRecordingIndicator)) {
+        // A badge, so it reads on any background the user picks, red ones included.
+        QPalette badge = indicator->palette();
+        badge.setColor(QPalette::Window, QColor(200, 0, 0));
+        badge.setColor(QPalette::WindowText, Qt::white);
+        indicator->setPalette(badge);
     }
     for (int camera = 1; camera <= DetectionRun::kCameras; ++camera) {
         if (detection_->running() && !detection_->AlarmActive(camera)) {

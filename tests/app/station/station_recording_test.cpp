@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -82,6 +83,7 @@ TEST_F(StationRecording, TheRecordButtonStartsAndStopsItsCameraWithCaptionButton
     RecordingDialog dialog(context);
     QString idleColour, recordingColour, caption, diskLabel;
     bool indicatorShown = false;
+    QImage indicator;
     dialog.onCaptureStarted = [&] {
         idleColour = ActiveText(dialog, ids::kFirstRecordButton + 1);
         dialog.OnCommand(ids::kFirstRecordButton + 1);
@@ -89,6 +91,7 @@ TEST_F(StationRecording, TheRecordButtonStartsAndStopsItsCameraWithCaptionButton
         caption = LabelText(dialog, ids::kFirstCaption + 1);
         diskLabel = LabelText(dialog, ids::kDiskLabel);
         indicatorShown = !dialog.Control(ids::kRecordingIndicator)->isHidden();
+        indicator = dialog.Control(ids::kRecordingIndicator)->grab().toImage();
     };
     AfterLoopStarts(dialog, 1500, [&] {
         dialog.OnCommand(ids::kFirstRecordButton + 1);
@@ -100,6 +103,17 @@ TEST_F(StationRecording, TheRecordButtonStartsAndStopsItsCameraWithCaptionButton
     EXPECT_TRUE(dialog.RunModal());
     EXPECT_NE(recordingColour, idleColour);
     EXPECT_TRUE(indicatorShown);
+    // A red badge with white text, whatever the window's colours.
+    int white = 0, red = 0;
+    for (int y = 0; y < indicator.height(); ++y) {
+        for (int x = 0; x < indicator.width(); ++x) {
+            const QColor pixel = indicator.pixelColor(x, y);
+            white += pixel == Qt::white;
+            red += pixel == QColor(200, 0, 0);
+        }
+    }
+    EXPECT_GT(white, 10);
+    EXPECT_GT(red, indicator.width() * indicator.height() / 2);
     EXPECT_EQ(caption, resources->Text(159));  // camera 2, recording by hand
     EXPECT_TRUE(diskLabel.startsWith(resources->Text(ids::kTextDrive))) << diskLabel.toStdString();
     ASSERT_EQ(list.entries().size(), 1u);
