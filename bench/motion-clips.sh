@@ -2,7 +2,7 @@
 # Counts the alarms the station raises on five labelled clips, each played to simulated camera 1
 # for the clip's length, headless, in fresh folders:
 #
-#   crossing    a person walks across the picture                 must alarm
+#   crossing    a dark-clad person walks along a lit wall        must alarm
 #   light       a still scene, the light off and on every 4 s      must not
 #   dark-noise  a dark still scene with strong sensor noise        must not
 #   car-right   a car drives in the right half, zone: left half    must not

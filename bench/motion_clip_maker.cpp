@@ -4,7 +4,7 @@
 //   motion_clip_maker KIND SECONDS | gst-launch-1.0 fdsrc ! rawvideoparse ... ! jpegenc ! ...
 //
 // KIND is one of
-//   crossing   a person walks across the whole picture (must alarm)
+//   crossing   a person in dark clothes walks along a lit wall, across the picture (must alarm)
 //   light      a still scene whose light goes off and on every 4 s (must not)
 //   dark-noise a dark still scene with strong sensor noise (must not)
 //   car-right  a car drives to and fro in the right half only (must not, zone on the left half)
@@ -106,13 +106,15 @@ struct Scene {
         Picture p = still;
         *noise = 1.5;
         if (kind == "crossing") {
-            // Walks from off the left edge to off the right edge between 5 s and 11 s.
+            // A person in dark clothes walks along a floodlit wall, from off the left edge to off
+            // the right edge between 5 s and 11 s: contrast the least sensitive level sees.
+            FillRect(p, 0, 200, kWidth, 230, 235);
             if (t >= 5 && t < 11) {
                 const double x = -60 + (t - 5) / 6 * 760;
-                FillRect(p, x, 250, 46, 130, 35);     // body
-                FillDisc(p, x + 23, 232, 17, 185);    // head
-                FillRect(p, x + 4, 380, 14, 40, 30);  // legs
-                FillRect(p, x + 28, 380, 14, 40, 30);
+                FillRect(p, x, 250, 46, 130, 22);     // body
+                FillDisc(p, x + 23, 232, 17, 60);     // head
+                FillRect(p, x + 4, 380, 14, 40, 18);  // legs
+                FillRect(p, x + 28, 380, 14, 40, 18);
             }
         } else if (kind == "light") {
             // On for 4 s, off for 4 s, ..., on again at the end; a lamp lights a pool on the grass.
