@@ -450,10 +450,12 @@ TEST_F(RecordingControlTest, AWriteFaultWhoseRepairFailsLeavesTheEntryOpenForThe
     ASSERT_TRUE(control->ToggleRecording(1));
     ASSERT_TRUE(control->ToggleRecording(2));
     const QString file = control->fileName(1);
-    for (int tick = 0; tick < 200 && QFileInfo(file).size() < qint64(kLimit); ++tick) {
+    // Well short of the limit: a fault here would be repaired while the disk still has room.
+    for (int tick = 0; tick < 200 && QFileInfo(file).size() < qint64(kLimit) / 2; ++tick) {
         control->PushFrame(1, GreyFrame(tick).data(), true);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    ASSERT_TRUE(control->IsRecording(1));
     // The disk now refuses even the index the repair would write.
     full.reset();
     full.emplace(4096);
