@@ -13,10 +13,10 @@ namespace {
 constexpr int kDarkest = 6;
 constexpr int kBrightest = 249;
 
-struct Fit {
-    double gain = 1.0;
-    double offset = 0.0;
-};
+bool Unclipped(const LightChangeInput& in, int i) {
+    return in.reference[i] >= kDarkest && in.reference[i] <= kBrightest &&
+           in.current[i] >= kDarkest && in.current[i] <= kBrightest;
+}
 
 // current ~ gain * reference + offset over the samples `use` lets in.
 template <typename Use>
@@ -57,10 +57,10 @@ Fit FitBrightness(const LightChangeInput& in, Use use) {
 // conversion stray from the fit by a share of their own change, so a share of the light's
 // change at the sample is forgiven; and a clipped sample only bounds its true level, so a
 // leftover on the side the clip hides is no leftover. 0: nothing left.
-int LeftOver(const LightChangeInput& in, const Fit& fit, int limit, int i) {
+int LeftOver(const LightChangeInput& in, const Fit& fit, int limit, int i, double uneven = 0) {
     const int reference = in.reference[i];
     const int current = in.current[i];
-    const double predicted = std::clamp(fit.gain * reference + fit.offset, 0.0, 255.0);
+    const double predicted = std::clamp(fit.gain * reference + fit.offset + uneven, 0.0, 255.0);
     const double difference = current - predicted;
     const bool hidden = difference > 0
                             ? reference > kBrightest || current < kDarkest
@@ -74,7 +74,72 @@ int LeftOver(const LightChangeInput& in, const Fit& fit, int limit, int i) {
     return left > 0 ? static_cast<int>(std::ceil(left)) : 0;
 }
 
+// Where each sample of a row or column lies between the field's block centres: the two blocks
+// and the weight of the second.
+void Spans(int samples, int blocks, std::vector<LightChangeRule::Span>& spans) {
+    constexpr int kBlock = LightChangeRule::kFieldBlock;
+    auto centre = [&](int b) { return (b * kBlock + std::min((b + 1) * kBlock, samples)) / 2.0; };
+    spans.resize(static_cast<size_t>(samples));
+    for (int x = 0; x < samples; ++x) {
+        LightChangeRule::Span& span = spans[static_cast<size_t>(x)];
+        const int b = std::clamp(static_cast<int>((x - kBlock / 2.0) / kBlock), 0, blocks - 1);
+        const int next = std::min(b + 1, blocks - 1);
+        span.first = b;
+        span.second = next;
+        span.weight = next == b ? 0.0f
+                                : static_cast<float>(std::clamp(
+                                      (x - centre(b)) / (centre(next) - centre(b)), 0.0, 1.0));
+    }
+}
+
 }  // namespace
+
+// The light's uneven part (a lamp's pool, a soft shadow's edge) as a smooth field of what the
+// global fit leaves: the median of each block, spread linearly between the blocks' centres.
+// An object fills too little of a block to move its median and stays a leftover.
+void LightChangeRule::FitUnevenLight(const LightChangeInput& in, const Fit& fit) {
+    const int columns = (in.width + kFieldBlock - 1) / kFieldBlock;
+    const int rows = (in.height + kFieldBlock - 1) / kFieldBlock;
+    blockLevel_.assign(static_cast<size_t>(columns) * rows, 0.0f);
+    for (int by = 0; by < rows; ++by) {
+        for (int bx = 0; bx < columns; ++bx) {
+            blockSamples_.clear();
+            int samples = 0;
+            for (int y = by * kFieldBlock; y < std::min((by + 1) * kFieldBlock, in.height); ++y) {
+                for (int x = bx * kFieldBlock; x < std::min((bx + 1) * kFieldBlock, in.width);
+                     ++x) {
+                    const int i = y * in.width + x;
+                    ++samples;
+                    if (Unclipped(in, i)) {
+                        blockSamples_.push_back(static_cast<float>(
+                            in.current[i] - (fit.gain * in.reference[i] + fit.offset)));
+                    }
+                }
+            }
+            // A block mostly clipped tells nothing of the light there.
+            if (blockSamples_.empty() || 4 * blockSamples_.size() < static_cast<size_t>(samples)) {
+                continue;
+            }
+            const auto middle = blockSamples_.begin() + blockSamples_.size() / 2;
+            std::nth_element(blockSamples_.begin(), middle, blockSamples_.end());
+            blockLevel_[static_cast<size_t>(by * columns + bx)] = *middle;
+        }
+    }
+    Spans(in.width, columns, columnSpans_);
+    Spans(in.height, rows, rowSpans_);
+    uneven_.resize(static_cast<size_t>(in.width) * in.height);
+    for (int y = 0; y < in.height; ++y) {
+        const Span& r = rowSpans_[static_cast<size_t>(y)];
+        const float* upper = &blockLevel_[static_cast<size_t>(r.first * columns)];
+        const float* lower = &blockLevel_[static_cast<size_t>(r.second * columns)];
+        for (int x = 0; x < in.width; ++x) {
+            const Span& c = columnSpans_[static_cast<size_t>(x)];
+            const float top = upper[c.first] + (upper[c.second] - upper[c.first]) * c.weight;
+            const float bottom = lower[c.first] + (lower[c.second] - lower[c.first]) * c.weight;
+            uneven_[static_cast<size_t>(y * in.width + x)] = top + (bottom - top) * r.weight;
+        }
+    }
+}
 
 bool LightChangeRule::Suspect(const LightChangeInput& in) const {
     const int64_t count = int64_t{in.width} * in.height;
@@ -98,20 +163,20 @@ bool LightChangeRule::Suspect(const LightChangeInput& in) const {
 }
 
 bool LightChangeRule::ObjectThroughLight(const LightChangeInput& in) {
-    auto unclipped = [&](int i) {
-        return in.reference[i] >= kDarkest && in.reference[i] <= kBrightest &&
-               in.current[i] >= kDarkest && in.current[i] <= kBrightest;
-    };
+    auto unclipped = [&](int i) { return Unclipped(in, i); };
     const int limit = std::max(in.threshold, kMinResidual);
     // A second fit without what the first could not explain, so an object does not bend it.
     const Fit first = FitBrightness(in, unclipped);
     const Fit fit = FitBrightness(
         in, [&](int i) { return unclipped(i) && LeftOver(in, first, limit, i) == 0; });
 
+    FitUnevenLight(in, fit);
+
     const int count = in.width * in.height;
     residual_.resize(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
-        residual_[static_cast<size_t>(i)] = LeftOver(in, fit, limit, i) > 0 ? 1 : 0;
+        residual_[static_cast<size_t>(i)] =
+            LeftOver(in, fit, limit, i, uneven_[static_cast<size_t>(i)]) > 0 ? 1 : 0;
     }
     const uint8_t* left = residual_.data();
     for (const SampleRect& zone : *in.zones) {

@@ -1,8 +1,9 @@
 // Tells a light change (a lamp switched on or off, a cloud, a camera's day/night switch) from
 // motion, on the samples of two ticks. A light change moves the mean grey level or spreads
 // change over much of a zone; it is confirmed when the brightness of the reference, scaled and
-// shifted to fit the current picture, leaves no compact changed patch behind: a person crossing
-// while the light changes leaves one and is still motion.
+// shifted to fit the current picture and then evened by a smooth field for light that falls
+// unevenly (a lamp's pool), leaves no compact changed patch behind: a person crossing while the
+// light changes leaves one, too sharp and small for the field, and is still motion.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +32,12 @@ struct LightChangeInput {
     int threshold;
 };
 
+// current ~ gain * reference + offset: the light's change over the whole picture.
+struct Fit {
+    double gain = 1.0;
+    double offset = 0.0;
+};
+
 class LightChangeRule {
 public:
     // A mean grey level moving this much between ticks, or change over this share of a zone,
@@ -45,6 +52,17 @@ public:
     static constexpr int kMinResidual = 24;
     static constexpr int kForgivenPercent = 60;
 
+    // The light's uneven part is followed in blocks of this many samples a side, far larger
+    // than a person (about 12x32 samples near the camera), so a block's median stays the light's.
+    static constexpr int kFieldBlock = 32;
+
+    // A sample's place between two blocks' centres.
+    struct Span {
+        int first;
+        int second;
+        float weight;
+    };
+
     // True when the tick is a light change and no object is seen through it.
     bool IsLightChange(const LightChangeInput& in);
 
@@ -52,7 +70,15 @@ private:
     bool Suspect(const LightChangeInput& in) const;
     bool ObjectThroughLight(const LightChangeInput& in);
 
-    std::vector<uint8_t> residual_;  // kept between ticks: no allocation after the first
+    void FitUnevenLight(const LightChangeInput& in, const Fit& fit);
+
+    // Kept between ticks: no allocation after the first.
+    std::vector<uint8_t> residual_;
+    std::vector<float> uneven_;  // the light's uneven part at each sample
+    std::vector<float> blockLevel_;
+    std::vector<float> blockSamples_;
+    std::vector<Span> columnSpans_;
+    std::vector<Span> rowSpans_;
 };
 
 }  // namespace ovistra

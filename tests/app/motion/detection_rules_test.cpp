@@ -74,7 +74,7 @@ SceneBlock Walker(char step, int top = 300) {
 }
 
 // One textured picture per character of `steps`, lit by `light` percent (one character per
-// tick: 'o' lamp off, 'O' lamp on at 170 %).
+// tick: 'o' lamp off, 'O' lamp on at 170 %, 'P' on at 170 % lighting a pool of 45 levels).
 std::vector<std::vector<uint8_t>> Pictures(const std::string& steps, const std::string& light,
                                            int noise = 2, int base = 60) {
     std::vector<std::vector<uint8_t>> pictures;
@@ -83,7 +83,9 @@ std::vector<std::vector<uint8_t>> Pictures(const std::string& steps, const std::
         spec.seed = static_cast<uint32_t>(t + 1);
         spec.base = base;
         spec.noise = noise;
-        spec.lightPercent = t < light.size() && light[t] == 'O' ? 170 : 100;
+        const char lamp = t < light.size() ? light[t] : '.';
+        spec.lightPercent = lamp == 'O' || lamp == 'P' ? 170 : 100;
+        spec.pool = lamp == 'P' ? 45 : 0;
         if (steps[t] != '.') {
             spec.blocks.push_back(Walker(steps[t]));
         }
@@ -157,6 +159,10 @@ TEST(DetectionRules, ALightSwitchedOnAndOffIsNoMotionButAPersonCrossingStillAlar
          {"2: alarm 1"}},
         {"the lamp goes on as the person comes in, noise-following", kAuto, true, "...012345",
          "...OOOOOO", {"2: alarm 1"}},
+        {"a lamp lighting a pool, noise-following", kAuto, true, "..........", "...PPPP...",
+         {"2: light 1", "6: light 1"}},
+        {"a lamp lighting a pool as the person comes in, noise-following", kAuto, true,
+         "...012345", "...PPPPPP", {"2: alarm 1"}},
         {"the lamp went on a tick before", 50, true, "....01234", "...OOOOOO",
          {"2: light 1", "3: alarm 1"}},
         {"the lamp goes off while the person walks", 50, true, "..012345", "OOOOO...",

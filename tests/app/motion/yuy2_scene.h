@@ -44,6 +44,7 @@ struct TexturedSpec {
     int base = 60;
     int lightPercent = 100;
     int noise = 2;
+    int pool = 0;  // a lamp's elliptic pool of light on the lower half, this bright at its middle
     std::vector<SceneBlock> blocks;
 };
 
@@ -56,6 +57,10 @@ inline std::vector<uint8_t> TexturedScene(const TexturedSpec& spec) {
         for (int x = 0; x < kW; ++x) {
             int luma = spec.base + ((x / 16 + y / 16) % 5) * 20;
             luma = 16 + (luma - 16) * spec.lightPercent / 100;
+            const double dx = (x - 300) / 220.0, dy = (y - 330) / 110.0;
+            if (dx * dx + dy * dy < 1) {
+                luma += static_cast<int>(spec.pool * (1 - dx * dx - dy * dy));
+            }
             for (const SceneBlock& b : spec.blocks) {
                 if (x >= b.left && x < b.left + b.width && y >= b.top && y < b.top + b.height) {
                     luma = b.luma;
