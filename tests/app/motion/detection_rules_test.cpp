@@ -15,7 +15,7 @@ namespace {
 
 using testing::SceneBlock;
 using testing::TexturedScene;
-using testing::TexturedSpec;
+using testing::TexturedScenePlan;
 
 constexpr uint32_t kAuto = DetectionRun::kNoiseSenseMode;
 
@@ -79,17 +79,17 @@ std::vector<std::vector<uint8_t>> Pictures(const std::string& steps, const std::
                                            int noise = 2, int base = 60) {
     std::vector<std::vector<uint8_t>> pictures;
     for (size_t t = 0; t < steps.size(); ++t) {
-        TexturedSpec spec;
-        spec.seed = static_cast<uint32_t>(t + 1);
-        spec.base = base;
-        spec.noise = noise;
+        TexturedScenePlan plan;
+        plan.seed = static_cast<uint32_t>(t + 1);
+        plan.base = base;
+        plan.noise = noise;
         const char lamp = t < light.size() ? light[t] : '.';
-        spec.lightPercent = lamp == 'O' || lamp == 'P' ? 170 : 100;
-        spec.pool = lamp == 'P' ? 45 : 0;
+        plan.lightPercent = lamp == 'O' || lamp == 'P' ? 170 : 100;
+        plan.pool = lamp == 'P' ? 45 : 0;
         if (steps[t] != '.') {
-            spec.blocks.push_back(Walker(steps[t]));
+            plan.blocks.push_back(Walker(steps[t]));
         }
-        pictures.push_back(TexturedScene(spec));
+        pictures.push_back(TexturedScene(plan));
     }
     return pictures;
 }
@@ -113,7 +113,7 @@ TEST(DetectionRules, MovementOutsideEveryZoneNeverAlarms) {
     for (const Case& c : cases) {
         DetectionRun::Settings settings = Watch(50);
         settings.zones[0] = c.zones;
-        TexturedSpec still, moved;
+        TexturedScenePlan still, moved;
         moved.seed = 2;
         moved.blocks.push_back({c.objectLeft, c.objectTop, 60, 60, 235});
         const auto log = Watched(settings, {TexturedScene(still), TexturedScene(moved)});
@@ -127,7 +127,7 @@ TEST(DetectionRules, ZonesConfirmedWhileRunningApplyAtOnce) {
     RulesHost host;
     DetectionRun run(host, Library);
     run.Toggle(Watch(50));
-    TexturedSpec still, moved;
+    TexturedScenePlan still, moved;
     moved.blocks.push_back({300, 300, 60, 60, 235});
     run.CheckCameraMotion(1, TexturedScene(still).data());
     DetectionRun::Settings upperHalf = Watch(50);

@@ -39,7 +39,7 @@ struct SceneBlock {
 // A picture with texture for the light rules to fit: 16x16 squares of five grey levels from
 // `base`, lit by `lightPercent` (100: as is), with noise of +-`noise` and blocks on top (not
 // lit: they are what moves).
-struct TexturedSpec {
+struct TexturedScenePlan {
     uint32_t seed = 1;
     int base = 60;
     int lightPercent = 100;
@@ -48,20 +48,20 @@ struct TexturedSpec {
     std::vector<SceneBlock> blocks;
 };
 
-inline std::vector<uint8_t> TexturedScene(const TexturedSpec& spec) {
+inline std::vector<uint8_t> TexturedScene(const TexturedScenePlan& plan) {
     constexpr int kW = 640, kH = 480;
-    std::mt19937 random(spec.seed);
-    std::uniform_int_distribution<int> jitter(-spec.noise, spec.noise);
+    std::mt19937 random(plan.seed);
+    std::uniform_int_distribution<int> jitter(-plan.noise, plan.noise);
     std::vector<uint8_t> frame(size_t{kW} * kH * 2);
     for (int y = 0; y < kH; ++y) {
         for (int x = 0; x < kW; ++x) {
-            int luma = spec.base + ((x / 16 + y / 16) % 5) * 20;
-            luma = 16 + (luma - 16) * spec.lightPercent / 100;
+            int luma = plan.base + ((x / 16 + y / 16) % 5) * 20;
+            luma = 16 + (luma - 16) * plan.lightPercent / 100;
             const double dx = (x - 300) / 220.0, dy = (y - 330) / 110.0;
             if (dx * dx + dy * dy < 1) {
-                luma += static_cast<int>(spec.pool * (1 - dx * dx - dy * dy));
+                luma += static_cast<int>(plan.pool * (1 - dx * dx - dy * dy));
             }
-            for (const SceneBlock& b : spec.blocks) {
+            for (const SceneBlock& b : plan.blocks) {
                 if (x >= b.left && x < b.left + b.width && y >= b.top && y < b.top + b.height) {
                     luma = b.luma;
                 }
