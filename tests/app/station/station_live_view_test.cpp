@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <algorithm>
 #include <set>
 
 #include "c_color_button.h"
@@ -190,21 +191,31 @@ TEST_F(StationLiveView, TheCyclingViewsPictureFollowsTheLargePictureThroughEvery
         }
         EXPECT_EQ(inside, 1);
     };
-    Run(dialog, {[&] {
-                     dialog.showNormal();
-                     dialog.resize(900, 620);
-                     dialog.OnCommand(ids::kCyclingButton);
-                 },
-                 [&] {
-                     expectViewFillsLarge();
-                     restoredLarge = dialog.Control(ids::kLargePicture)->size();
-                     dialog.setWindowState(Qt::WindowMaximized);
-                     dialog.resize(1100, 760);
-                 },
-                 [&] {
-                     EXPECT_NE(dialog.Control(ids::kLargePicture)->size(), restoredLarge);
-                     expectViewFillsLarge();
-                 }});
+    // Each step waits for the switching thread to have shown a camera in the large picture.
+    auto largeShowsACamera = [&] {
+        QWidget* large = dialog.Control(ids::kLargePicture);
+        return std::any_of(dialog.views_.begin(), dialog.views_.end(),
+                           [large](QWidget* view) { return view->parentWidget() == large; });
+    };
+    TakeSteps(dialog, {{[] { return true; },
+                        [&] {
+                            dialog.showNormal();
+                            dialog.resize(900, 620);
+                            dialog.OnCommand(ids::kCyclingButton);
+                        }},
+                       {largeShowsACamera,
+                        [&] {
+                            expectViewFillsLarge();
+                            restoredLarge = dialog.Control(ids::kLargePicture)->size();
+                            dialog.setWindowState(Qt::WindowMaximized);
+                            dialog.resize(1100, 760);
+                        }},
+                       {[&] {
+                            return largeShowsACamera() &&
+                                   dialog.Control(ids::kLargePicture)->size() != restoredLarge;
+                        },
+                        [&] { expectViewFillsLarge(); }}});
+    EXPECT_TRUE(dialog.RunModal());
 }
 
 TEST_F(StationLiveView, ACameraSwitchedOffWhileCyclingLeavesTheLargePicture) {
