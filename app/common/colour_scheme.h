@@ -20,7 +20,6 @@ struct ColourScheme {
 
     bool operator==(const ColourScheme&) const = default;
 
-private:
     static uint32_t Pack(int r, int g, int b) {
         return static_cast<uint32_t>(r & 0xFF) | static_cast<uint32_t>(g & 0xFF) << 8 |
                static_cast<uint32_t>(b & 0xFF) << 16;

@@ -24,8 +24,7 @@ const QColor kDisabledTextOnLight(120, 100, 0);
 constexpr int kSmallestFontPixels = 8;
 
 uint32_t Value(const QColor& colour) {
-    return static_cast<uint32_t>(colour.red()) | static_cast<uint32_t>(colour.green()) << 8 |
-           static_cast<uint32_t>(colour.blue()) << 16;
+    return ColourScheme::Pack(colour.red(), colour.green(), colour.blue());
 }
 
 QColor ShadowFor(const QColor& text) {
