@@ -12,6 +12,7 @@ OVISTRA_PACKAGES=(
     qt6-base-dev qt6-tools-dev qt6-qpa-plugins libqt6opengl6-dev
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
     gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav gstreamer1.0-tools
+    libgstrtspserver-1.0-dev gstreamer1.0-plugins-ugly ffmpeg
 )
 
 # Libraries the benchmarks measure beside our kernels; never needed by the build or the tests.

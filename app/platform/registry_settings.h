@@ -62,6 +62,15 @@ struct RegistrySettings {
     bool lightChangeReject = true;              // a light change is not motion
     uint32_t alarmMinTicks = 1;                 // consecutive ticks with motion before an alarm
     QString appPath;                  // the program folder as stored
+    // Programs run at an alarm's start and end: a command line with %c %n %t %s %r; empty: none.
+    QString alarmCommand;
+    QString alarmEndCommand;
+
+    // --- network view
+    uint32_t rtspPort = 0;          // 0: the server is off
+    QString rtspBind = QStringLiteral("127.0.0.1");
+    uint32_t rtspFrameRate = 10;    // pictures per second on every path
+    uint32_t rtspMaxClients = 8;    // sessions at once, all paths together
 
     // The folder that receives recordings.
     QString RecordFolder() const;

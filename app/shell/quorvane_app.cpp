@@ -103,6 +103,7 @@ int CQuorvaneApp::Run() {
     context.detectAtStart = detectAtStart_;
     context.simulatedDiskMb = simulatedDiskMb_;
     context.stillsAtStart = stillsAtStart_;
+    context.rtspAtStart = rtspAtStart_;
     context.runtimeFolder = runtimeFolder_;
     context.linkBlockName = platform::SharedBlockNameFromEnvironment();
     bool started = false;

@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "durable_writer.h"
 #include "recording_list.h"
 #include "registry_key.h"
+#include "rtsp_config.h"
 #include "single_instance_lock.h"
 #include "station_statistics.h"
 
@@ -55,6 +57,8 @@ public:
     void DetectAtStart(bool detect) { detectAtStart_ = detect; }
     // The record folder's disk counts as `mb` megabytes big, filled by its own files.
     void SimulateRecordDisk(uint64_t mb) { simulatedDiskMb_ = mb; }
+    // The command line's RTSP server: port, address and credentials over the stored ones.
+    void ServeRtsp(network::RtspRunChoice choice) { rtspAtStart_ = std::move(choice); }
     // Saves a still of each of these cameras (1..4) once it has a picture.
     void StillsAtStart(std::vector<int> cameras) { stillsAtStart_ = std::move(cameras); }
 
@@ -86,6 +90,7 @@ private:
     bool detectAtStart_ = false;
     std::optional<uint64_t> simulatedDiskMb_;
     std::vector<int> stillsAtStart_;
+    network::RtspRunChoice rtspAtStart_;
     CQuorvaneDlg* dialog_ = nullptr;
     bool exitRequested_ = false;
 };

@@ -29,6 +29,7 @@
 #include "recording_control.h"
 #include "registry_key.h"
 #include "registry_settings.h"
+#include "rtsp_config.h"
 #include "scaled_form.h"
 #include "schedule_check.h"
 #include "settings_store.h"
@@ -85,6 +86,7 @@ struct StationContext {
     std::optional<uint64_t> simulatedDiskMb;  // the record disk's size for this run
     std::string linkBlockName = platform::kSharedBlockName;
     bool fullScreenAtStart = false;  // kiosk use: the pictures take the whole screen from the start
+    network::RtspRunChoice rtspAtStart;  // the command line's RTSP server, over the stored one
 };
 
 class CQuorvaneDlg : public QDialog,

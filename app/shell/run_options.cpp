@@ -26,6 +26,9 @@ enum class Option {
     Detect,
     Clock,
     Set,
+    Rtsp,
+    RtspBind,
+    RtspAuth,
     Help,
     Version
 };
@@ -72,6 +75,13 @@ constexpr OptionInfo kOptions[] = {
     {"--clock", Option::Clock, true, "YYYY-mm-ddTHH:MM:SS",
      "The station's clock starts at this local time"},
     {"--set", Option::Set, true, "NAME=VALUE", "Override setting NAME for this run (repeatable)"},
+    // Its port may only follow an equals sign: "--rtsp 8554" would read the port as an operand.
+    {"--rtsp", Option::Rtsp, false, "[=PORT]",
+     "Serve the cameras over RTSP (stored port, else 8554)"},
+    {"--rtsp-bind", Option::RtspBind, true, "ADDRESS",
+     "The RTSP server's listening address for this run"},
+    {"--rtsp-auth", Option::RtspAuth, true, "FILE",
+     "RTSP user:password from FILE (mode 0600), this run"},
     {"--help", Option::Help, false, "", "Show this help and exit"},
     {"--version", Option::Version, false, "", "Show the version and exit"},
 };
@@ -324,6 +334,28 @@ QString ApplyValue(Option option, const QString& value, RunOptions& o) {
             o.sets.emplace_back(value.left(eq), value.mid(eq + 1));
             return {};
         }
+        case Option::Rtsp: {
+            bool ok = false;
+            const uint port = value.toUInt(&ok);
+            if (!ok || port == 0 || port > 65535 || !value[0].isDigit()) {
+                return QStringLiteral("--rtsp needs a port from 1 to 65535, not %1")
+                    .arg(Shown(value));
+            }
+            o.rtspPort = static_cast<uint16_t>(port);
+            return {};
+        }
+        case Option::RtspBind:
+            if (value.trimmed().isEmpty()) {
+                return QStringLiteral("--rtsp-bind needs an address");
+            }
+            o.rtspBind = value.trimmed();
+            return {};
+        case Option::RtspAuth:
+            if (value.isEmpty()) {
+                return QStringLiteral("--rtsp-auth needs a file");
+            }
+            o.rtspAuthFile = value;
+            return {};
         case Option::Headless:
         case Option::Events:
         case Option::Window:
@@ -352,6 +384,11 @@ void ApplyFlag(Option option, RunOptions& o) {
             break;
         case Option::Detect:
             o.detect = true;
+            break;
+        case Option::Rtsp:
+            if (!o.rtspPort) {
+                o.rtspPort = 0;
+            }
             break;
         case Option::Help:
             o.help = true;
@@ -395,6 +432,13 @@ ParsedOptions ParseRunOptions(const QStringList& arguments) {
             return fail(QStringLiteral("unknown option %1").arg(Shown(name)));
         }
         if (!info->takesValue) {
+            if (value && info->option == Option::Rtsp) {
+                const QString reason = ApplyValue(info->option, *value, parsed.options);
+                if (!reason.isEmpty()) {
+                    return fail(reason);
+                }
+                continue;
+            }
             if (value) {
                 return fail(QStringLiteral("%1 takes no value").arg(QLatin1String(info->name)));
             }
@@ -426,6 +470,8 @@ QString UsageText() {
         }
         if (info.takesValue) {
             left += QLatin1Char(' ') + QLatin1String(info.valueName);
+        } else {
+            left += QLatin1String(info.valueName);  // an optional value's "[=VALUE]"
         }
         text += QStringLiteral("  ") + left.leftJustified(kColumn - 2) + QLatin1Char(' ') +
                 QLatin1String(info.help) + QLatin1Char('\n');

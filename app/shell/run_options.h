@@ -56,6 +56,10 @@ struct RunOptions {
     bool detect = false;                // --detect: the motion button once capture runs
     std::optional<QDateTime> clock;     // the station's clock starts here
     std::vector<std::pair<QString, QString>> sets;  // raw (name, value), in command-line order
+    // --rtsp: the server runs on this port; 0 takes the stored port, or 8554 when none is.
+    std::optional<uint16_t> rtspPort;
+    std::optional<QString> rtspBind;      // never empty when set
+    std::optional<QString> rtspAuthFile;  // never empty when set
     bool help = false;
     bool version = false;
 };

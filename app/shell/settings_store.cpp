@@ -58,6 +58,9 @@ constexpr uint32_t kMaskMax = 0xF;
 constexpr uint32_t kMaxPreAlarmSeconds = 30;
 constexpr uint32_t kMaxAlarmMinTicks = 20;
 constexpr uint32_t kMinuteMs = 60000;
+constexpr uint32_t kMaxPort = 65535;
+constexpr uint32_t kMaxRtspFrameRate = 30;
+constexpr uint32_t kMaxRtspClients = 8;
 
 }  // namespace
 
@@ -68,7 +71,8 @@ SettingsStore::SettingsStore(platform::RegistryStore& registry) : registry_(regi
 std::optional<platform::RegistryValue::Type> SettingsStore::TypeOf(const QString& name) {
     using Type = platform::RegistryValue::Type;
     static const QStringList strings = [] {
-        QStringList names{"AppPath", "RecordPath", "AudioInput"};
+        QStringList names{"AppPath", "RecordPath", "AudioInput", "AlarmCommand",
+                          "AlarmEndCommand", "RtspBind"};
         for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
             names << Numbered("Camera%1OSD", n) << Numbered("Camera%1Schedule", n)
                   << Numbered("Camera%1EndSchedule", n) << Numbered("MotionZones%1", n);
@@ -80,7 +84,8 @@ std::optional<platform::RegistryValue::Type> SettingsStore::TypeOf(const QString
                           "SelectDis",   "Brightness",     "FrameRateAll",   "TimeStamp",
                           "CameraAudio", "RecordMode",     "ScheduleCamera", "MotionDetectCamera",
                           "SenseMode",   "DetectingAction", "PreAlarmSeconds",
-                          "LightChangeReject", "AlarmMinTicks"};
+                          "LightChangeReject", "AlarmMinTicks", "RtspPort",
+                          "RtspFrameRate", "RtspMaxClients"};
         for (int n = 1; n <= RegistrySettings::kCameras; ++n) {
             names << Numbered("FrameRate%1", n);
         }
@@ -181,7 +186,25 @@ bool SettingsStore::LoadMotionSettings(RegistrySettings& s) const {
         s.lightChangeReject = reject != 0;
     }
     ReadInRange(key, "AlarmMinTicks", s.alarmMinTicks, 1, kMaxAlarmMinTicks);
+    key.ReadString("AlarmCommand", &s.alarmCommand);
+    key.ReadString("AlarmEndCommand", &s.alarmEndCommand);
     key.ReadString("AppPath", &s.appPath);
+    return true;
+}
+
+bool SettingsStore::LoadNetworkSettings(RegistrySettings& s) const {
+    CRegistryKey key(registry_);
+    if (!key.OpenForRead(RegistryRoot::CurrentUser, kProgramKey)) {
+        return false;
+    }
+    ReadInRange(key, "RtspPort", s.rtspPort, 0, kMaxPort);
+    QString bind;
+    // An empty address would listen everywhere: it keeps the loopback default.
+    if (key.ReadString("RtspBind", &bind) && !bind.trimmed().isEmpty()) {
+        s.rtspBind = bind.trimmed();
+    }
+    ReadInRange(key, "RtspFrameRate", s.rtspFrameRate, 1, kMaxRtspFrameRate);
+    ReadInRange(key, "RtspMaxClients", s.rtspMaxClients, 1, kMaxRtspClients);
     return true;
 }
 
@@ -190,6 +213,7 @@ void SettingsStore::LoadAll(RegistrySettings& s, const NameChanged& nameChanged)
     LoadRecordSettings(s);
     LoadCameraSettings(s, nameChanged);
     LoadMotionSettings(s);
+    LoadNetworkSettings(s);
 }
 
 bool SettingsStore::SaveSchedules(const RegistrySettings& s) const {
@@ -247,6 +271,18 @@ bool SettingsStore::SaveMotionSettings(const RegistrySettings& s) const {
     }
     key.WriteDword("LightChangeReject", s.lightChangeReject ? 1 : 0);
     key.WriteDword("AlarmMinTicks", s.alarmMinTicks);
+    return key.Close();
+}
+
+bool SettingsStore::SaveNetworkSettings(const RegistrySettings& s) const {
+    CRegistryKey key(registry_);
+    if (!key.OpenForWrite(RegistryRoot::CurrentUser, kProgramKey)) {
+        return false;
+    }
+    key.WriteDword("RtspPort", s.rtspPort);
+    key.WriteString("RtspBind", s.rtspBind);
+    key.WriteDword("RtspFrameRate", s.rtspFrameRate);
+    key.WriteDword("RtspMaxClients", s.rtspMaxClients);
     return key.Close();
 }
 

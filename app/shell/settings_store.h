@@ -36,7 +36,9 @@ public:
     bool LoadSchedules(RegistrySettings& s) const;
     bool LoadRecordSettings(RegistrySettings& s) const;
     bool LoadCameraSettings(RegistrySettings& s, const NameChanged& nameChanged = {}) const;
+    // With the alarm commands, which no dialog changes, so no save writes them.
     bool LoadMotionSettings(RegistrySettings& s) const;
+    bool LoadNetworkSettings(RegistrySettings& s) const;
     void LoadAll(RegistrySettings& s, const NameChanged& nameChanged = {}) const;
 
     // Each writes its group in a fixed order; false when the key cannot be written.
@@ -44,6 +46,8 @@ public:
     bool SaveRecordSettings(const RegistrySettings& s) const;
     bool SaveMotionSettings(const RegistrySettings& s) const;
     bool SaveCameraSettings(const RegistrySettings& s) const;
+    // At once when the network view dialog is confirmed, not at exit.
+    bool SaveNetworkSettings(const RegistrySettings& s) const;
 
     // The exit sequence: the opened dialogs' groups, schedule, record, motion, camera.
     void SaveOpenedGroups(const RegistrySettings& s, const OpenedDialogs& opened) const;

@@ -120,6 +120,18 @@ TEST(RunOptions, ValuesAreReadAlikeAfterABlankOrAnEqualsSign) {
     EXPECT_EQ(Parse({"--sim-name=--events"}).options.simName, "--events");
 }
 
+TEST(RunOptions, RtspTakesItsPortOnlyAfterAnEqualsSign) {
+    EXPECT_FALSE(Parse({}).options.rtspPort.has_value());
+    EXPECT_EQ(Parse({"--rtsp"}).options.rtspPort, 0);  // the stored port, or the usual one
+    EXPECT_EQ(Parse({"--rtsp=8555"}).options.rtspPort, 8555);
+    EXPECT_EQ(Parse({"--rtsp=8555", "--rtsp"}).options.rtspPort, 8555);
+    const ParsedOptions p =
+        Parse({"--rtsp", "--rtsp-bind", " 0.0.0.0", "--rtsp-auth", "/tmp/cred"});
+    ASSERT_TRUE(p.ok()) << p.error.toStdString();
+    EXPECT_EQ(p.options.rtspBind, "0.0.0.0");
+    EXPECT_EQ(p.options.rtspAuthFile, "/tmp/cred");
+}
+
 TEST(RunOptions, RepeatsAccumulateOrKeepTheLastValue) {
     const ParsedOptions p =
         Parse({"--sim-input", "1=a", "--sim-input=2=b", "--sim-input", "1=c", "--sim-motion",
@@ -216,6 +228,13 @@ TEST(RunOptions, UnusableLinesGiveAOneLineReason) {
         {{"--set", "=x"}, "NAME=VALUE"},
         {{"--set", "NoEquals"}, "NAME=VALUE"},
         {{"--set="}, "NAME=VALUE"},
+        {{"--rtsp=0"}, "1 to 65535"},
+        {{"--rtsp=65536"}, "1 to 65535"},
+        {{"--rtsp=+80"}, "1 to 65535"},
+        {{"--rtsp="}, "1 to 65535"},
+        {{"--rtsp", "8554"}, "unexpected argument"},  // the port only after '='
+        {{"--rtsp-bind", " "}, "address"},
+        {{"--rtsp-auth="}, "file"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -242,7 +261,8 @@ TEST(RunOptions, HelpListsEveryOptionOnceAndOnlyOptionsTheParserKnows) {
     for (const QString& line : lines) {
         EXPECT_LE(line.size(), 80) << line.toStdString();
         if (line.startsWith("  -")) {
-            const QString option = line.trimmed().section(' ', 0, 0).remove(',');
+            const QString option =
+                line.trimmed().section(' ', 0, 0).remove(',').section('[', 0, 0);
             listed << option;
             EXPECT_FALSE(Parse({option}).error.contains("unknown")) << option.toStdString();
         }
@@ -251,7 +271,7 @@ TEST(RunOptions, HelpListsEveryOptionOnceAndOnlyOptionsTheParserKnows) {
          {"--headless", "--duration", "--events", "--window", "--full-screen", "--device",
           "--sim-input",
           "--sim-motion", "--sim-name", "--sim-settle", "--record", "--still", "--detect",
-          "--clock", "--set", "-h", "--version"}) {
+          "--clock", "--set", "--rtsp", "--rtsp-bind", "--rtsp-auth", "-h", "--version"}) {
         EXPECT_EQ(listed.count(option), 1) << option;
     }
 }

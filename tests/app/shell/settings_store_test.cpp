@@ -171,6 +171,51 @@ TEST_F(Settings, MotionValuesKeepTheirBitsAndWildNumbersKeepTheirDefaults) {
     }
 }
 
+TEST_F(Settings, NetworkValuesOutsideTheirRangesKeepTheServerOffOnLoopback) {
+    struct Case {
+        const char* stored;
+        uint32_t port, rate, clients;
+        const char* bind;
+    } const cases[] = {
+        {"", 0, 10, 8, "127.0.0.1"},
+        {"\"RtspPort\"=dword:00002162\n", 8546, 10, 8, "127.0.0.1"},
+        {"\"RtspPort\"=dword:00010000\n", 0, 10, 8, "127.0.0.1"},
+        {"\"RtspPort\"=\"8554\"\n", 0, 10, 8, "127.0.0.1"},
+        {"\"RtspBind\"=\"\"\n", 0, 10, 8, "127.0.0.1"},  // never "everywhere" by accident
+        {"\"RtspBind\"=\"  \"\n", 0, 10, 8, "127.0.0.1"},
+        {"\"RtspBind\"=\" 0.0.0.0 \"\n", 0, 10, 8, "0.0.0.0"},
+        {"\"RtspFrameRate\"=dword:00000000\n", 0, 10, 8, "127.0.0.1"},
+        {"\"RtspFrameRate\"=dword:0000001e\n", 0, 30, 8, "127.0.0.1"},
+        {"\"RtspFrameRate\"=dword:0000001f\n", 0, 10, 8, "127.0.0.1"},
+        {"\"RtspMaxClients\"=dword:00000000\n", 0, 10, 8, "127.0.0.1"},
+        {"\"RtspMaxClients\"=dword:00000002\n", 0, 10, 2, "127.0.0.1"},
+        {"\"RtspMaxClients\"=dword:00000009\n", 0, 10, 8, "127.0.0.1"},
+    };
+    for (const Case& c : cases) {
+        WriteKey(c.stored);
+        const RegistrySettings s = Loaded();
+        EXPECT_EQ(s.rtspPort, c.port) << c.stored;
+        EXPECT_EQ(s.rtspFrameRate, c.rate) << c.stored;
+        EXPECT_EQ(s.rtspMaxClients, c.clients) << c.stored;
+        EXPECT_EQ(s.rtspBind, c.bind) << c.stored;
+    }
+}
+
+TEST_F(Settings, NetworkSettingsAreSavedAloneAndAlarmCommandsNeverRewritten) {
+    WriteKey("\"AlarmCommand\"=\"notify %c \\\"%n\\\"\"\n");
+    RegistrySettings s = Loaded();
+    EXPECT_EQ(s.alarmCommand, "notify %c \"%n\"");
+    s.rtspPort = 8554;
+    s.rtspBind = "192.168.1.5";
+    s.alarmCommand = "changed";
+    ASSERT_TRUE(settings.SaveNetworkSettings(s));
+    ASSERT_TRUE(settings.SaveMotionSettings(s));
+    const RegistrySettings back = Loaded();
+    EXPECT_EQ(back.rtspPort, 8554u);
+    EXPECT_EQ(back.rtspBind, "192.168.1.5");
+    EXPECT_EQ(back.alarmCommand, "notify %c \"%n\"");
+}
+
 TEST_F(Settings, CameraNamesThatChangeAreReported) {
     WriteKey("\"Camera1OSD\"=\"Door\"\n\"Camera2OSD\"=\"Hall\"\n");
     RegistrySettings s;
