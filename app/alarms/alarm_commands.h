@@ -1,0 +1,44 @@
+// The user's programs run at an alarm's start ("AlarmCommand") and end ("AlarmEndCommand"):
+// started and watched without a shell and without ever waiting on the UI thread, at most one
+// per camera, killed when they outlast their time. Each one's end is an event line.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <memory>
+
+#include "alarm_facts.h"
+
+namespace ovistra::alarms {
+
+// A command line split as a command line is (quotes, backslashes), each placeholder replaced
+// inside its argument: %c camera number, %n camera name, %t time (ISO 8601), %s the still,
+// %r the recording, %% a percent sign; any other percent sign stays as it is. Empty, with a
+// one-line reason in *error, when the line names no program.
+QStringList ExpandAlarmCommand(const QString& commandLine, const AlarmFacts& facts,
+                               QString* error);
+
+class AlarmCommands : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kTimeLimitMs = 60000;
+
+    explicit AlarmCommands(QObject* parent = nullptr);
+    ~AlarmCommands() override;  // kills what still runs
+
+    // UI thread. Starts the command for the alarm's camera unless one of that camera's runs;
+    // `which` names it in event lines ("start" or "end"). An empty line does nothing.
+    void Run(const QString& commandLine, const AlarmFacts& facts, const QString& which);
+
+    // Commands running now, all cameras together.
+    int running() const;
+
+private:
+    class Run_;
+    std::array<std::unique_ptr<Run_>, 4> runs_;
+};
+
+}  // namespace ovistra::alarms
