@@ -39,15 +39,18 @@ ClientGuard::~ClientGuard() { CloseAll(); }
 
 void ClientGuard::OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer self) {
     auto* guard = static_cast<ClientGuard*>(self);
+    g_object_set(client, "drop-backlog", TRUE, nullptr);  // a player that stops reading loses data
     if (guard->clients_.size() >= guard->maxConnections_) {
-        // Closed once the server has finished taking the connection in.
-        GSource* idle = g_idle_source_new();
-        g_source_set_callback(idle, CloseLater, g_object_ref(client), g_object_unref);
-        g_source_attach(idle, guard->context_);
-        g_source_unref(idle);
-        return;
+        GstRTSPClient* idle = guard->OldestIdle();
+        if (idle == nullptr) {
+            guard->CloseSoon(client);
+            return;
+        }
+        guard->clients_[idle].closing = true;
+        guard->CloseSoon(idle);
     }
     Client entry;
+    entry.order = ++guard->connections_;
     if (GstRTSPConnection* connection = gst_rtsp_client_get_connection(client)) {
         entry.address = QString::fromUtf8(gst_rtsp_connection_get_ip(connection));
     }
@@ -58,11 +61,32 @@ void ClientGuard::OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpoin
     g_source_attach(entry.setupTimer, guard->context_);
     g_signal_connect(client, "closed", G_CALLBACK(OnClosed), guard);
     g_signal_connect(client, "play-request", G_CALLBACK(OnPlay), guard);
+    g_signal_connect(client, "new-session", G_CALLBACK(OnNewSession), guard);
     guard->clients_.emplace(GST_RTSP_CLIENT(g_object_ref(client)), std::move(entry));
 }
 
 void ClientGuard::OnClosed(GstRTSPClient* client, gpointer self) {
-    static_cast<ClientGuard*>(self)->Forget(client);
+    auto* guard = static_cast<ClientGuard*>(self);
+    const auto found = guard->clients_.find(client);
+    if (found != guard->clients_.end() && !found->second.sessions.empty()) {
+        // A player that went away without a word would otherwise keep its place among the
+        // allowed sessions until the session times out.
+        if (GstRTSPSessionPool* pool = gst_rtsp_client_get_session_pool(client)) {
+            for (GstRTSPSession* session : found->second.sessions) {
+                gst_rtsp_session_pool_remove(pool, session);
+            }
+            g_object_unref(pool);
+        }
+    }
+    guard->Forget(client);
+}
+
+void ClientGuard::OnNewSession(GstRTSPClient* client, GstRTSPSession* session, gpointer self) {
+    auto* guard = static_cast<ClientGuard*>(self);
+    const auto found = guard->clients_.find(client);
+    if (found != guard->clients_.end()) {
+        found->second.sessions.push_back(GST_RTSP_SESSION(g_object_ref(session)));
+    }
 }
 
 void ClientGuard::OnPlay(GstRTSPClient* client, GstRTSPContext* context, gpointer self) {
@@ -98,6 +122,30 @@ gboolean ClientGuard::OnSetupTimeout(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
+void ClientGuard::CloseSoon(GstRTSPClient* client) {
+    GSource* idle = g_idle_source_new();
+    g_source_set_callback(idle, CloseLater, g_object_ref(client), g_object_unref);
+    g_source_attach(idle, context_);
+    g_source_unref(idle);
+}
+
+GstRTSPClient* ClientGuard::OldestIdle() {
+    GstRTSPClient* oldest = nullptr;
+    uint64_t oldestOrder = UINT64_MAX;
+    for (const auto& [client, entry] : clients_) {
+        if (entry.closing || entry.order > oldestOrder) {
+            continue;
+        }
+        GList* sessions = gst_rtsp_client_session_filter(client, nullptr, nullptr);
+        if (sessions == nullptr) {
+            oldest = client;
+            oldestOrder = entry.order;
+        }
+        g_list_free_full(sessions, g_object_unref);
+    }
+    return oldest;
+}
+
 gboolean ClientGuard::CloseLater(gpointer client) {
     gst_rtsp_client_close(GST_RTSP_CLIENT(client));
     return G_SOURCE_REMOVE;
@@ -115,6 +163,9 @@ void ClientGuard::Forget(GstRTSPClient* client) {
     if (found->second.setupTimer != nullptr) {
         g_source_destroy(found->second.setupTimer);
         g_source_unref(found->second.setupTimer);
+    }
+    for (GstRTSPSession* session : found->second.sessions) {
+        g_object_unref(session);
     }
     clients_.erase(found);
     g_signal_handlers_disconnect_by_data(client, this);

@@ -212,8 +212,9 @@ RtspServer::Started RtspServer::Impl::Start(const RtspServerConfig& config) {
         g_object_unref(auth);
     }
     // Room for every allowed session plus a few connections still setting up.
-    guard_ = std::make_unique<ClientGuard>(context_, 2 * std::max<uint32_t>(config.maxClients, 1) + 8,
-                                           kSetupSeconds);
+    const uint32_t maxConnections = 2 * std::max<uint32_t>(config.maxClients, 1) + 8;
+    gst_rtsp_server_set_backlog(server_, static_cast<int>(maxConnections));
+    guard_ = std::make_unique<ClientGuard>(context_, maxConnections, kSetupSeconds);
     g_signal_connect(server_, "client-connected", G_CALLBACK(ClientGuard::OnClientConnected),
                      guard_.get());
 
