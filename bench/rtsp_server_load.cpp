@@ -104,18 +104,26 @@ int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 10;
 
     // The capture as the station sees it: 25 frames a second shared by cameras 1, 3 and 4, each
-    // a noisy scene; camera 2 is left to the delay measure.
+    // a textured scene with sensor noise and an object crossing it; camera 2 is left to the
+    // delay measure.
     ovistra::media::FrameRouter router;
     std::vector<std::vector<uint8_t>> scenes;
-    for (uint32_t seed = 0; seed < 6; ++seed) {
-        scenes.push_back(bench::Yuy2Frame(seed));
+    for (int step = 0; step < 24; ++step) {
+        const std::vector<uint8_t> grey =
+            bench::GreySceneWithObject(step % 3, 40 + 20 * step, 100 + 5 * (step % 3));
+        std::vector<uint8_t> frame(ovistra::media::kFrameBytes);
+        for (size_t i = 0; i < grey.size(); ++i) {
+            frame[2 * i] = grey[i];
+            frame[2 * i + 1] = static_cast<uint8_t>(120 + (i / 2 + step) % 16);
+        }
+        scenes.push_back(std::move(frame));
     }
     router.grabber(1).Store(scenes[0].data(), scenes[0].size());
     std::atomic<bool> capturing{true};
     std::thread capture([&] {
         const int cameras[] = {0, 2, 3};
         for (uint32_t n = 0; capturing; ++n) {
-            const auto& scene = scenes[n % scenes.size()];
+            const auto& scene = scenes[(n / 3) % 8 * 3 + n % 3];
             router.grabber(cameras[n % 3]).Store(scene.data(), scene.size());
             std::this_thread::sleep_for(40ms);
         }

@@ -34,7 +34,7 @@ QString EncoderDescription(uint32_t frameRate) {
     }
     if (HasElement("x264enc") && HasElement("rtph264pay")) {
         return QStringLiteral(
-                   "x264enc tune=zerolatency speed-preset=ultrafast threads=1 bitrate=1500 "
+                   "x264enc tune=zerolatency speed-preset=ultrafast trellis=false threads=1 bitrate=1000 "
                    "key-int-max=%1 ! rtph264pay name=pay0 pt=96 config-interval=-1")
             .arg(frameRate * kKeyIntervalSeconds);
     }
