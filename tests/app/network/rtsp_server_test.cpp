@@ -299,7 +299,8 @@ TEST_F(RtspServerTest, AnswersUnknownPathsAndBrokenRequestsAndServesOn) {
     EXPECT_TRUE(Describe(port_, "/camera5").startsWith("RTSP/1.0 404"));
     EXPECT_TRUE(Describe(port_, "/").startsWith("RTSP/1.0 404"));
     const int garbage = Connect(port_);
-    const QByteArray noise("\x01\xff GET / HTTP/9.9\r\n\x7f\x00zz\r\n\r\n", 30);
+    static const char kNoise[] = "\x01\xff GET / HTTP/9.9\r\n\x7f\x00zz\r\n\r\n";
+    const QByteArray noise(kNoise, sizeof kNoise - 1);
     send(garbage, noise.constData(), noise.size(), MSG_NOSIGNAL);
     const QByteArray reply = ReadReply(garbage);
     EXPECT_TRUE(reply.isEmpty() || reply.startsWith("RTSP/1.0 4")) << reply.toStdString();
