@@ -58,10 +58,11 @@ std::vector<uint8_t> Solid(uint8_t luma) {
 class Player {
 public:
     explicit Player(const QString& url) {
-        const QString description = QStringLiteral(
-            "rtspsrc location=%1 protocols=tcp latency=0 ! decodebin ! videoconvert ! "
-            "video/x-raw,format=GRAY8 ! appsink name=sink sync=false max-buffers=1 drop=true")
-                                        .arg(url);
+        const QString description =
+            QStringLiteral(
+                "rtspsrc location=%1 protocols=tcp latency=0 ! decodebin ! videoconvert ! "
+                "video/x-raw,format=GRAY8 ! appsink name=sink sync=false max-buffers=1 drop=true")
+                .arg(url);
         pipeline_ = gst_parse_launch(description.toUtf8().constData(), nullptr);
         sink_ = gst_bin_get_by_name(GST_BIN(pipeline_), "sink");
         gst_element_set_state(pipeline_, GST_STATE_PLAYING);
@@ -151,7 +152,8 @@ int main(int argc, char** argv) {
         const auto start = Clock::now();
         Player player(url + path);
         if (player.NextCentreLuma() >= 0) {
-            firstMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            firstMs.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         }
     }
 
@@ -167,7 +169,8 @@ int main(int argc, char** argv) {
             for (int seen = player.NextCentreLuma(); seen >= 0 && std::abs(seen - luma) > 30;
                  seen = player.NextCentreLuma()) {
             }
-            delayMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - stored).count());
+            delayMs.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - stored).count());
         }
     }
 
@@ -188,9 +191,9 @@ int main(int argc, char** argv) {
     std::printf("cpu, no player:            %.1f%% of one core\n", idle);
     std::printf("cpu, %u players (1/camera): %.1f%% of one core (+%.1f%%)\n", sessions, watched,
                 watched - idle);
-    std::printf("first picture:             median %.0f ms, worst %.0f ms (%zu paths)\n",
-                Median(firstMs), firstMs.empty() ? -1 : *std::max_element(firstMs.begin(), firstMs.end()),
-                firstMs.size());
+    std::printf(
+        "first picture:             median %.0f ms, worst %.0f ms (%zu paths)\n", Median(firstMs),
+        firstMs.empty() ? -1 : *std::max_element(firstMs.begin(), firstMs.end()), firstMs.size());
     std::printf("stored to decoded:         median %.0f ms, worst %.0f ms\n", Median(delayMs),
                 delayMs.empty() ? -1 : *std::max_element(delayMs.begin(), delayMs.end()));
     server.Stop();

@@ -25,7 +25,8 @@ QString PathOf(const GstRTSPContext* context) {
 void UnrefLater(GMainContext* context, GstRTSPClient* client) {
     // Not inside the client's own signal: the last reference may go here.
     GSource* idle = g_idle_source_new();
-    g_source_set_callback(idle, [](gpointer) { return G_SOURCE_REMOVE; }, client, g_object_unref);
+    g_source_set_callback(
+        idle, [](gpointer) { return G_SOURCE_REMOVE; }, client, g_object_unref);
     g_source_attach(idle, context);
     g_source_unref(idle);
 }
@@ -35,7 +36,9 @@ void UnrefLater(GMainContext* context, GstRTSPClient* client) {
 ClientGuard::ClientGuard(GMainContext* context, uint32_t maxConnections, uint32_t setupSeconds)
     : context_(context), maxConnections_(maxConnections), setupSeconds_(setupSeconds) {}
 
-ClientGuard::~ClientGuard() { CloseAll(); }
+ClientGuard::~ClientGuard() {
+    CloseAll();
+}
 
 void ClientGuard::OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer self) {
     auto* guard = static_cast<ClientGuard*>(self);
@@ -55,9 +58,8 @@ void ClientGuard::OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpoin
         entry.address = QString::fromUtf8(gst_rtsp_connection_get_ip(connection));
     }
     entry.setupTimer = g_timeout_source_new_seconds(guard->setupSeconds_);
-    g_source_set_callback(
-        entry.setupTimer, OnSetupTimeout, new SetupCheck{guard, client},
-        [](gpointer data) { delete static_cast<SetupCheck*>(data); });
+    g_source_set_callback(entry.setupTimer, OnSetupTimeout, new SetupCheck{guard, client},
+                          [](gpointer data) { delete static_cast<SetupCheck*>(data); });
     g_source_attach(entry.setupTimer, guard->context_);
     g_signal_connect(client, "closed", G_CALLBACK(OnClosed), guard);
     g_signal_connect(client, "play-request", G_CALLBACK(OnPlay), guard);
@@ -97,9 +99,9 @@ void ClientGuard::OnPlay(GstRTSPClient* client, GstRTSPContext* context, gpointe
         return;
     }
     if (found->second.paths.insert(path).second) {
-        EventLog::Instance().Print(QStringLiteral("rtsp-client"),
-                                   {{QStringLiteral("address"), found->second.address},
-                                    {QStringLiteral("path"), path}});
+        EventLog::Instance().Print(
+            QStringLiteral("rtsp-client"),
+            {{QStringLiteral("address"), found->second.address}, {QStringLiteral("path"), path}});
     }
 }
 

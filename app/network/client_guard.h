@@ -33,8 +33,8 @@ private:
         QString address;
         std::set<QString> paths;  // those announced in an event line
         GSource* setupTimer = nullptr;
-        uint64_t order = 0;    // of connecting
-        bool closing = false;  // a close is on its way
+        uint64_t order = 0;                     // of connecting
+        bool closing = false;                   // a close is on its way
         std::vector<GstRTSPSession*> sessions;  // each holds a reference
     };
 

@@ -15,7 +15,9 @@ namespace {
 constexpr size_t kPictureBytes = I420Bytes(kPictureWidth, kPictureHeight);
 constexpr int kCaptionMarginPx = 4;
 
-GstBuffer* NewPicture() { return gst_buffer_new_allocate(nullptr, kPictureBytes, nullptr); }
+GstBuffer* NewPicture() {
+    return gst_buffer_new_allocate(nullptr, kPictureBytes, nullptr);
+}
 
 GstBuffer* BlackPicture() {
     GstBuffer* buffer = NewPicture();
@@ -34,7 +36,9 @@ void Replace(GstBuffer*& slot, GstBuffer* buffer) {
 
 }  // namespace
 
-PictureFeed::~PictureFeed() { Stop(); }
+PictureFeed::~PictureFeed() {
+    Stop();
+}
 
 void PictureFeed::Start(uint32_t frameRate) {
     Stop();
@@ -162,8 +166,10 @@ void PictureFeed::Tick(GstClockTime durationNs) {
             for (int camera = 0; camera < kCameras; ++camera) {
                 // A long name stops at its own quarter.
                 const QImage mask = RenderTextMask(captions_[camera]);
-                const int widthPx = std::min(mask.width(), kPictureWidth / 2 - 2 * kCaptionMarginPx);
-                captionMasks_[camera] = mask.isNull() ? mask : mask.copy(0, 0, widthPx, mask.height());
+                const int widthPx =
+                    std::min(mask.width(), kPictureWidth / 2 - 2 * kCaptionMarginPx);
+                captionMasks_[camera] =
+                    mask.isNull() ? mask : mask.copy(0, 0, widthPx, mask.height());
             }
             captionsChanged_ = false;
             anyChanged = true;

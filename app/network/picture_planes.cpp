@@ -8,8 +8,12 @@
 namespace ovistra::network {
 namespace {
 
-uint8_t Mean2(int a, int b) { return static_cast<uint8_t>((a + b + 1) >> 1); }
-uint8_t Mean4(int a, int b, int c, int d) { return static_cast<uint8_t>((a + b + c + d + 2) >> 2); }
+uint8_t Mean2(int a, int b) {
+    return static_cast<uint8_t>((a + b + 1) >> 1);
+}
+uint8_t Mean4(int a, int b, int c, int d) {
+    return static_cast<uint8_t>((a + b + c + d + 2) >> 2);
+}
 
 // Halves one plane (width x height, packed) into the window at (left, top) of `target`.
 void ReducePlane(const uint8_t* source, int width, int height, uint8_t* target, int targetStride,

@@ -12,7 +12,7 @@
 namespace ovistra::network {
 namespace {
 
-constexpr uint32_t kSetupSeconds = 5;       // a connection has this long to set up a session
+constexpr uint32_t kSetupSeconds = 5;        // a connection has this long to set up a session
 constexpr uint32_t kKeyIntervalSeconds = 2;  // a new client waits at most this for a key picture
 constexpr const char* kViewerRole = "viewer";
 constexpr std::array<const char*, PictureFeed::kPaths> kPathNames = {
@@ -34,7 +34,8 @@ QString EncoderDescription(uint32_t frameRate) {
     }
     if (HasElement("x264enc") && HasElement("rtph264pay")) {
         return QStringLiteral(
-                   "x264enc tune=zerolatency speed-preset=ultrafast trellis=false threads=1 bitrate=1000 "
+                   "x264enc tune=zerolatency speed-preset=ultrafast trellis=false threads=1 "
+                   "bitrate=1000 "
                    "key-int-max=%1 ! rtph264pay name=pay0 pt=96 config-interval=-1")
             .arg(frameRate * kKeyIntervalSeconds);
     }
@@ -85,10 +86,10 @@ void OnMediaConfigure(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer data) 
     if (source == nullptr) {
         return;
     }
-    GstCaps* caps = gst_caps_new_simple(
-        "video/x-raw", "format", G_TYPE_STRING, "I420", "width", G_TYPE_INT, kPictureWidth,
-        "height", G_TYPE_INT, kPictureHeight, "framerate", GST_TYPE_FRACTION,
-        static_cast<int>(link->frameRate), 1, nullptr);
+    GstCaps* caps =
+        gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "I420", "width", G_TYPE_INT,
+                            kPictureWidth, "height", G_TYPE_INT, kPictureHeight, "framerate",
+                            GST_TYPE_FRACTION, static_cast<int>(link->frameRate), 1, nullptr);
     g_object_set(source, "caps", caps, nullptr);
     gst_caps_unref(caps);
     link->feed->Attach(link->path, source);
@@ -157,7 +158,8 @@ private:
 RtspServer::Started RtspServer::Impl::Start(const RtspServerConfig& config) {
     Stop();
     Started started;
-    GInetAddress* address = g_inet_address_new_from_string(config.bind.trimmed().toUtf8().constData());
+    GInetAddress* address =
+        g_inet_address_new_from_string(config.bind.trimmed().toUtf8().constData());
     if (address == nullptr) {
         started.reason = QStringLiteral("address");
         return started;
@@ -228,8 +230,7 @@ RtspServer::Started RtspServer::Impl::Start(const RtspServerConfig& config) {
     }
     g_source_attach(listening_, context_);
     sessionWatch_ = gst_rtsp_session_pool_create_watch(pool_);
-    g_source_set_callback(sessionWatch_, G_SOURCE_FUNC(CleanUpSessions), nullptr,
-                          nullptr);
+    g_source_set_callback(sessionWatch_, G_SOURCE_FUNC(CleanUpSessions), nullptr, nullptr);
     g_source_attach(sessionWatch_, context_);
 
     feed_.Start(frameRate);
@@ -258,7 +259,8 @@ GstRTSPMediaFactory* RtspServer::Impl::NewFactory(int path, const QString& encod
     gst_rtsp_media_factory_set_launch(factory, launch.toUtf8().constData());
     gst_rtsp_media_factory_set_shared(factory, TRUE);
     gst_rtsp_media_factory_set_protocols(
-        factory, static_cast<GstRTSPLowerTrans>(GST_RTSP_LOWER_TRANS_UDP | GST_RTSP_LOWER_TRANS_TCP));
+        factory,
+        static_cast<GstRTSPLowerTrans>(GST_RTSP_LOWER_TRANS_UDP | GST_RTSP_LOWER_TRANS_TCP));
     g_signal_connect(factory, "media-configure", G_CALLBACK(OnMediaConfigure), &links_[path]);
     if (authenticated) {
         gst_rtsp_media_factory_add_role(factory, kViewerRole, GST_RTSP_PERM_MEDIA_FACTORY_ACCESS,
@@ -311,14 +313,26 @@ void RtspServer::Impl::Release() {
 RtspServer::RtspServer() : impl_(std::make_unique<Impl>()) {}
 RtspServer::~RtspServer() = default;
 
-RtspServer::Started RtspServer::Start(const RtspServerConfig& config) { return impl_->Start(config); }
-void RtspServer::Stop() { impl_->Stop(); }
-bool RtspServer::running() const { return impl_->running(); }
-void RtspServer::SetRouter(media::FrameRouter* router) { impl_->feed_.SetRouter(router); }
+RtspServer::Started RtspServer::Start(const RtspServerConfig& config) {
+    return impl_->Start(config);
+}
+void RtspServer::Stop() {
+    impl_->Stop();
+}
+bool RtspServer::running() const {
+    return impl_->running();
+}
+void RtspServer::SetRouter(media::FrameRouter* router) {
+    impl_->feed_.SetRouter(router);
+}
 void RtspServer::SetCaptions(const std::array<QString, 4>& captions) {
     impl_->feed_.SetCaptions(captions);
 }
-void RtspServer::SetTimeStampMask(uint32_t mask) { impl_->feed_.SetTimeStampMask(mask); }
-uint32_t RtspServer::sessions() const { return impl_->sessions(); }
+void RtspServer::SetTimeStampMask(uint32_t mask) {
+    impl_->feed_.SetTimeStampMask(mask);
+}
+uint32_t RtspServer::sessions() const {
+    return impl_->sessions();
+}
 
 }  // namespace ovistra::network

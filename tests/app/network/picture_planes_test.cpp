@@ -32,14 +32,17 @@ TEST(PicturePlanes, ReductionFillsOnlyItsQuarterWithRoundedMeans) {
                 const int sx = 2 * (x - left), sy = 2 * (y - top);
                 const int mean = inside ? (source[sy * kWidth + sx] + source[sy * kWidth + sx + 1] +
                                            source[(sy + 1) * kWidth + sx] +
-                                           source[(sy + 1) * kWidth + sx + 1] + 2) / 4
+                                           source[(sy + 1) * kWidth + sx + 1] + 2) /
+                                              4
                                         : 0xAA;
-                EXPECT_EQ(target[y * kWidth + x], mean) << "quarter " << quarter << " at " << x << "," << y;
+                EXPECT_EQ(target[y * kWidth + x], mean)
+                    << "quarter " << quarter << " at " << x << "," << y;
             }
         }
         // The 4x2 chroma planes: two samples a quarter, each the mean of its 2x2.
         const size_t u = kWidth * kHeight, uTarget = u + (quarter >> 1) * 4 + (quarter & 1) * 2;
-        EXPECT_EQ(target[uTarget], (source[u] + source[u + 1] + source[u + 4] + source[u + 5] + 2) / 4);
+        EXPECT_EQ(target[uTarget],
+                  (source[u] + source[u + 1] + source[u + 4] + source[u + 5] + 2) / 4);
         EXPECT_EQ(target[uTarget + 1],
                   (source[u + 2] + source[u + 3] + source[u + 6] + source[u + 7] + 2) / 4);
         EXPECT_EQ(target[u + ((quarter & 1) ? 0 : 2) + (quarter >> 1) * 4], 0xAA);
@@ -56,10 +59,8 @@ TEST(PicturePlanes, InversionUnderATextIsClippedToThePlane) {
         std::vector<uint8_t> expected;  // a 4x2 plane of zeros afterwards
     };
     const Case cases[] = {
-        {0, 0, {255, 0, 255, 0, 255, 255, 255, 0}},
-        {-1, 0, {0, 255, 0, 0, 255, 255, 0, 0}},
-        {2, 1, {0, 0, 0, 0, 0, 0, 255, 0}},
-        {3, -1, {0, 0, 0, 255, 0, 0, 0, 0}},
+        {0, 0, {255, 0, 255, 0, 255, 255, 255, 0}}, {-1, 0, {0, 255, 0, 0, 255, 255, 0, 0}},
+        {2, 1, {0, 0, 0, 0, 0, 0, 255, 0}},         {3, -1, {0, 0, 0, 255, 0, 0, 0, 0}},
         {4, 0, {0, 0, 0, 0, 0, 0, 0, 0}},
     };
     for (const Case& c : cases) {

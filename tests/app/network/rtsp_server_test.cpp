@@ -32,9 +32,10 @@ struct Colour {
     uint8_t y, u, v;  // what the grabber holds
     int r, g, b;      // what a client should see, near enough
 };
-constexpr Colour kCameraColours[4] = {
-    {81, 90, 240, 255, 0, 0}, {145, 54, 34, 0, 255, 0}, {41, 240, 110, 0, 0, 255},
-    {210, 16, 146, 255, 255, 0}};
+constexpr Colour kCameraColours[4] = {{81, 90, 240, 255, 0, 0},
+                                      {145, 54, 34, 0, 255, 0},
+                                      {41, 240, 110, 0, 0, 255},
+                                      {210, 16, 146, 255, 255, 0}};
 constexpr int kWidth = media::kFrameWidth, kHeight = 480;
 constexpr int kTolerance = 40;
 
@@ -52,7 +53,8 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 void FillSolid(media::FrameGrabber& grabber, const Colour& colour) {
     std::vector<uint8_t> frame(media::kFrameBytes);
     for (size_t i = 0; i < frame.size(); i += 4) {
-        frame[i] = colour.y, frame[i + 1] = colour.u, frame[i + 2] = colour.y, frame[i + 3] = colour.v;
+        frame[i] = colour.y, frame[i + 1] = colour.u, frame[i + 2] = colour.y,
+        frame[i + 3] = colour.v;
     }
     grabber.Store(frame.data(), frame.size());
 }
@@ -105,12 +107,24 @@ class Player {
 public:
     explicit Player(const QString& url, bool onePicture = true) {
         // The stream's parameters come with the session description: no need to wait and probe.
-        QStringList arguments{"-nostdin", "-v",         "error", "-rtsp_transport", "tcp",
-                              "-analyzeduration", "0", "-probesize", "32", "-i", url};
+        QStringList arguments{"-nostdin", "-v",
+                              "error",    "-rtsp_transport",
+                              "tcp",      "-analyzeduration",
+                              "0",        "-probesize",
+                              "32",       "-i",
+                              url};
         if (onePicture) {
-            arguments << "-frames:v" << "1" << "-f" << "rawvideo" << "-pix_fmt" << "rgb24" << "-";
+            arguments << "-frames:v"
+                      << "1"
+                      << "-f"
+                      << "rawvideo"
+                      << "-pix_fmt"
+                      << "rgb24"
+                      << "-";
         } else {
-            arguments << "-f" << "null" << "-";
+            arguments << "-f"
+                      << "null"
+                      << "-";
         }
         process_.start(QStringLiteral("ffmpeg"), arguments);
     }
@@ -165,8 +179,9 @@ QByteArray ReadReply(int fd, int timeoutMs = 5000) {
 
 QByteArray Describe(int port, const QString& path) {
     const int fd = Connect(port);
-    const QByteArray request = QStringLiteral("DESCRIBE rtsp://127.0.0.1:%1%2 RTSP/1.0\r\nCSeq: 1\r\n"
-                                              "Accept: application/sdp\r\n\r\n")
+    const QByteArray request = QStringLiteral(
+                                   "DESCRIBE rtsp://127.0.0.1:%1%2 RTSP/1.0\r\nCSeq: 1\r\n"
+                                   "Accept: application/sdp\r\n\r\n")
                                    .arg(port)
                                    .arg(path)
                                    .toUtf8();
@@ -189,7 +204,8 @@ protected:
             FillSolid(router_.grabber(camera), kCameraColours[camera]);
         }
         server_.SetRouter(&router_);
-        server_.SetCaptions({QStringLiteral("Gate"), QStringLiteral("Yard"), QStringLiteral("Door"), {}});
+        server_.SetCaptions(
+            {QStringLiteral("Gate"), QStringLiteral("Yard"), QStringLiteral("Door"), {}});
         server_.SetTimeStampMask(0b0001);
     }
     void TearDown() override { server_.Stop(); }
@@ -216,7 +232,8 @@ TEST_F(RtspServerTest, EveryPathShowsItsCameraToClientsAtOnce) {
     std::vector<Picture> pictures;
     for (auto& player : players) {
         pictures.push_back(player->Finish());
-        ASSERT_EQ(pictures.back().rgb.size(), kWidth * kHeight * 3) << player->errors().toStdString();
+        ASSERT_EQ(pictures.back().rgb.size(), kWidth * kHeight * 3)
+            << player->errors().toStdString();
     }
     for (int camera = 0; camera < 4; ++camera) {
         EXPECT_TRUE(pictures[camera].Near(kWidth / 2, kHeight / 2, kCameraColours[camera]))
@@ -268,7 +285,8 @@ TEST_F(RtspServerTest, RefusesToStartWhereItMayNotListen) {
         EXPECT_FALSE(other.running()) << c.bind;
         EXPECT_EQ(started.reason.toStdString(), c.reason) << c.bind;
     }
-    EXPECT_TRUE(Describe(port_, "/camera1").startsWith("RTSP/1.0 200")) << "the first one still serves";
+    EXPECT_TRUE(Describe(port_, "/camera1").startsWith("RTSP/1.0 200"))
+        << "the first one still serves";
 }
 
 TEST_F(RtspServerTest, AsksForTheUserAndPasswordOnEveryPath) {
@@ -280,7 +298,8 @@ TEST_F(RtspServerTest, AsksForTheUserAndPasswordOnEveryPath) {
     Player right(withPassword + "camera3");
     Player wrong(withWrongPassword + "camera3");
     Player none(url + "all");
-    EXPECT_TRUE(right.Finish().Near(kWidth / 2, kHeight / 2, kCameraColours[2])) << right.errors().toStdString();
+    EXPECT_TRUE(right.Finish().Near(kWidth / 2, kHeight / 2, kCameraColours[2]))
+        << right.errors().toStdString();
     EXPECT_TRUE(wrong.Finish().rgb.isEmpty());
     EXPECT_TRUE(wrong.errors().contains("401")) << wrong.errors().toStdString();
     EXPECT_TRUE(none.Finish().rgb.isEmpty());
@@ -289,7 +308,8 @@ TEST_F(RtspServerTest, AsksForTheUserAndPasswordOnEveryPath) {
 
     EXPECT_TRUE(WaitFor([&] { return events_.Count("rtsp-client-gone") == 1; }));
     const QByteArray lines = events_.text();
-    EXPECT_TRUE(lines.contains("rtsp-client address=127.0.0.1 path=/camera3")) << lines.toStdString();
+    EXPECT_TRUE(lines.contains("rtsp-client address=127.0.0.1 path=/camera3"))
+        << lines.toStdString();
     EXPECT_FALSE(lines.contains("watcher")) << lines.toStdString();
     EXPECT_FALSE(lines.contains("esame")) << lines.toStdString();
 }
@@ -335,9 +355,11 @@ TEST_F(RtspServerTest, AFloodOfConnectionsLeavesTheServerServing) {
 class Watcher {
 public:
     explicit Watcher(const QString& url) {
-        const QString description = QStringLiteral(
-            "rtspsrc location=%1 protocols=tcp latency=0 ! decodebin ! videoconvert ! "
-            "video/x-raw,format=RGB ! appsink name=sink sync=false max-buffers=1 drop=true").arg(url);
+        const QString description =
+            QStringLiteral(
+                "rtspsrc location=%1 protocols=tcp latency=0 ! decodebin ! videoconvert ! "
+                "video/x-raw,format=RGB ! appsink name=sink sync=false max-buffers=1 drop=true")
+                .arg(url);
         pipeline_ = gst_parse_launch(description.toUtf8().constData(), nullptr);
         sink_ = gst_bin_get_by_name(GST_BIN(pipeline_), "sink");
         gst_element_set_state(pipeline_, GST_STATE_PLAYING);
@@ -384,10 +406,12 @@ TEST_F(RtspServerTest, AKilledPlayerGivesUpItsPlaceAndTheOthersWatchOn) {
     EXPECT_TRUE(WaitFor([&] { return events_.Count("rtsp-client-gone") == 1; }));
     // The shared stream goes on, with pictures made after the kill.
     FillSolid(router_.grabber(1), kCameraColours[0]);
-    EXPECT_TRUE(WaitFor([&] { return watcher.Next().Near(kWidth / 2, kHeight / 2, kCameraColours[0]); }));
+    EXPECT_TRUE(
+        WaitFor([&] { return watcher.Next().Near(kWidth / 2, kHeight / 2, kCameraColours[0]); }));
     // The killed player's place is free at once, not when its session would have timed out.
     Player next(url + "camera3");
-    EXPECT_TRUE(next.Finish().Near(kWidth / 2, kHeight / 2, kCameraColours[2])) << next.errors().toStdString();
+    EXPECT_TRUE(next.Finish().Near(kWidth / 2, kHeight / 2, kCameraColours[2]))
+        << next.errors().toStdString();
 
     // Stopping drops the one still watching.
     server_.Stop();
