@@ -14,6 +14,7 @@ namespace {
 
 constexpr uint32_t kSetupSeconds = 5;        // a connection has this long to set up a session
 constexpr uint32_t kKeyIntervalSeconds = 2;  // a new client waits at most this for a key picture
+constexpr uint32_t kMostClients = 64;
 constexpr const char* kViewerRole = "viewer";
 constexpr std::array<const char*, PictureFeed::kPaths> kPathNames = {
     "/camera1", "/camera2", "/camera3", "/camera4", "/all"};
@@ -192,7 +193,9 @@ RtspServer::Started RtspServer::Impl::Start(const RtspServerConfig& config) {
     server_ = gst_rtsp_server_new();
     gst_rtsp_server_set_address(server_, host.toUtf8().constData());
     gst_rtsp_server_set_service(server_, QByteArray::number(config.port).constData());
-    gst_rtsp_session_pool_set_max_sessions(pool_, std::max<uint32_t>(config.maxClients, 1));
+    // A wild setting still leaves the connection budget below a sane bound.
+    const uint32_t maxClients = std::clamp<uint32_t>(config.maxClients, 1, kMostClients);
+    gst_rtsp_session_pool_set_max_sessions(pool_, maxClients);
     gst_rtsp_server_set_session_pool(server_, pool_);
 
     GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(server_);
@@ -214,7 +217,7 @@ RtspServer::Started RtspServer::Impl::Start(const RtspServerConfig& config) {
         g_object_unref(auth);
     }
     // Room for every allowed session plus a few connections still setting up.
-    const uint32_t maxConnections = 2 * std::max<uint32_t>(config.maxClients, 1) + 8;
+    const uint32_t maxConnections = 2 * maxClients + 8;
     gst_rtsp_server_set_backlog(server_, static_cast<int>(maxConnections));
     guard_ = std::make_unique<ClientGuard>(context_, maxConnections, kSetupSeconds);
     g_signal_connect(server_, "client-connected", G_CALLBACK(ClientGuard::OnClientConnected),
