@@ -19,12 +19,14 @@
 #include <algorithm>
 
 #include "c_color_button.h"
+#include "local_clock.h"
 #include "message_box.h"
 #include "playback_graph.h"
 #include "recording_files.h"
 #include "replace_control.h"
 #include "resource_library.h"
 #include "shell_open.h"
+#include "timeline_panel.h"
 #include "video_view.h"
 #include "window_ids.h"
 
@@ -80,6 +82,9 @@ CPlayback::CPlayback(RecordingList& recordings, const ResourceLibrary& resources
             return new CColorButton(old->property("text").toString(), form_);
         });
     }
+    timeline_ = std::make_unique<TimelinePanel>(
+        form_, resources_, hooks_.alarmMarks,
+        [this](int row, const QDateTime& moment) { PlayAt(row, moment); });
     FillFilterLists();
     ConnectControls();
 }
@@ -215,11 +220,19 @@ RecordingFilter CPlayback::ReadFilter() const {
 
 void CPlayback::FillList() {
     list_.Fill(ReadFilter());
+    if (timeline_) {
+        // The day of the recording playing, or today.
+        const QDate playing = QDate::fromString(current_.startDate, QStringLiteral("yy/MM/dd"));
+        timeline_->ShowDay(playing.isValid() ? playing.addYears(100) : platform::LocalNow().date());
+    }
     ShowRows();
     ShowCount(static_cast<int>(list_.rows().size()));
 }
 
 void CPlayback::ShowRows() {
+    if (timeline_) {
+        timeline_->ShowRows(list_.rows());
+    }
     if (!table_) {
         return;
     }
@@ -301,6 +314,9 @@ void CPlayback::OnDelete() {
         }
     }
     ShowCount(static_cast<int>(list_.rows().size()));
+    if (timeline_) {
+        timeline_->ShowRows(list_.rows());
+    }
     list_.Save();
     if (keptOne) {
         platform::MessageBoxes::Instance().Show(kTextStillRecording, ids::kCaptionGeneral,
@@ -325,6 +341,9 @@ void CPlayback::OnShowFolder() {
             delete table_->takeTopLevelItem(row);
         }
         ShowCount(static_cast<int>(list_.rows().size()));
+        if (timeline_) {
+            timeline_->ShowRows(list_.rows());
+        }
         list_.Save();
         return;
     }
