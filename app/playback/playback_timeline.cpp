@@ -131,12 +131,10 @@ QString PlaybackTimeline::Describe(const QPoint& point) const {
     if (!bar) {
         return camera ? QStringLiteral("%1  %2").arg(clock, texts_.lanes[camera - 1]) : clock;
     }
-    return QString(texts_.underPointer)
-        .replace(QLatin1String("%1"), clock)
-        .replace(QLatin1String("%2"), texts_.lanes[camera - 1])
-        .replace(QLatin1String("%3"), texts_.kinds[static_cast<size_t>(bar->kind)])
-        .replace(QLatin1String("%4"), Clock(bar->start, model_.day()))
-        .replace(QLatin1String("%5"), bar->running ? texts_.runningEnd : Clock(bar->end, model_.day()));
+    return texts_.underPointer.arg(clock, texts_.lanes[camera - 1],
+                                   texts_.kinds[static_cast<size_t>(bar->kind)],
+                                   Clock(bar->start, model_.day()),
+                                   bar->running ? texts_.runningEnd : Clock(bar->end, model_.day()));
 }
 
 QRegion PlaybackTimeline::HoverAt(const QPoint& point) {
