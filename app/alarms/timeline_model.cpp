@@ -11,35 +11,50 @@ namespace {
 // and are looked at for every day rather than filed under each.
 constexpr qint64 kMaxIndexedDays = 31;
 
-QDateTime DayStart(const QDate& day) {
-    return QDateTime(day, QTime(0, 0));
-}
-
 bool ValidCamera(int camera) {
     return camera >= 1 && camera <= TimelineModel::kLanes;
 }
 
 }  // namespace
 
-QDateTime TimelineModel::EndOf(const TimelineEntry& entry) const {
-    const QDateTime end = entry.end.isValid() ? entry.end : now_;
+WallMs ToWallMs(const QDate& day, const QTime& time) {
+    if (!day.isValid() || !time.isValid()) {
+        return kNoMoment;
+    }
+    return day.toJulianDay() * kDayMs + time.msecsSinceStartOfDay();
+}
+
+WallMs ToWallMs(const QDateTime& moment) {
+    return moment.isValid() ? ToWallMs(moment.date(), moment.time()) : kNoMoment;
+}
+
+QDateTime FromWallMs(WallMs moment) {
+    if (moment < 0) {
+        return {};
+    }
+    return QDateTime(QDate::fromJulianDay(moment / kDayMs),
+                     QTime::fromMSecsSinceStartOfDay(static_cast<int>(moment % kDayMs)));
+}
+
+WallMs TimelineModel::EndOf(const TimelineEntry& entry) const {
+    const WallMs end = entry.end != kNoMoment ? entry.end : now_;
     // An end before the start (a clock set back) shows the start alone.
-    return end.isValid() && end > entry.start ? end : entry.start;
+    return std::max(end, entry.start);
 }
 
 void TimelineModel::SetEntries(std::vector<TimelineEntry> entries, const QDateTime& now) {
-    now_ = now;
+    now_ = ToWallMs(now);
     entries_.clear();
     for (TimelineEntry& entry : entries) {
-        if (entry.start.isValid() && ValidCamera(entry.camera)) {
-            entries_.push_back(std::move(entry));
+        if (entry.start != kNoMoment && ValidCamera(entry.camera)) {
+            entries_.push_back(entry);
         }
     }
     dayIndex_.clear();
     longEntries_.clear();
     for (int i = 0; i < static_cast<int>(entries_.size()); ++i) {
-        const qint64 first = entries_[i].start.date().toJulianDay();
-        const qint64 last = EndOf(entries_[i]).date().toJulianDay();
+        const qint64 first = entries_[i].start / kDayMs;
+        const qint64 last = EndOf(entries_[i]) / kDayMs;
         if (last - first >= kMaxIndexedDays) {
             longEntries_.push_back(i);
             continue;
@@ -53,25 +68,31 @@ void TimelineModel::SetEntries(std::vector<TimelineEntry> entries, const QDateTi
 }
 
 void TimelineModel::SetAlarms(const std::vector<AlarmLogEntry>& log) {
-    std::vector<const AlarmLogEntry*> lines;
-    for (const AlarmLogEntry& line : log) {
-        if (line.when.isValid() && ValidCamera(line.camera)) {
-            lines.push_back(&line);
+    struct Line {
+        WallMs when;
+        const AlarmLogEntry* entry;
+    };
+    std::vector<Line> lines;
+    lines.reserve(log.size());
+    for (const AlarmLogEntry& entry : log) {
+        const WallMs when = ToWallMs(entry.when);
+        if (when != kNoMoment && ValidCamera(entry.camera)) {
+            lines.push_back({when, &entry});
         }
     }
     std::stable_sort(lines.begin(), lines.end(),
-                     [](const auto* a, const auto* b) { return a->when < b->when; });
+                     [](const Line& a, const Line& b) { return a.when < b.when; });
     alarms_.clear();
     std::array<int, kLanes> open;
     open.fill(-1);
-    for (const AlarmLogEntry* line : lines) {
-        int& openAlarm = open[static_cast<size_t>(line->camera - 1)];
-        if (line->kind == AlarmLogEntry::Kind::Start) {
+    for (const Line& line : lines) {
+        int& openAlarm = open[static_cast<size_t>(line.entry->camera - 1)];
+        if (line.entry->kind == AlarmLogEntry::Kind::Start) {
             openAlarm = static_cast<int>(alarms_.size());
-            alarms_.push_back({line->camera, line->when, -1});
+            alarms_.push_back({line.entry->camera, line.when, -1});
         } else if (openAlarm >= 0) {
             Alarm& alarm = alarms_[static_cast<size_t>(openAlarm)];
-            alarm.lengthMs = alarm.start.msecsTo(line->when);
+            alarm.lengthMs = line.when - alarm.start;
             openAlarm = -1;
         }
     }
@@ -81,20 +102,20 @@ void TimelineModel::SetAlarms(const std::vector<AlarmLogEntry>& log) {
 void TimelineModel::ShowDay(const QDate& day) {
     day_ = day;
     zoomed_ = false;
-    windowStart_ = DayStart(day);
-    windowMs_ = windowStart_.msecsTo(DayStart(day.addDays(1)));
+    windowStart_ = ToWallMs(day, QTime(0, 0));
+    windowMs_ = kDayMs;
     BuildWindow();
 }
 
 void TimelineModel::ZoomAround(const QDateTime& moment) {
-    if (!moment.isValid()) {
+    const WallMs at = ToWallMs(moment);
+    if (at == kNoMoment) {
         return;
     }
     day_ = moment.date();
     zoomed_ = true;
-    const QDateTime dayStart = DayStart(day_);
-    const QDateTime latest = DayStart(day_.addDays(1)).addMSecs(-kZoomMs);
-    windowStart_ = std::clamp(moment.addMSecs(-kZoomMs / 2), dayStart, latest);
+    const WallMs dayStart = ToWallMs(day_, QTime(0, 0));
+    windowStart_ = std::clamp(at - kZoomMs / 2, dayStart, dayStart + kDayMs - kZoomMs);
     windowMs_ = kZoomMs;
     BuildWindow();
 }
@@ -102,13 +123,13 @@ void TimelineModel::ZoomAround(const QDateTime& moment) {
 void TimelineModel::BuildWindow() {
     bars_.clear();
     marks_.clear();
-    if (!windowStart_.isValid() || windowMs_ <= 0) {
-        lanes_.fill({0, 0});
+    lanes_.fill({0, 0});
+    if (windowStart_ == kNoMoment) {
         return;
     }
-    const QDateTime windowEnd = windowStart_.addMSecs(windowMs_);
+    const WallMs windowEnd = windowStart_ + windowMs_;
     std::vector<int> touching;
-    const qint64 day = day_.toJulianDay();
+    const qint64 day = windowStart_ / kDayMs;
     auto from = std::lower_bound(dayIndex_.begin(), dayIndex_.end(), std::pair(day, 0));
     for (; from != dayIndex_.end() && from->first == day; ++from) {
         touching.push_back(from->second);
@@ -116,15 +137,14 @@ void TimelineModel::BuildWindow() {
     touching.insert(touching.end(), longEntries_.begin(), longEntries_.end());
     for (int i : touching) {
         const TimelineEntry& entry = entries_[static_cast<size_t>(i)];
-        const QDateTime end = EndOf(entry);
+        const WallMs end = EndOf(entry);
         // A moment's recording shows even when it has no length.
         if (entry.start >= windowEnd || (end <= windowStart_ && entry.start < windowStart_)) {
             continue;
         }
-        const qint64 fromMs = std::max<qint64>(0, windowStart_.msecsTo(entry.start));
-        const qint64 toMs = std::min(windowMs_, windowStart_.msecsTo(end));
-        bars_.push_back({entry.camera, entry.kind, fromMs, toMs, entry.row, entry.start, end,
-                         !entry.end.isValid()});
+        bars_.push_back({entry.camera, entry.kind, std::max<qint64>(0, entry.start - windowStart_),
+                         std::min(windowMs_, end - windowStart_), entry.row, entry.start, end,
+                         entry.end == kNoMoment});
     }
     std::sort(bars_.begin(), bars_.end(), [](const TimelineBar& a, const TimelineBar& b) {
         return std::tie(a.camera, a.fromMs, a.row) < std::tie(b.camera, b.fromMs, b.row);
@@ -137,39 +157,37 @@ void TimelineModel::BuildWindow() {
         lanes_[static_cast<size_t>(lane)] = {static_cast<size_t>(first - bars_.begin()),
                                              static_cast<size_t>(last - bars_.begin())};
     }
-    const auto byStart = [](const Alarm& alarm, const QDateTime& moment) {
-        return alarm.start < moment;
-    };
+    const auto byStart = [](const Alarm& alarm, WallMs moment) { return alarm.start < moment; };
     auto alarm = std::lower_bound(alarms_.begin(), alarms_.end(), windowStart_, byStart);
     const auto alarmEnd = std::lower_bound(alarm, alarms_.end(), windowEnd, byStart);
     for (; alarm != alarmEnd; ++alarm) {
-        marks_.push_back({alarm->camera, windowStart_.msecsTo(alarm->start), alarm->lengthMs});
+        marks_.push_back({alarm->camera, alarm->start - windowStart_, alarm->lengthMs});
     }
 }
 
 QDateTime TimelineModel::MomentAt(double x, double width) const {
-    if (!windowStart_.isValid() || width <= 0) {
+    if (windowStart_ == kNoMoment || width <= 0) {
         return {};
     }
     const double share = std::clamp(x / width, 0.0, 1.0);
     const auto ms = static_cast<qint64>(std::floor(share * static_cast<double>(windowMs_)));
-    return windowStart_.addMSecs(std::min(ms, windowMs_ - 1));
+    return FromWallMs(windowStart_ + std::min(ms, windowMs_ - 1));
 }
 
 double TimelineModel::XOf(const QDateTime& moment, double width) const {
-    if (!windowStart_.isValid() || windowMs_ <= 0) {
+    const WallMs at = ToWallMs(moment);
+    if (windowStart_ == kNoMoment || at == kNoMoment) {
         return 0;
     }
-    return static_cast<double>(windowStart_.msecsTo(moment)) * width /
-           static_cast<double>(windowMs_);
+    return static_cast<double>(at - windowStart_) * width / static_cast<double>(windowMs_);
 }
 
 const TimelineBar* TimelineModel::BarAt(double x, int camera, double width) const {
-    const QDateTime moment = MomentAt(x, width);
-    if (!ValidCamera(camera) || !moment.isValid()) {
+    const WallMs moment = ToWallMs(MomentAt(x, width));
+    if (!ValidCamera(camera) || moment == kNoMoment) {
         return nullptr;
     }
-    const qint64 ms = windowStart_.msecsTo(moment);
+    const qint64 ms = moment - windowStart_;
     const auto [first, last] = lanes_[static_cast<size_t>(camera - 1)];
     const auto begin = bars_.begin() + static_cast<std::ptrdiff_t>(first);
     auto bar = std::upper_bound(begin, bars_.begin() + static_cast<std::ptrdiff_t>(last), ms,

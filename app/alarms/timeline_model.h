@@ -14,15 +14,27 @@
 
 namespace ovistra::alarms {
 
+// A local wall-clock moment: days since the Julian epoch times a day's milliseconds, plus the
+// milliseconds of the day. The list keeps wall-clock times, and ordering them this way costs no
+// time-zone look-up (a year of rows made into local date-times took a second). A day is drawn 24
+// hours long, so on a clock change day its doubled hour overlaps and its skipped hour is empty.
+using WallMs = qint64;
+constexpr WallMs kDayMs = 24 * 60 * 60 * 1000;
+constexpr WallMs kNoMoment = -1;
+
+WallMs ToWallMs(const QDate& day, const QTime& time);  // kNoMoment when either is invalid
+WallMs ToWallMs(const QDateTime& moment);
+QDateTime FromWallMs(WallMs moment);
+
 // Link recordings are listed as by hand, so they show as hand bars.
 enum class RecordingKind { Hand, Schedule, Alarm };
 
 struct TimelineEntry {
     int camera = 0;  // 1..4
     RecordingKind kind = RecordingKind::Hand;
-    QDateTime start;
-    QDateTime end;  // invalid while the recording runs: it ends "now"
-    int row = -1;   // the playback list's row
+    WallMs start = kNoMoment;
+    WallMs end = kNoMoment;  // none while the recording runs: it ends "now"
+    int row = -1;            // the playback list's row
 };
 
 // A recording's stretch inside the window, in milliseconds from the window's start.
@@ -32,7 +44,7 @@ struct TimelineBar {
     qint64 fromMs = 0;
     qint64 toMs = 0;
     int row = -1;
-    QDateTime start, end;  // the whole recording, running ones ending "now"
+    WallMs start = 0, end = 0;  // the whole recording, running ones ending "now"
     bool running = false;
 };
 
@@ -48,7 +60,7 @@ public:
     static constexpr int kLanes = 4;
     static constexpr qint64 kZoomMs = 60 * 60 * 1000;
 
-    // Entries with no valid start or a camera outside 1..4 are left out.
+    // Entries with no start or a camera outside 1..4 are left out.
     void SetEntries(std::vector<TimelineEntry> entries, const QDateTime& now);
     void SetAlarms(const std::vector<AlarmLogEntry>& log);
 
@@ -57,7 +69,7 @@ public:
     void ZoomAround(const QDateTime& moment);
     bool zoomed() const { return zoomed_; }
     QDate day() const { return day_; }
-    QDateTime windowStart() const { return windowStart_; }
+    QDateTime windowStart() const { return FromWallMs(windowStart_); }
     qint64 windowMs() const { return windowMs_; }
 
     // The window's bars, lane after lane, each lane by start.
@@ -73,23 +85,23 @@ public:
 private:
     struct Alarm {
         int camera;
-        QDateTime start;
+        WallMs start;
         qint64 lengthMs;
     };
 
     void BuildWindow();
-    QDateTime EndOf(const TimelineEntry& entry) const;
+    WallMs EndOf(const TimelineEntry& entry) const;
 
     std::vector<TimelineEntry> entries_;
     // (day, entry) for every day an entry touches, by day; longer spans kept apart.
     std::vector<std::pair<qint64, int>> dayIndex_;
     std::vector<int> longEntries_;
     std::vector<Alarm> alarms_;  // by start
-    QDateTime now_;
+    WallMs now_ = kNoMoment;
 
     QDate day_;
     bool zoomed_ = false;
-    QDateTime windowStart_;
+    WallMs windowStart_ = kNoMoment;
     qint64 windowMs_ = 0;
     std::vector<TimelineBar> bars_;
     std::array<std::pair<size_t, size_t>, kLanes> lanes_{};  // [first, last) of bars_

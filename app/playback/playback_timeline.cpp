@@ -131,10 +131,10 @@ QString PlaybackTimeline::Describe(const QPoint& point) const {
     if (!bar) {
         return camera ? QStringLiteral("%1  %2").arg(clock, texts_.lanes[camera - 1]) : clock;
     }
-    return texts_.underPointer.arg(clock, texts_.lanes[camera - 1],
-                                   texts_.kinds[static_cast<size_t>(bar->kind)],
-                                   Clock(bar->start, model_.day()),
-                                   bar->running ? texts_.runningEnd : Clock(bar->end, model_.day()));
+    return texts_.underPointer.arg(
+        clock, texts_.lanes[camera - 1], texts_.kinds[static_cast<size_t>(bar->kind)],
+        Clock(alarms::FromWallMs(bar->start), model_.day()),
+        bar->running ? texts_.runningEnd : Clock(alarms::FromWallMs(bar->end), model_.day()));
 }
 
 QRegion PlaybackTimeline::HoverAt(const QPoint& point) {
@@ -225,22 +225,22 @@ void PlaybackTimeline::PaintTicks(QPainter& painter) const {
         }
     }
     // Steps count from midnight, so the labels fall on round times.
-    const QDateTime midnight(model_.day(), QTime(0, 0));
     const qint64 stepMs = stepMinutes * kMinuteMs;
-    const qint64 fromMidnight = midnight.msecsTo(model_.windowStart());
+    const qint64 fromMidnight = alarms::ToWallMs(model_.windowStart()) % alarms::kDayMs;
     const QFontMetrics metrics(painter.font());
+    painter.setPen(palette().windowText().color());
     for (qint64 at = (fromMidnight + stepMs - 1) / stepMs * stepMs; at <= fromMidnight + windowMs;
          at += stepMs) {
-        const QDateTime moment = midnight.addMSecs(at);
-        const int x = strip.left() + static_cast<int>(std::floor(model_.XOf(moment, strip.width())));
+        const int x = strip.left() + static_cast<int>(std::floor(
+                                         double(at - fromMidnight) * strip.width() / double(windowMs)));
         painter.fillRect(QRect(x, strip.top(), 1, strip.height()), kTickColour);
-        const QString label = moment.date() == model_.day()
-                                  ? moment.toString(QStringLiteral("HH:mm"))
-                                  : QStringLiteral("24:00");
+        const qint64 minutes = at / kMinuteMs;
+        const QString label = QStringLiteral("%1:%2")
+                                  .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+                                  .arg(minutes % 60, 2, 10, QLatin1Char('0'));
         const int labelWidth = metrics.horizontalAdvance(label);
-        painter.setPen(palette().windowText().color());
-        painter.drawText(QRect(x - labelWidth / 2, 0, labelWidth, kHeaderHeight),
-                         Qt::AlignCenter, label);
+        const int left = std::clamp(x - labelWidth / 2, 0, std::max(0, width() - labelWidth));
+        painter.drawText(QRect(left, 0, labelWidth, kHeaderHeight), Qt::AlignCenter, label);
     }
 }
 
@@ -278,7 +278,7 @@ void PlaybackTimeline::mousePressEvent(QMouseEvent* event) {
     const double width = Strip().width();
     const QDateTime moment = model_.MomentAt(StripX(point.x()), width);
     if (const alarms::TimelineBar* bar = model_.BarAt(StripX(point.x()), camera, width)) {
-        emit playRequested(bar->row, std::max(moment, bar->start));
+        emit playRequested(bar->row, std::max(moment, alarms::FromWallMs(bar->start)));
     } else {
         emit nothingAt(camera, moment);
     }

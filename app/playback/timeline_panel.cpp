@@ -19,10 +19,25 @@ constexpr int kTextRunning = 483;
 constexpr int kTextNothingThere = 484;
 constexpr int kTextZoomedDay = 485;
 
-QDateTime ListMoment(const QString& date, const QString& time) {
-    // Two-digit years are this century's, as the station writes them.
-    const QDate day = QDate::fromString(date, QStringLiteral("yy/MM/dd")).addYears(100);
-    return QDateTime(day, QTime::fromString(time, QStringLiteral("HH:mm:ss")));
+// "%y/%m/%d" and "%H:%M:%S" as the list stores them, two-digit years this century's. By hand:
+// the library's parser with a format takes a large share of a refill of a year of rows.
+int Number(const QString& text, int at) {
+    const QChar tens = text[at], ones = text[at + 1];
+    return tens.isDigit() && ones.isDigit() ? tens.digitValue() * 10 + ones.digitValue() : -1;
+}
+
+alarms::WallMs ListMoment(const QString& date, const QString& time) {
+    const bool shaped = date.size() == 8 && date[2] == u'/' && date[5] == u'/' &&
+                        time.size() == 8 && time[2] == u':' && time[5] == u':';
+    if (!shaped) {
+        return alarms::kNoMoment;
+    }
+    const int year = Number(date, 0), month = Number(date, 3), day = Number(date, 6);
+    const int hour = Number(time, 0), minute = Number(time, 3), second = Number(time, 6);
+    if (year < 0) {
+        return alarms::kNoMoment;
+    }
+    return alarms::ToWallMs(QDate(2000 + year, month, day), QTime(hour, minute, second));
 }
 
 }  // namespace
@@ -97,7 +112,7 @@ alarms::TimelineEntry TimelinePanel::EntryOf(const RecordInfo& row, int index) c
     if (!row.StillRecording()) {
         entry.end = ListMoment(row.endDate, row.endTime);
         // A damaged end is not taken for a recording still running.
-        if (!entry.end.isValid()) {
+        if (entry.end == alarms::kNoMoment) {
             entry.end = entry.start;
         }
     }

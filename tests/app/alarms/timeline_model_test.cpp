@@ -16,8 +16,9 @@ QDateTime At(int day, int hour, int minute) {
     return QDateTime(kDay.addDays(day), QTime(hour, minute));
 }
 
-TimelineEntry Entry(int row, int camera, RecordingKind kind, QDateTime start, QDateTime end) {
-    return {camera, kind, std::move(start), std::move(end), row};
+TimelineEntry Entry(int row, int camera, RecordingKind kind, const QDateTime& start,
+                    const QDateTime& end) {
+    return {camera, kind, ToWallMs(start), ToWallMs(end), row};
 }
 
 class TimelineModelTest : public ::testing::Test {
@@ -69,8 +70,8 @@ TEST_F(TimelineModelTest, ADayShowsItsRecordingsClippedToMidnightAndRunningOnesE
         EXPECT_EQ(bar.running, expected[i].running);
     }
     // The whole recording stays known beside its clipped bar.
-    EXPECT_EQ(model.bars()[2].start, At(-1, 23, 30));
-    EXPECT_EQ(model.bars()[4].end, At(1, 0, 10));
+    EXPECT_EQ(FromWallMs(model.bars()[2].start), At(-1, 23, 30));
+    EXPECT_EQ(FromWallMs(model.bars()[4].end), At(1, 0, 10));
 
     model.ShowDay(kDay.addDays(1));
     std::vector<int> rows;

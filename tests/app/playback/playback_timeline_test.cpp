@@ -29,10 +29,12 @@ protected:
                            "Alarm moment",
                            "running",
                            "%1 %2: %3 %4-%5"});
-        timeline.SetEntries({{1, RecordingKind::Hand, At(2, 0), At(5, 0), 0},
-                             {2, RecordingKind::Schedule, At(8, 0), At(12, 0), 1},
-                             {3, RecordingKind::Alarm, At(14, 0), {}, 2}},
-                            At(18, 0));
+        using alarms::ToWallMs;
+        timeline.SetEntries(
+            {{1, RecordingKind::Hand, ToWallMs(At(2, 0)), ToWallMs(At(5, 0)), 0},
+             {2, RecordingKind::Schedule, ToWallMs(At(8, 0)), ToWallMs(At(12, 0)), 1},
+             {3, RecordingKind::Alarm, ToWallMs(At(14, 0)), alarms::kNoMoment, 2}},
+            At(18, 0));
         timeline.SetAlarms({{alarms::AlarmLogEntry::Kind::Start, At(20, 0), 4, {}, {}}});
         timeline.ShowDay(kDay);
     }

@@ -176,7 +176,7 @@ TEST_F(TimelineDialogTest, TheBarsFollowTheFilterTheDaysAndTheRecordingsStartedS
     const alarms::TimelineBar& running = timeline->model().bars().back();
     EXPECT_TRUE(running.running);
     EXPECT_EQ(running.kind, alarms::RecordingKind::Schedule);
-    EXPECT_EQ(running.end, ListAt(16, 0));
+    EXPECT_EQ(alarms::FromWallMs(running.end), ListAt(16, 0));
 }
 
 }  // namespace
