@@ -230,9 +230,6 @@ void CPlayback::FillList() {
 }
 
 void CPlayback::ShowRows() {
-    if (timeline_) {
-        timeline_->ShowRows(list_.rows());
-    }
     if (!table_) {
         return;
     }
@@ -268,7 +265,11 @@ void CPlayback::RecordingsChanged() {
     FollowPlayingEntry();
 }
 
+// Every change of the rows ends here, so the timeline shows them too.
 void CPlayback::ShowCount(int count) {
+    if (timeline_) {
+        timeline_->ShowRows(list_.rows());
+    }
     if (QLabel* label = Label(kCountLabel)) {
         label->setText(QStringLiteral("%1 %2").arg(resources_.Text(kTextFound)).arg(count));
     }
@@ -314,9 +315,6 @@ void CPlayback::OnDelete() {
         }
     }
     ShowCount(static_cast<int>(list_.rows().size()));
-    if (timeline_) {
-        timeline_->ShowRows(list_.rows());
-    }
     list_.Save();
     if (keptOne) {
         platform::MessageBoxes::Instance().Show(kTextStillRecording, ids::kCaptionGeneral,
@@ -341,9 +339,6 @@ void CPlayback::OnShowFolder() {
             delete table_->takeTopLevelItem(row);
         }
         ShowCount(static_cast<int>(list_.rows().size()));
-        if (timeline_) {
-            timeline_->ShowRows(list_.rows());
-        }
         list_.Save();
         return;
     }
