@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace ovistra::alarms {
 
@@ -76,8 +77,10 @@ QStringList ExpandAlarmCommand(const QString& commandLine, const AlarmFacts& fac
     return words;
 }
 
-class AlarmCommands::Run_ {
-public:
+namespace {
+
+// One command's process and what it said; lives on the command thread.
+struct CommandRun {
     QProcess* process = nullptr;  // deleted later: its own signals may still be on the stack
     QTimer* limit = nullptr;      // child of the process
     QByteArray output;            // the first kKeptOutputBytes only
@@ -103,28 +106,118 @@ public:
     }
 };
 
+void PrintEnd(size_t slot, const CommandRun& run, const QString& exit) {
+    EventLog::Instance().Print("alarm-command", {{"camera", QString::number(slot + 1)},
+                                                 {"which", run.which},
+                                                 {"exit", exit},
+                                                 {"output", FirstLine(run.output)}});
+}
+
+}  // namespace
+
+// The command thread's side: starts, watches and kills the processes, prints their ends and
+// tells the owner, by a queued call, that a camera is free again.
+class AlarmCommands::Runner : public QObject {
+public:
+    Runner(AlarmCommands* owner, int timeLimitMs) : owner_(owner), timeLimitMs_(timeLimitMs) {}
+
+    void Start(size_t slot, const QString& program, const QStringList& arguments,
+               const QString& which) {
+        auto run = std::make_unique<CommandRun>();
+        run->which = which;
+        run->process = new QProcess;
+        run->process->setProgram(program);
+        run->process->setArguments(arguments);
+        run->process->setProcessChannelMode(QProcess::MergedChannels);
+        run->process->setStandardInputFile(QProcess::nullDevice());
+        // Its own process group, so a time-out also ends what a script started.
+        run->process->setChildProcessModifier([] { ::setpgid(0, 0); });
+        run->limit = new QTimer(run->process);
+        run->limit->setSingleShot(true);
+        run->limit->setInterval(timeLimitMs_);
+
+        CommandRun* self = run.get();
+        connect(run->limit, &QTimer::timeout, this, [self] { self->Kill(); });
+        connect(run->process, &QProcess::readyReadStandardOutput, this, [self] { self->Drain(); });
+        connect(run->process, &QProcess::finished, this,
+                [this, slot, self](int exitCode, QProcess::ExitStatus status) {
+                    self->Drain();
+                    QString exit = QString::number(exitCode);
+                    if (self->killed) {
+                        exit = QStringLiteral("killed");
+                    } else if (status == QProcess::CrashExit) {
+                        exit = QStringLiteral("crashed");
+                    }
+                    PrintEnd(slot, *self, exit);
+                    Retire(slot);
+                });
+        connect(run->process, &QProcess::errorOccurred, this,
+                [this, slot, self](QProcess::ProcessError error) {
+                    if (error != QProcess::FailedToStart) return;  // the others end in finished
+                    EventLog::Instance().Print("alarm-command-failed",
+                                               {{"camera", QString::number(slot + 1)},
+                                                {"which", self->which},
+                                                {"reason", self->process->errorString()}});
+                    Retire(slot);
+                });
+
+        runs_[slot] = std::move(run);
+        self->process->start(QIODevice::ReadOnly);
+        // A failed start may already have retired the run.
+        if (runs_[slot].get() == self) self->limit->start();
+    }
+
+    // At the owner's end: SIGKILL ends each at once, and the wait reaps it, so no zombie and
+    // no orphaned script outlives the station.
+    void KillAll() {
+        for (size_t slot = 0; slot < runs_.size(); ++slot) {
+            std::unique_ptr<CommandRun> run = std::move(runs_[slot]);
+            if (!run) continue;
+            run->process->disconnect(this);
+            run->limit->stop();
+            if (run->process->state() != QProcess::NotRunning) {
+                run->Kill();
+                run->process->waitForFinished(2000);
+                run->Drain();
+                PrintEnd(slot, *run, QStringLiteral("killed"));
+            }
+            delete run->process;
+        }
+    }
+
+private:
+    void Retire(size_t slot) {
+        std::unique_ptr<CommandRun> run = std::move(runs_[slot]);
+        if (!run) return;
+        run->limit->stop();
+        run->process->disconnect(this);
+        run->process->deleteLater();
+        // Dropped unread when the owner has gone meanwhile.
+        AlarmCommands* owner = owner_;
+        QMetaObject::invokeMethod(owner, [owner, slot] { owner->Ended(slot); },
+                                  Qt::QueuedConnection);
+    }
+
+    AlarmCommands* owner_;
+    int timeLimitMs_;
+    std::array<std::unique_ptr<CommandRun>, 4> runs_;
+};
+
 AlarmCommands::AlarmCommands(QObject* parent, int timeLimitMs)
-    : QObject(parent), timeLimitMs_(timeLimitMs) {}
+    : QObject(parent), thread_(std::make_unique<QThread>()) {
+    runner_ = new Runner(this, timeLimitMs);
+    runner_->moveToThread(thread_.get());
+    connect(thread_.get(), &QThread::finished, runner_, &QObject::deleteLater);
+    thread_->setObjectName(QStringLiteral("alarm commands"));
+    thread_->start();
+}
 
 AlarmCommands::~AlarmCommands() {
-    for (size_t i = 0; i < runs_.size(); ++i) {
-        std::unique_ptr<Run_> run = std::move(runs_[i]);
-        if (!run) continue;
-        run->process->disconnect(this);
-        run->limit->stop();
-        if (run->process->state() != QProcess::NotRunning) {
-            run->Kill();
-            // SIGKILL ends it at once; waiting reaps it so no zombie outlives the station.
-            run->process->waitForFinished(2000);
-            run->Drain();
-            EventLog::Instance().Print(
-                "alarm-command", {{"camera", QString::number(i + 1)},
-                                  {"which", run->which},
-                                  {"exit", "killed"},
-                                  {"output", FirstLine(run->output)}});
-        }
-        delete run->process;
-    }
+    Runner* runner = runner_;
+    QMetaObject::invokeMethod(runner, [runner] { runner->KillAll(); },
+                              Qt::BlockingQueuedConnection);
+    thread_->quit();
+    thread_->wait();
 }
 
 void AlarmCommands::Run(const QString& commandLine, const AlarmFacts& facts,
@@ -135,7 +228,7 @@ void AlarmCommands::Run(const QString& commandLine, const AlarmFacts& facts,
         EventLog::Instance().Print("alarm-command-failed",
                                    {{"camera", camera}, {"which", which}, {"reason", reason}});
     };
-    if (facts.camera < 1 || facts.camera > static_cast<int>(runs_.size())) {
+    if (facts.camera < 1 || facts.camera > static_cast<int>(busy_.size())) {
         fail(QStringLiteral("no such camera"));
         return;
     }
@@ -146,70 +239,24 @@ void AlarmCommands::Run(const QString& commandLine, const AlarmFacts& facts,
         return;
     }
     const size_t slot = static_cast<size_t>(facts.camera - 1);
-    if (runs_[slot]) {
+    if (busy_[slot]) {
         EventLog::Instance().Print("alarm-command-skipped", {{"camera", camera}, {"which", which}});
         return;
     }
-
-    auto run = std::make_unique<Run_>();
-    run->which = which;
-    run->process = new QProcess;
-    run->process->setProgram(words.takeFirst());
-    run->process->setArguments(words);
-    run->process->setProcessChannelMode(QProcess::MergedChannels);
-    run->process->setStandardInputFile(QProcess::nullDevice());
-    // Its own process group, so a time-out also ends what a script started.
-    run->process->setChildProcessModifier([] { ::setpgid(0, 0); });
-    run->limit = new QTimer(run->process);
-    run->limit->setSingleShot(true);
-    run->limit->setInterval(timeLimitMs_);
-
-    Run_* self = run.get();
-    connect(run->limit, &QTimer::timeout, this, [self] { self->Kill(); });
-    connect(run->process, &QProcess::readyReadStandardOutput, this, [self] { self->Drain(); });
-    connect(run->process, &QProcess::finished, this,
-            [this, slot, self](int exitCode, QProcess::ExitStatus status) {
-                self->Drain();
-                QString exit = QString::number(exitCode);
-                if (self->killed) {
-                    exit = QStringLiteral("killed");
-                } else if (status == QProcess::CrashExit) {
-                    exit = QStringLiteral("crashed");
-                }
-                EventLog::Instance().Print("alarm-command",
-                                           {{"camera", QString::number(slot + 1)},
-                                            {"which", self->which},
-                                            {"exit", exit},
-                                            {"output", FirstLine(self->output)}});
-                Retire(slot);
-            });
-    connect(run->process, &QProcess::errorOccurred, this,
-            [this, slot, self](QProcess::ProcessError error) {
-                if (error != QProcess::FailedToStart) return;  // the others end in finished
-                EventLog::Instance().Print("alarm-command-failed",
-                                           {{"camera", QString::number(slot + 1)},
-                                            {"which", self->which},
-                                            {"reason", self->process->errorString()}});
-                Retire(slot);
-            });
-
-    runs_[slot] = std::move(run);
-    self->process->start(QIODevice::ReadOnly);
-    // A failed start may already have retired the run.
-    if (runs_[slot].get() == self) self->limit->start();
+    busy_[slot] = true;
+    Runner* runner = runner_;
+    QMetaObject::invokeMethod(
+        runner,
+        [runner, slot, program = words.takeFirst(), arguments = words, which] {
+            runner->Start(slot, program, arguments, which);
+        },
+        Qt::QueuedConnection);
 }
 
-void AlarmCommands::Retire(size_t slot) {
-    std::unique_ptr<Run_> run = std::move(runs_[slot]);
-    if (!run) return;
-    run->limit->stop();
-    run->process->disconnect(this);
-    run->process->deleteLater();
-}
+void AlarmCommands::Ended(size_t slot) { busy_[slot] = false; }
 
 int AlarmCommands::running() const {
-    return static_cast<int>(std::count_if(runs_.begin(), runs_.end(),
-                                          [](const auto& run) { return run != nullptr; }));
+    return static_cast<int>(std::count(busy_.begin(), busy_.end(), true));
 }
 
 }  // namespace ovistra::alarms
