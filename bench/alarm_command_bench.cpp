@@ -58,7 +58,8 @@ void RunAlarmCommand(benchmark::State& state) {
         QEventLoop loop;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (commands.running() == 0) loop.quit();
+            if (commands.running() == 0)
+                loop.quit();
         });
         poll.start(1);
         loop.exec();

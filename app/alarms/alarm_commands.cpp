@@ -21,7 +21,8 @@ constexpr qsizetype kKeptOutputBytes = 4096;
 constexpr int kOutputLineChars = 200;
 
 QString IsoTime(const QDateTime& when) {
-    if (!when.isValid()) return {};
+    if (!when.isValid())
+        return {};
     // The wall-clock time with its offset, so a script never has to guess the zone.
     return when.toOffsetFromUtc(when.offsetFromUtc()).toString(Qt::ISODate);
 }
@@ -36,13 +37,27 @@ QString ExpandArgument(const QString& argument, const AlarmFacts& facts) {
             continue;
         }
         switch (argument.at(i + 1).unicode()) {
-            case 'c': out += QString::number(facts.camera); break;
-            case 'n': out += facts.cameraName; break;
-            case 't': out += IsoTime(facts.when); break;
-            case 's': out += facts.still; break;
-            case 'r': out += facts.recording; break;
-            case '%': out += u'%'; break;
-            default: out += ch; continue;  // not ours: the percent sign stays, the next is read
+            case 'c':
+                out += QString::number(facts.camera);
+                break;
+            case 'n':
+                out += facts.cameraName;
+                break;
+            case 't':
+                out += IsoTime(facts.when);
+                break;
+            case 's':
+                out += facts.still;
+                break;
+            case 'r':
+                out += facts.recording;
+                break;
+            case '%':
+                out += u'%';
+                break;
+            default:
+                out += ch;
+                continue;  // not ours: the percent sign stays, the next is read
         }
         ++i;
     }
@@ -51,10 +66,13 @@ QString ExpandArgument(const QString& argument, const AlarmFacts& facts) {
 
 QString FirstLine(const QByteArray& output) {
     qsizetype end = output.indexOf('\n');
-    if (end < 0) end = output.size();
+    if (end < 0)
+        end = output.size();
     QString line = QString::fromUtf8(output.constData(), end);
-    if (line.endsWith(u'\r')) line.chop(1);
-    if (line.size() > kOutputLineChars) line = line.left(kOutputLineChars) + QStringLiteral("...");
+    if (line.endsWith(u'\r'))
+        line.chop(1);
+    if (line.size() > kOutputLineChars)
+        line = line.left(kOutputLineChars) + QStringLiteral("...");
     return line;
 }
 
@@ -67,11 +85,14 @@ QStringList ExpandAlarmCommand(const QString& commandLine, const AlarmFacts& fac
     if (words.isEmpty()) {
         reason = QStringLiteral("the command line names no program");
     } else {
-        for (QString& word : words) word = ExpandArgument(word, facts);
-        if (words.first().isEmpty()) reason = QStringLiteral("the program's name expands to nothing");
+        for (QString& word : words)
+            word = ExpandArgument(word, facts);
+        if (words.first().isEmpty())
+            reason = QStringLiteral("the program's name expands to nothing");
     }
     if (!reason.isEmpty()) {
-        if (error) *error = reason;
+        if (error)
+            *error = reason;
         return {};
     }
     return words;
@@ -91,9 +112,11 @@ struct CommandRun {
         char scratch[16384];
         while (process->bytesAvailable() > 0) {
             const qint64 n = process->read(scratch, sizeof scratch);
-            if (n <= 0) break;
+            if (n <= 0)
+                break;
             const qsizetype room = kKeptOutputBytes - output.size();
-            if (room > 0) output.append(scratch, std::min<qsizetype>(room, n));
+            if (room > 0)
+                output.append(scratch, std::min<qsizetype>(room, n));
         }
     }
 
@@ -101,7 +124,8 @@ struct CommandRun {
     void Kill() {
         killed = true;
         const qint64 pid = process->processId();
-        if (pid > 0) ::kill(-static_cast<pid_t>(pid), SIGKILL);
+        if (pid > 0)
+            ::kill(-static_cast<pid_t>(pid), SIGKILL);
         process->kill();
     }
 };
@@ -153,7 +177,8 @@ public:
                 });
         connect(run->process, &QProcess::errorOccurred, this,
                 [this, slot, self](QProcess::ProcessError error) {
-                    if (error != QProcess::FailedToStart) return;  // the others end in finished
+                    if (error != QProcess::FailedToStart)
+                        return;  // the others end in finished
                     EventLog::Instance().Print("alarm-command-failed",
                                                {{"camera", QString::number(slot + 1)},
                                                 {"which", self->which},
@@ -164,7 +189,8 @@ public:
         runs_[slot] = std::move(run);
         self->process->start(QIODevice::ReadOnly);
         // A failed start may already have retired the run.
-        if (runs_[slot].get() == self) self->limit->start();
+        if (runs_[slot].get() == self)
+            self->limit->start();
     }
 
     // At the owner's end: SIGKILL ends each at once, and the wait reaps it, so no zombie and
@@ -172,7 +198,8 @@ public:
     void KillAll() {
         for (size_t slot = 0; slot < runs_.size(); ++slot) {
             std::unique_ptr<CommandRun> run = std::move(runs_[slot]);
-            if (!run) continue;
+            if (!run)
+                continue;
             run->process->disconnect(this);
             run->limit->stop();
             if (run->process->state() != QProcess::NotRunning) {
@@ -188,14 +215,15 @@ public:
 private:
     void Retire(size_t slot) {
         std::unique_ptr<CommandRun> run = std::move(runs_[slot]);
-        if (!run) return;
+        if (!run)
+            return;
         run->limit->stop();
         run->process->disconnect(this);
         run->process->deleteLater();
         // Dropped unread when the owner has gone meanwhile.
         AlarmCommands* owner = owner_;
-        QMetaObject::invokeMethod(owner, [owner, slot] { owner->Ended(slot); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            owner, [owner, slot] { owner->Ended(slot); }, Qt::QueuedConnection);
     }
 
     AlarmCommands* owner_;
@@ -214,15 +242,15 @@ AlarmCommands::AlarmCommands(QObject* parent, int timeLimitMs)
 
 AlarmCommands::~AlarmCommands() {
     Runner* runner = runner_;
-    QMetaObject::invokeMethod(runner, [runner] { runner->KillAll(); },
-                              Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        runner, [runner] { runner->KillAll(); }, Qt::BlockingQueuedConnection);
     thread_->quit();
     thread_->wait();
 }
 
-void AlarmCommands::Run(const QString& commandLine, const AlarmFacts& facts,
-                        const QString& which) {
-    if (commandLine.trimmed().isEmpty()) return;
+void AlarmCommands::Run(const QString& commandLine, const AlarmFacts& facts, const QString& which) {
+    if (commandLine.trimmed().isEmpty())
+        return;
     const QString camera = QString::number(facts.camera);
     auto fail = [&](const QString& reason) {
         EventLog::Instance().Print("alarm-command-failed",
@@ -253,7 +281,9 @@ void AlarmCommands::Run(const QString& commandLine, const AlarmFacts& facts,
         Qt::QueuedConnection);
 }
 
-void AlarmCommands::Ended(size_t slot) { busy_[slot] = false; }
+void AlarmCommands::Ended(size_t slot) {
+    busy_[slot] = false;
+}
 
 int AlarmCommands::running() const {
     return static_cast<int>(std::count(busy_.begin(), busy_.end(), true));

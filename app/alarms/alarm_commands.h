@@ -21,8 +21,7 @@ namespace ovistra::alarms {
 // inside its argument: %c camera number, %n camera name, %t time (ISO 8601), %s the still,
 // %r the recording, %% a percent sign; any other percent sign stays as it is. Empty, with a
 // one-line reason in *error, when the line names no program.
-QStringList ExpandAlarmCommand(const QString& commandLine, const AlarmFacts& facts,
-                               QString* error);
+QStringList ExpandAlarmCommand(const QString& commandLine, const AlarmFacts& facts, QString* error);
 
 class AlarmCommands : public QObject {
     Q_OBJECT
