@@ -19,12 +19,14 @@
 #include <algorithm>
 
 #include "c_color_button.h"
+#include "local_clock.h"
 #include "message_box.h"
 #include "playback_graph.h"
 #include "recording_files.h"
 #include "replace_control.h"
 #include "resource_library.h"
 #include "shell_open.h"
+#include "timeline_panel.h"
 #include "video_view.h"
 #include "window_ids.h"
 
@@ -80,6 +82,9 @@ CPlayback::CPlayback(RecordingList& recordings, const ResourceLibrary& resources
             return new CColorButton(old->property("text").toString(), form_);
         });
     }
+    timeline_ = std::make_unique<TimelinePanel>(
+        form_, resources_, hooks_.alarmMarks,
+        [this](int row, const QDateTime& moment) { PlayAt(row, moment); });
     FillFilterLists();
     ConnectControls();
 }
@@ -215,6 +220,11 @@ RecordingFilter CPlayback::ReadFilter() const {
 
 void CPlayback::FillList() {
     list_.Fill(ReadFilter());
+    if (timeline_) {
+        // The day of the recording playing, or today.
+        const QDate playing = QDate::fromString(current_.startDate, QStringLiteral("yy/MM/dd"));
+        timeline_->ShowDay(playing.isValid() ? playing.addYears(100) : platform::LocalNow().date());
+    }
     ShowRows();
     ShowCount(static_cast<int>(list_.rows().size()));
 }
@@ -255,7 +265,11 @@ void CPlayback::RecordingsChanged() {
     FollowPlayingEntry();
 }
 
+// Every change of the rows ends here, so the timeline shows them too.
 void CPlayback::ShowCount(int count) {
+    if (timeline_) {
+        timeline_->ShowRows(list_.rows());
+    }
     if (QLabel* label = Label(kCountLabel)) {
         label->setText(QStringLiteral("%1 %2").arg(resources_.Text(kTextFound)).arg(count));
     }

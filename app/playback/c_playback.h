@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+#include "alarm_log_entry.h"
 #include "frame_grabber.h"
 #include "message_window.h"
 #include "playback_speeds.h"
@@ -31,6 +32,8 @@ class VideoView;
 
 class RecordingList;
 class ResourceLibrary;
+class PlaybackTimeline;
+class TimelinePanel;
 
 class CPlayback : public QDialog, public platform::MessageWindow {
     Q_OBJECT
@@ -88,6 +91,8 @@ public:
         RecordedFileList::BeingWritten beingWritten;
         // A picture was exported: the picture browser shows it.
         std::function<void(const QString& path)> pictureExported;
+        // The alarms the timeline marks, read each time the rows change; none when empty.
+        std::function<std::vector<alarms::AlarmLogEntry>()> alarmMarks;
     };
 
     // The recording list and the resource library must outlive the dialog; the main window
@@ -119,6 +124,9 @@ public:
     void OnReverse();      // 1023
     void OnNextReverse();  // 1024
     void OnJump();         // 1016
+    // The timeline's click: the row's recording plays from `moment`.
+    void PlayAt(int row, const QDateTime& moment);
+    PlaybackTimeline* timeline() const;
     void OnExport();       // 1035
     void OnSliderMoved(int position);
 
@@ -162,6 +170,7 @@ private:
     void OnGraphEvents();
     void EndOfFile();
     void ShowInformation();
+    void JumpTo(const QDateTime& moment);
     QString ExportPath(const QString& folder);
 
     QAbstractButton* Button(int id) const;
@@ -178,6 +187,7 @@ private:
     QWidget* form_ = nullptr;
     QTreeWidget* table_ = nullptr;
     QSlider* slider_ = nullptr;
+    std::unique_ptr<TimelinePanel> timeline_;
 
     media::FrameGrabber grabber_;
     media::VideoView* view_ = nullptr;

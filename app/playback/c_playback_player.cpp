@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QSlider>
 #include <QTimeEdit>
+#include <QTreeWidget>
 #include <cmath>
 
 #include "c_playback.h"
@@ -17,6 +18,7 @@
 #include "recording_files.h"
 #include "resource_library.h"
 #include "still_picture.h"
+#include "timeline_panel.h"
 #include "video_view.h"
 #include "window_ids.h"
 
@@ -356,17 +358,34 @@ void CPlayback::FollowPlayingEntry() {
 }
 
 void CPlayback::OnJump() {
+    const auto* day = qobject_cast<const QDateEdit*>(Control(kJumpDate));
+    const auto* moment = qobject_cast<const QTimeEdit*>(Control(kJumpTime));
+    if (day && moment) {
+        JumpTo(QDateTime(day->date(), moment->time()));
+    }
+}
+
+void CPlayback::PlayAt(int row, const QDateTime& moment) {
+    if (row < 0 || row >= static_cast<int>(list_.rows().size())) {
+        return;
+    }
+    if (table_) {
+        table_->setCurrentItem(table_->topLevelItem(row));
+    }
+    SelectRow(row);
+    JumpTo(moment);
+}
+
+PlaybackTimeline* CPlayback::timeline() const {
+    return timeline_ ? timeline_->timeline() : nullptr;
+}
+
+void CPlayback::JumpTo(const QDateTime& moment) {
     if (current_.path.isEmpty()) {
         return;
     }
     FollowPlayingEntry();
-    const auto* day = qobject_cast<const QDateEdit*>(Control(kJumpDate));
-    const auto* moment = qobject_cast<const QTimeEdit*>(Control(kJumpTime));
-    if (!day || !moment) {
-        return;
-    }
-    const JumpTarget target =
-        LocateMoment(current_, QDateTime(day->date(), moment->time()), platform::LocalNow());
+    const JumpTarget target = LocateMoment(current_, moment, platform::LocalNow());
     if (target.where == JumpTarget::Where::RecordedOver) {
         Tell(kTextRecordedOver, ids::kCaptionGeneral);
         return;
