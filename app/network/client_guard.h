@@ -19,13 +19,14 @@ namespace ovistra::network {
 class ClientGuard {
 public:
     ClientGuard(GMainContext* context, uint32_t maxConnections, uint32_t setupSeconds);
-    ~ClientGuard();  // closes nothing; CloseAll first
+    ~ClientGuard();  // closes every connection it still holds
     ClientGuard(const ClientGuard&) = delete;
     ClientGuard& operator=(const ClientGuard&) = delete;
 
     // Connect to the server's "client-connected" with this guard as data.
     static void OnClientConnected(GstRTSPServer* server, GstRTSPClient* client, gpointer self);
 
+    // Closes every connection it holds; the watching ones are reported gone.
     void CloseAll();
 
 private:
