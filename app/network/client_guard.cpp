@@ -54,6 +54,7 @@ void ClientGuard::OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpoin
     }
     Client entry;
     entry.order = ++guard->connections_;
+    entry.lastAnswerUs = g_get_monotonic_time();
     if (GstRTSPConnection* connection = gst_rtsp_client_get_connection(client)) {
         entry.address = QString::fromUtf8(gst_rtsp_connection_get_ip(connection));
     }
@@ -64,6 +65,7 @@ void ClientGuard::OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpoin
     g_signal_connect(client, "closed", G_CALLBACK(OnClosed), guard);
     g_signal_connect(client, "play-request", G_CALLBACK(OnPlay), guard);
     g_signal_connect(client, "new-session", G_CALLBACK(OnNewSession), guard);
+    g_signal_connect(client, "send-message", G_CALLBACK(OnSendMessage), guard);
     guard->clients_.emplace(GST_RTSP_CLIENT(g_object_ref(client)), std::move(entry));
 }
 
@@ -81,6 +83,15 @@ void ClientGuard::OnClosed(GstRTSPClient* client, gpointer self) {
         }
     }
     guard->Forget(client);
+}
+
+void ClientGuard::OnSendMessage(GstRTSPClient* client, GstRTSPContext*, GstRTSPMessage*,
+                                gpointer self) {
+    auto* guard = static_cast<ClientGuard*>(self);
+    const auto found = guard->clients_.find(client);
+    if (found != guard->clients_.end()) {
+        found->second.lastAnswerUs = g_get_monotonic_time();
+    }
 }
 
 void ClientGuard::OnNewSession(GstRTSPClient* client, GstRTSPSession* session, gpointer self) {
@@ -115,7 +126,10 @@ gboolean ClientGuard::OnSetupTimeout(gpointer data) {
     GList* sessions = gst_rtsp_client_session_filter(check->client, nullptr, nullptr);
     const bool watching = sessions != nullptr;
     g_list_free_full(sessions, g_object_unref);
-    if (watching) {
+    // A player still talking (slow to set up, or asked for its password) gets another round.
+    const bool talking = g_get_monotonic_time() - found->second.lastAnswerUs <
+                         int64_t{guard->setupSeconds_} * G_USEC_PER_SEC;
+    if (watching || talking) {
         return G_SOURCE_CONTINUE;  // asked again later, in case the sessions end
     }
     g_source_unref(found->second.setupTimer);

@@ -1,7 +1,7 @@
 // Keeps the server's connections bounded and reported: at most a fixed number open at once (a
 // new one beyond them takes the place of the oldest without a session, so a flood of idle
-// connections never locks players out), a connection without a session after a few seconds
-// is closed, and each client's
+// connections never locks players out), a connection without a session that has not been
+// answered for a few seconds is closed, and each client's
 // watching and going are event lines (its address and path only, never who it claims to be).
 // Lives on the server's thread: every call, and every signal it connects, runs there.
 #pragma once
@@ -35,11 +35,14 @@ private:
         std::set<QString> paths;  // those announced in an event line
         GSource* setupTimer = nullptr;
         uint64_t order = 0;                     // of connecting
+        int64_t lastAnswerUs = 0;               // monotonic
         bool closing = false;                   // a close is on its way
         std::vector<GstRTSPSession*> sessions;  // each holds a reference
     };
 
     static void OnClosed(GstRTSPClient* client, gpointer self);
+    static void OnSendMessage(GstRTSPClient* client, GstRTSPContext* context,
+                              GstRTSPMessage* message, gpointer self);
     static void OnNewSession(GstRTSPClient* client, GstRTSPSession* session, gpointer self);
     static void OnPlay(GstRTSPClient* client, GstRTSPContext* context, gpointer self);
     static gboolean OnSetupTimeout(gpointer data);
