@@ -233,7 +233,7 @@ TEST_F(RtspServerTest, EveryPathShowsItsCameraToClientsAtOnce) {
     for (auto& player : players) {
         pictures.push_back(player->Finish());
         ASSERT_EQ(pictures.back().rgb.size(), kWidth * kHeight * 3)
-            << player->errors().toStdString();
+            << "path " << pictures.size() << ": " << player->errors().toStdString();
     }
     for (int camera = 0; camera < 4; ++camera) {
         EXPECT_TRUE(pictures[camera].Near(kWidth / 2, kHeight / 2, kCameraColours[camera]))
