@@ -2,7 +2,7 @@
 # Installs what is missing, builds everything and runs every test.
 #   --sanitize   the same in build-asan/ with the address and undefined-behaviour sanitizers
 #   --threads    the tests that start our threads (switching, grabbers, shared block, recorders,
-#                sound player) in build-tsan/ with the thread sanitizer
+#                sound player, RTSP server) in build-tsan/ with the thread sanitizer
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 dir=$OVISTRA_ROOT/build

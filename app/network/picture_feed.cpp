@@ -180,10 +180,19 @@ void PictureFeed::Tick(GstClockTime durationNs) {
     }
     for (int path = 0; path < kPaths; ++path) {
         for (GstElement* source : targets[path]) {
-            // A shallow copy: the pixels are shared, only the timing is the push's own.
-            GstBuffer* buffer = gst_buffer_copy(latest_[path]);
-            GST_BUFFER_DURATION(buffer) = durationNs;
-            gst_app_src_push_buffer(GST_APP_SRC(source), buffer);
+            // The source stamps a picture with the running time when it is pushed; before its
+            // pipeline plays, the base of that time may not be set yet and the picture would
+            // carry a time so late that the stream waits for it for good.
+            GST_OBJECT_LOCK(source);
+            const bool playing = GST_STATE(source) == GST_STATE_PLAYING &&
+                                 GST_STATE_PENDING(source) == GST_STATE_VOID_PENDING;
+            GST_OBJECT_UNLOCK(source);
+            if (playing) {
+                // A shallow copy: the pixels are shared, only the timing is the push's own.
+                GstBuffer* buffer = gst_buffer_copy(latest_[path]);
+                GST_BUFFER_DURATION(buffer) = durationNs;
+                gst_app_src_push_buffer(GST_APP_SRC(source), buffer);
+            }
             gst_object_unref(source);
         }
     }
