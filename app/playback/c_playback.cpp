@@ -20,6 +20,7 @@
 
 #include "c_color_button.h"
 #include "message_box.h"
+#include "playback_clip.h"
 #include "playback_graph.h"
 #include "recording_files.h"
 #include "replace_control.h"
@@ -82,9 +83,11 @@ CPlayback::CPlayback(RecordingList& recordings, const ResourceLibrary& resources
     }
     FillFilterLists();
     ConnectControls();
+    clip_ = std::make_unique<PlaybackClip>(*this);
 }
 
 CPlayback::~CPlayback() {
+    clip_.reset();  // a clip still being written stops, and its file goes
     CloseMailbox();
     if (view_) {
         view_->SetGrabber(nullptr);

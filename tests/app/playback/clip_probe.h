@@ -13,20 +13,22 @@
 
 namespace ovistra::testing {
 
-// `seconds` of 320x240 MPEG-4 at 25 pictures a second with a key picture every ten seconds
-// (the recorder's spacing) and raw 16-bit sound, written faster than real time.
-inline bool MakeRecording(const QString& path, int seconds) {
+// `seconds` of 320x240 MPEG-4 at 25 pictures a second with a key picture every
+// `keyEveryPictures` (250: ten seconds, the recorder's spacing) and raw 16-bit sound, written
+// faster than real time.
+inline bool MakeRecording(const QString& path, int seconds, int keyEveryPictures = 250) {
     gst_init(nullptr, nullptr);
     const QString line =
         QStringLiteral(
             "videotestsrc num-buffers=%1 pattern=ball ! "
-            "video/x-raw,width=320,height=240,framerate=25/1 ! avenc_mpeg4 gop-size=250 ! "
+            "video/x-raw,width=320,height=240,framerate=25/1 ! avenc_mpeg4 gop-size=%4 ! "
             "avimux name=mux ! filesink location=\"%2\" "
             "audiotestsrc num-buffers=%3 samplesperbuffer=2205 ! "
             "audio/x-raw,format=S16LE,rate=22050,channels=1 ! mux.")
             .arg(seconds * 25)
             .arg(path)
-            .arg(seconds * 10);
+            .arg(seconds * 10)
+            .arg(keyEveryPictures);
     GError* error = nullptr;
     GstElement* pipeline = gst_parse_launch(line.toUtf8().constData(), &error);
     g_clear_error(&error);
