@@ -21,6 +21,8 @@ constexpr GstClockTime kPrerollWait = 5 * GST_SECOND;
 constexpr GstClockTime kFinishWait = 30 * GST_SECOND;
 constexpr GstClockTime kPullWait = 20 * GST_MSECOND;
 constexpr GstClockTime kFallbackPictureNs = 40 * GST_MSECOND;
+constexpr guint kHeldSamples = 64;
+constexpr guint64 kWriteBacklogBytes = 32 * 1024 * 1024;
 
 struct MiniUnref {
     void operator()(gpointer object) const { gst_mini_object_unref(GST_MINI_OBJECT_CAST(object)); }
@@ -170,7 +172,10 @@ private:
             return;
         }
         g_object_set(sink, "sync", FALSE, nullptr);
-        if (!take) {
+        if (take) {
+            // The file is read no faster than the clip is written.
+            g_object_set(sink, "max-buffers", kHeldSamples, nullptr);
+        } else {
             g_object_set(sink, "async", FALSE, nullptr);
         }
         gst_bin_add_many(GST_BIN(self->pipeline_.get()), queue, sink, nullptr);
@@ -246,6 +251,22 @@ public:
 
     bool hasSound() const { return sound_ != nullptr; }
 
+    // More is waiting to be written than is worth holding. Only while every stream has some:
+    // the mux waits for the stream that has none, which must then be fed.
+    bool Backlogged() const {
+        guint64 total = 0;
+        for (GstElement* source : {video_, sound_}) {
+            if (source) {
+                const guint64 bytes = gst_app_src_get_current_level_bytes(GST_APP_SRC(source));
+                if (bytes == 0) {
+                    return false;
+                }
+                total += bytes;
+            }
+        }
+        return total > kWriteBacklogBytes;
+    }
+
     bool Push(bool video, GstBuffer* buffer) {
         GstElement* source = video ? video_ : sound_;
         return gst_app_src_push_buffer(GST_APP_SRC(source), buffer) == GST_FLOW_OK;
@@ -319,6 +340,10 @@ public:
             }
             if (writer_.failed()) {
                 return Failure::Write;
+            }
+            if (writer_.Backlogged()) {
+                g_usleep(5000);
+                continue;
             }
             bool moved = false;
             for (const bool isVideo : {true, false}) {
