@@ -124,9 +124,11 @@ void PlaybackClip::OnEnd() {
 }
 
 QString PlaybackClip::MomentText(const ClipMark& mark) const {
+    const qsizetype file = dialog_.setFiles_.indexOf(mark.file);
     const QDateTime moment =
-        MomentInSet(dialog_.current_, static_cast<int>(dialog_.setFiles_.indexOf(mark.file)),
-                    mark.seconds, platform::LocalNow());
+        file >= 0 ? MomentInSet(dialog_.current_, static_cast<int>(file), mark.seconds,
+                                platform::LocalNow())
+                  : QDateTime();
     return moment.isValid() && mark.recording == dialog_.current_.path
                ? moment.toString(QStringLiteral("HH:mm:ss"))
                : QString::number(mark.seconds, 'f', 1) + QStringLiteral(" s");

@@ -166,5 +166,44 @@ TEST_F(PlaybackClipTest, RefusesMissingOrReversedMarksAndADamagedFileWithoutLeav
     EXPECT_TRUE(QFile::exists(record.filePath("261208_1400001.avi")));
 }
 
+TEST(PlanClip, FollowsASetsFilesInTheOrderTheyWereRecorded) {
+    // 100 minutes into a set of three 30-minute files: file 0 was recorded over last.
+    RecordInfo entry;
+    entry.path = "/r/a.avi";
+    entry.startDate = entry.endDate = "26/12/08";
+    entry.startTime = "12:00:00";
+    entry.endTime = "13:40:00";
+    entry.lastIndex = 2;
+    const QStringList files{"/r/a.avi", "/r/a1.avi", "/r/a2.avi"};
+    const QDateTime now(QDate(2026, 12, 8), QTime(18, 0));
+    auto mark = [&](int file, double seconds) { return ClipMark{entry.path, files[file], seconds}; };
+    struct Case {
+        const char* name;
+        ClipMark start, end;
+        std::vector<std::pair<QString, std::pair<double, std::optional<double>>>> pieces;
+    };
+    const Case cases[] = {
+        {"oldest into newest",
+         mark(1, 100),
+         mark(0, 50),
+         {{files[1], {100, std::nullopt}}, {files[2], {0, std::nullopt}}, {files[0], {0, 50}}}},
+        {"newest back to older", mark(0, 50), mark(2, 10), {}},
+        {"one file", mark(2, 10), mark(2, 70), {{files[2], {10, 70}}}},
+        {"end at the start", mark(2, 10), mark(2, 10), {}},
+        {"another recording", ClipMark{"/r/b.avi", files[2], 10}, mark(2, 70), {}},
+        {"a file gone", mark(1, 10), ClipMark{entry.path, "/r/a3.avi", 70}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<ClipPiece> pieces = PlanClip(entry, files, c.start, c.end, now);
+        ASSERT_EQ(pieces.size(), c.pieces.size());
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            EXPECT_EQ(pieces[i].path, c.pieces[i].first);
+            EXPECT_EQ(pieces[i].fromSeconds, c.pieces[i].second.first);
+            EXPECT_EQ(pieces[i].toSeconds, c.pieces[i].second.second);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace ovistra
