@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 
+#include "framework_hand_over.h"
 #include "gst_ptr.h"
 
 namespace ovistra {
@@ -55,6 +56,7 @@ public:
         if (pipeline_) {
             gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
         }
+        media::TakenFromFramework(this);  // the streaming threads are gone
     }
 
     // Paused on the key picture at or before `from`, ending at `to` when given.
@@ -77,6 +79,7 @@ public:
         }
         g_signal_connect(demux, "pad-added", G_CALLBACK(&DemuxedFile::OnPad), this);
         g_signal_connect(demux, "no-more-pads", G_CALLBACK(&DemuxedFile::OnAllPads), this);
+        media::GivenToFramework(this);
         if (!Settle(gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED)) || !Prerolled()) {
             return Failure::Damaged;
         }
@@ -153,6 +156,7 @@ private:
     // Streaming thread: a stream of the file became known.
     static void OnPad(GstElement*, GstPad* pad, gpointer data) {
         auto* self = static_cast<DemuxedFile*>(data);
+        media::TakenFromFramework(self);
         const gchar* name = GST_PAD_NAME(pad);
         const bool video = g_str_has_prefix(name, "video_");
         const bool sound = g_str_has_prefix(name, "audio_");
@@ -187,6 +191,7 @@ private:
             return;
         }
         (video ? self->video_ : self->sound_) = GST_APP_SINK(sink);
+        media::GivenToFramework(self);
     }
 
     media::GstPtr<GstElement> pipeline_;
@@ -452,7 +457,10 @@ Failure Write(const std::vector<ClipPiece>& pieces, const QString& outPath,
     MiniPtr<GstCaps> videoCaps;
     GstClockTime offset = 0;
     for (const ClipPiece& piece : pieces) {
-        DemuxedFile file;
+        // On the heap: the streaming threads write into it, and a stack slot used again
+        // would hide from the thread sanitizer which accesses the framework ordered.
+        const auto owned = std::make_unique<DemuxedFile>();
+        DemuxedFile& file = *owned;
         const std::optional<GstClockTime> to =
             piece.toSeconds ? std::optional(Nanoseconds(*piece.toSeconds)) : std::nullopt;
         if (const Failure failure = file.Open(piece.path, Nanoseconds(piece.fromSeconds), to);
