@@ -58,6 +58,9 @@ TEST_F(ClipExportTest, CutsFromTheKeyPictureBeforeTheStartToTheEndAndAcrossASets
         EXPECT_NEAR(probed.seconds, c.seconds, 0.1);
         EXPECT_EQ(probed.pictures, static_cast<int>(std::lround(c.seconds * 25)));
         EXPECT_TRUE(probed.firstPictureIsKey);
+        QFile written(out);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(written.readAll().contains("idx1"));  // the index players seek with
         EXPECT_TRUE(testing::PlaysToTheEnd(out));
     }
 }
