@@ -54,7 +54,7 @@ TEST_F(ClipExportTest, CutsFromTheKeyPictureBeforeTheStartToTheEndAndAcrossASets
         const testing::ProbedClip probed = testing::Probe(out);
         ASSERT_TRUE(probed.read) << probed.error.toStdString();
         EXPECT_EQ(probed.videoCodec, "mpeg4");
-        EXPECT_EQ(probed.soundCodec, "pcm_s16le");
+        EXPECT_TRUE(probed.soundCodec.startsWith("pcm_"));  // the sound came along
         EXPECT_NEAR(probed.seconds, c.seconds, 0.1);
         EXPECT_EQ(probed.pictures, static_cast<int>(std::lround(c.seconds * 25)));
         EXPECT_TRUE(probed.firstPictureIsKey);

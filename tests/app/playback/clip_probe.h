@@ -11,42 +11,14 @@
 #include <QString>
 #include <QUrl>
 
+#include "test_clip.h"
+
 namespace ovistra::testing {
 
-// `seconds` of 320x240 MPEG-4 at 25 pictures a second with a key picture every
-// `keyEveryPictures` (250: ten seconds, the recorder's spacing) and raw 16-bit sound, written
-// faster than real time.
+// `seconds` of a recording like the recorder's: MPEG-4 with a key picture every
+// `keyEveryPictures` (250: ten seconds, the recorder's spacing) and raw sound.
 inline bool MakeRecording(const QString& path, int seconds, int keyEveryPictures = 250) {
-    gst_init(nullptr, nullptr);
-    const QString line =
-        QStringLiteral(
-            "videotestsrc num-buffers=%1 pattern=ball ! "
-            "video/x-raw,width=320,height=240,framerate=25/1 ! avenc_mpeg4 gop-size=%4 ! "
-            "avimux name=mux ! filesink location=\"%2\" "
-            "audiotestsrc num-buffers=%3 samplesperbuffer=2205 ! "
-            "audio/x-raw,format=S16LE,rate=22050,channels=1 ! mux.")
-            .arg(seconds * 25)
-            .arg(path)
-            .arg(seconds * 10)
-            .arg(keyEveryPictures);
-    GError* error = nullptr;
-    GstElement* pipeline = gst_parse_launch(line.toUtf8().constData(), &error);
-    g_clear_error(&error);
-    if (!pipeline) {
-        return false;
-    }
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    GstBus* bus = gst_element_get_bus(pipeline);
-    GstMessage* end = gst_bus_timed_pop_filtered(
-        bus, 30 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    const bool made = end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS;
-    if (end) {
-        gst_message_unref(end);
-    }
-    gst_object_unref(bus);
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
-    return made;
+    return MakeClip(path.toStdString(), seconds * 25, true, keyEveryPictures);
 }
 
 struct ProbedClip {
