@@ -89,9 +89,8 @@ public:
             return Failure::Range;
         }
         if (from > 0 || to) {
-            const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH |
-                                                         GST_SEEK_FLAG_KEY_UNIT |
-                                                         GST_SEEK_FLAG_SNAP_BEFORE);
+            const auto flags = static_cast<GstSeekFlags>(
+                GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_BEFORE);
             if (!gst_element_seek(pipeline_.get(), 1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
                                   static_cast<gint64>(from),
                                   to ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE,
@@ -246,8 +245,7 @@ public:
                 }
             }
         }
-        if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) ==
-                GST_STATE_CHANGE_FAILURE ||
+        if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ||
             HasError(pipeline_.get())) {
             return Failure::Write;
         }
@@ -305,8 +303,8 @@ private:
             return false;
         }
         media::GstPtr<GstPad> out = media::AdoptGst(gst_element_get_static_pad(source, "src"));
-        const bool linked = gst_pad_query_accept_caps(in, caps) &&
-                            gst_pad_link(out.get(), in) == GST_PAD_LINK_OK;
+        const bool linked =
+            gst_pad_query_accept_caps(in, caps) && gst_pad_link(out.get(), in) == GST_PAD_LINK_OK;
         if (!linked) {
             gst_element_release_request_pad(mux, in);
         }
@@ -376,7 +374,7 @@ public:
 
     // Where the next piece begins on the clip's time line.
     GstClockTime end() const { return pictureEnd_; }
-    
+
 private:
     Failure Take(bool isVideo, GstSample* sample, bool& over) {
         GstBuffer* buffer = gst_sample_get_buffer(sample);
@@ -449,7 +447,8 @@ Failure Write(const std::vector<ClipPiece>& pieces, const QString& outPath,
         return Failure::Range;
     }
     for (const ClipPiece& piece : pieces) {
-        if (!(piece.fromSeconds >= 0) || (piece.toSeconds && !(*piece.toSeconds > piece.fromSeconds))) {
+        if (!(piece.fromSeconds >= 0) ||
+            (piece.toSeconds && !(*piece.toSeconds > piece.fromSeconds))) {
             return Failure::Range;
         }
     }
@@ -551,8 +550,8 @@ bool ClipExport::Start(std::vector<ClipPiece> pieces, const QString& outPath, Do
     Join();
     busy_.store(true, std::memory_order_release);
     cancel_.store(false, std::memory_order_relaxed);
-    worker_ = std::thread(
-        [this, pieces = std::move(pieces), outPath, done = std::move(done)]() mutable {
+    worker_ =
+        std::thread([this, pieces = std::move(pieces), outPath, done = std::move(done)]() mutable {
             const ClipResult result = WriteClip(pieces, outPath, &cancel_);
             // The relay outlives this thread; a call still queued when it goes is dropped.
             QMetaObject::invokeMethod(

@@ -125,10 +125,9 @@ void PlaybackClip::OnEnd() {
 
 QString PlaybackClip::MomentText(const ClipMark& mark) const {
     const qsizetype file = dialog_.setFiles_.indexOf(mark.file);
-    const QDateTime moment =
-        file >= 0 ? MomentInSet(dialog_.current_, static_cast<int>(file), mark.seconds,
-                                platform::LocalNow())
-                  : QDateTime();
+    const QDateTime moment = file >= 0 ? MomentInSet(dialog_.current_, static_cast<int>(file),
+                                                     mark.seconds, platform::LocalNow())
+                                       : QDateTime();
     return moment.isValid() && mark.recording == dialog_.current_.path
                ? moment.toString(QStringLiteral("HH:mm:ss"))
                : QString::number(mark.seconds, 'f', 1) + QStringLiteral(" s");
@@ -164,27 +163,28 @@ void PlaybackClip::OnExport() {
     // The set as its folder has it now: a file recorded over since the marks were set is gone.
     dialog_.FollowPlayingEntry();
     const QDateTime now = platform::LocalNow();
-    std::vector<ClipPiece> pieces = PlanClip(dialog_.current_, dialog_.setFiles_, *start_, *end_, now);
+    std::vector<ClipPiece> pieces =
+        PlanClip(dialog_.current_, dialog_.setFiles_, *start_, *end_, now);
     if (pieces.empty()) {
-        const bool known = dialog_.setFiles_.contains(start_->file) &&
-                           dialog_.setFiles_.contains(end_->file);
+        const bool known =
+            dialog_.setFiles_.contains(start_->file) && dialog_.setFiles_.contains(end_->file);
         Refuse(known ? kTextEndBeforeStart : kTextMarksGone, QStringLiteral("range"));
         return;
     }
-    QDateTime startMoment = MomentInSet(
-        dialog_.current_, static_cast<int>(dialog_.setFiles_.indexOf(start_->file)),
-        start_->seconds, now);
+    QDateTime startMoment =
+        MomentInSet(dialog_.current_, static_cast<int>(dialog_.setFiles_.indexOf(start_->file)),
+                    start_->seconds, now);
     if (!startMoment.isValid()) {
         startMoment = now;
     }
-    const QString folder =
-        QFileInfo(dialog_.current_.path).dir().filePath(QStringLiteral("image"));
+    const QString folder = QFileInfo(dialog_.current_.path).dir().filePath(QStringLiteral("image"));
     if (!QDir().mkpath(folder)) {
         Refuse(kTextNotWritten, QStringLiteral("write"));
         return;
     }
     const QString path = ClipFileName(folder, startMoment);
-    exporter_.Start(std::move(pieces), path, [this](const ClipResult& result) { Finished(result); });
+    exporter_.Start(std::move(pieces), path,
+                    [this](const ClipResult& result) { Finished(result); });
     if (auto* button = qobject_cast<QAbstractButton*>(dialog_.Control(kExportButton))) {
         button->setEnabled(false);
     }

@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <gst/gst.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
-#include <gst/gst.h>
 
 #include "clip_probe.h"
 
@@ -90,7 +90,8 @@ TEST_F(ClipExportTest, RefusesRangesOutsideTheRecordingAndDamagedFilesLeavingNoF
         {"missing", {{Path("gone.avi"), 0.0, 5.0}}, F::Damaged},
         {"damaged", {{Path("damaged.avi"), 0.0, 5.0}}, F::Damaged},
         // The first file is written already when the second proves damaged.
-        {"damaged second", {{Path("rec.avi"), 25.0, {}}, {Path("damaged.avi"), 0.0, 5.0}},
+        {"damaged second",
+         {{Path("rec.avi"), 25.0, {}}, {Path("damaged.avi"), 0.0, 5.0}},
          F::Damaged},
     };
     for (const Case& c : cases) {

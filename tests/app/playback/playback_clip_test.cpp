@@ -124,8 +124,8 @@ TEST_F(PlaybackClipTest, AClipAcrossTheSetsFilesGoesBesideThePicturesNamedByItsS
 
     Export();
     Export();  // the same clip again takes a name of its own
-    ASSERT_EQ(Images(), (QStringList{"clip-2026-12-08_14-00-25-2.avi",
-                                     "clip-2026-12-08_14-00-25.avi"}));
+    ASSERT_EQ(Images(),
+              (QStringList{"clip-2026-12-08_14-00-25-2.avi", "clip-2026-12-08_14-00-25.avi"}));
     const QString written = record.filePath("image/clip-2026-12-08_14-00-25.avi");
     const testing::ProbedClip probed = testing::Probe(written);
     ASSERT_TRUE(probed.read) << probed.error.toStdString();
@@ -134,7 +134,8 @@ TEST_F(PlaybackClipTest, AClipAcrossTheSetsFilesGoesBesideThePicturesNamedByItsS
     EXPECT_TRUE(Shown().empty());
     ASSERT_EQ(events.size(), 2);
     // Quoted only when the path holds a blank.
-    EXPECT_TRUE(events[0].contains(QStringLiteral("clip-exported file=%1 seconds=10.").arg(written)))
+    EXPECT_TRUE(
+        events[0].contains(QStringLiteral("clip-exported file=%1 seconds=10.").arg(written)))
         << events[0].toStdString();
     EXPECT_TRUE(qobject_cast<QLabel*>(dialog->Control(PlaybackClip::kLabel))
                     ->text()
@@ -176,7 +177,9 @@ TEST(PlanClip, FollowsASetsFilesInTheOrderTheyWereRecorded) {
     entry.lastIndex = 2;
     const QStringList files{"/r/a.avi", "/r/a1.avi", "/r/a2.avi"};
     const QDateTime now(QDate(2026, 12, 8), QTime(18, 0));
-    auto mark = [&](int file, double seconds) { return ClipMark{entry.path, files[file], seconds}; };
+    auto mark = [&](int file, double seconds) {
+        return ClipMark{entry.path, files[file], seconds};
+    };
     struct Case {
         const char* name;
         ClipMark start, end;
