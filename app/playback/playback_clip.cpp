@@ -208,7 +208,6 @@ void PlaybackClip::Finished(const ClipResult& result) {
                FailureWord(failure));
         return;
     }
-    lastClip_ = result.path;
     EventLog::Instance().Print(
         QStringLiteral("clip-exported"),
         {{"file", result.path}, {"seconds", QString::number(result.seconds, 'f', 1)}});

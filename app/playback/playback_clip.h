@@ -49,9 +49,6 @@ public:
     void OnEnd();
     void OnExport();
 
-    bool writing() const { return exporter_.busy(); }
-    const QString& lastClip() const { return lastClip_; }
-
 private:
     std::optional<ClipMark> MarkHere() const;
     QString MomentText(const ClipMark& mark) const;
@@ -61,7 +58,6 @@ private:
 
     CPlayback& dialog_;
     std::optional<ClipMark> start_, end_;
-    QString lastClip_;
     ClipExport exporter_;  // last: its thread ends before the rest goes
 };
 
