@@ -289,7 +289,7 @@ TEST_F(StationProcess, StillsLieBesideARecordingThatPlaysBackExportsAndIsDeleted
     recordings.Load();
     QStringList exported;
     ovistra::CPlayback playback(recordings, *resources, {},
-                                {{}, [&](const QString& path) { exported << path; }});
+                                {{}, [&](const QString& path) { exported << path; }, {}});
     playback.FillList();
     ASSERT_EQ(playback.recordings().rows().size(), 1u);
     EXPECT_EQ(playback.recordings().rows()[0].camera, "2");
