@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <cstddef>
 #include <memory>
 
 #include "alarm_facts.h"
@@ -26,7 +27,8 @@ class AlarmCommands : public QObject {
 public:
     static constexpr int kTimeLimitMs = 60000;
 
-    explicit AlarmCommands(QObject* parent = nullptr);
+    // `timeLimitMs` is how long a command may run before it is killed.
+    explicit AlarmCommands(QObject* parent = nullptr, int timeLimitMs = kTimeLimitMs);
     ~AlarmCommands() override;  // kills what still runs
 
     // UI thread. Starts the command for the alarm's camera unless one of that camera's runs;
@@ -38,7 +40,10 @@ public:
 
 private:
     class Run_;
-    std::array<std::unique_ptr<Run_>, 4> runs_;
+    void Retire(size_t slot);
+
+    int timeLimitMs_;
+    std::array<std::unique_ptr<Run_>, 4> runs_;  // one per camera; null when none runs
 };
 
 }  // namespace ovistra::alarms

@@ -15,6 +15,8 @@ class DesktopNotifier : public QObject {
 public:
     // `enabled` false (a station whose window is never shown) never looks for the service.
     explicit DesktopNotifier(bool enabled, QObject* parent = nullptr);
+    // The same on the bus at `busAddress` instead of the session's (empty: the session's).
+    DesktopNotifier(bool enabled, const QString& busAddress, QObject* parent);
     ~DesktopNotifier() override;
 
     // UI thread; never waits for the desktop's answer. `summary` and `body` are the texts
@@ -25,7 +27,13 @@ public:
     int sent() const { return sent_; }
 
 private:
+    bool Connect();
+
     bool enabled_;
+    QString busAddress_;
+    QString connectionName_;  // set once connected to a bus of our own
+    bool checked_ = false;    // the bus was looked for
+    bool available_ = false;  // a bus was found and no Notify has failed yet
     int sent_ = 0;
 };
 
