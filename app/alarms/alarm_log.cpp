@@ -161,7 +161,7 @@ bool AppendAlarmLogLine(const QString& path, const QByteArray& line) {
         platform::SyncFolder(QFileInfo(folder).absolutePath());
     }
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
         return false;
     }
