@@ -205,7 +205,8 @@ std::optional<AlarmLogEntry> ParseAlarmLogLine(const QByteArray& line) {
         }
     }
     AlarmLogEntry entry;
-    entry.when = QDateTime::fromString(text.left(kTimeChars), QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    entry.when =
+        QDateTime::fromString(text.left(kTimeChars), QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
     if (!entry.when.isValid()) {
         return std::nullopt;
     }

@@ -312,6 +312,10 @@ protected:
     std::unique_ptr<alarms::DesktopNotifier> notifier_;
     std::array<alarms::AlarmFacts, 4> alarmFacts_;  // each camera's alarm, from its start on
     std::array<bool, 4> alarmStartPending_{};       // its follow-ups wait for its recording
+    // Each camera's copy of its alarm's first frame, kept for the next alarm: a fresh one
+    // costs the motion tick milliseconds of page faults.
+    struct AlarmStillFrame;
+    std::array<std::shared_ptr<AlarmStillFrame>, 4> alarmStillFrames_;
 
     // --- still pictures (quorvane_dlg_stills.cpp)
     bool CameraPresent(int camera) const;  // 1..4: switched on

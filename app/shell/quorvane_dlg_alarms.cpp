@@ -1,6 +1,9 @@
 // What follows an alarm beyond the live view: its still, its line in the alarm log, the user's
 // alarm commands and the desktop's notification.
 #include <QDir>
+#include <atomic>
+#include <cstring>
+#include <vector>
 
 #include "alarm_commands.h"
 #include "alarm_log.h"
@@ -19,10 +22,20 @@
 
 namespace ovistra {
 
+struct CQuorvaneDlg::AlarmStillFrame {
+    std::vector<uint8_t> bytes = std::vector<uint8_t>(media::kFrameBytes);
+    // --- set by the UI thread when it hands the bytes over, cleared by the writer's thread
+    // (release) once it has read them; the UI thread writes them only while clear (acquire).
+    std::atomic<bool> busy{false};
+};
+
 void CQuorvaneDlg::SetUpAlarmFollowUps() {
     alarmLog_ = std::make_unique<alarms::AlarmLog>(programFolder(), context_.durableWriter);
     alarmCommands_ = std::make_unique<alarms::AlarmCommands>();
     notifier_ = std::make_unique<alarms::DesktopNotifier>(context_.showWindow);
+    for (std::shared_ptr<AlarmStillFrame>& frame : alarmStillFrames_) {
+        frame = std::make_shared<AlarmStillFrame>();
+    }
 }
 
 QString CQuorvaneDlg::AlarmCameraName(int camera) const {
@@ -38,19 +51,23 @@ QString CQuorvaneDlg::AlarmCameraName(int camera) const {
 
 QString CQuorvaneDlg::TakeAlarmStill(int camera) {
     const QString number = QString::number(camera);
+    std::shared_ptr<AlarmStillFrame>& frame = alarmStillFrames_[camera - 1];
+    if (!frame || frame->busy.load(std::memory_order_acquire)) {
+        frame = std::make_shared<AlarmStillFrame>();  // the last one is still being written
+    }
     // The camera's latest frame, copied raw: converting and writing it is the writer's work, so
     // the alarm costs the motion tick only the copy and the name.
-    QByteArray frame;
+    bool copied = false;
     if (captureGraph_) {
         const media::FrameGrabber::Lease lease =
             captureGraph_->router().grabber(camera - 1).GetBuffer();
         if (lease) {
-            frame = QByteArray(reinterpret_cast<const char*>(lease.data()),
-                               static_cast<qsizetype>(media::kFrameBytes));
+            std::memcpy(frame->bytes.data(), lease.data(), media::kFrameBytes);
+            copied = true;
         }
     }
     QString path;
-    if (!frame.isEmpty()) {
+    if (copied) {
         const QString folder = StillFolder(settings_.RecordFolder());
         QDir().mkpath(folder);
         path = ReserveStill(folder, platform::LocalNow());
@@ -59,9 +76,10 @@ QString CQuorvaneDlg::TakeAlarmStill(int camera) {
         EventLog::Instance().Print("still-failed", {{"camera", number}});
         return {};
     }
+    frame->busy.store(true, std::memory_order_relaxed);
     auto write = [path, frame, number] {
-        const QByteArray bitmap =
-            media::VideoView::PackedBitmapOf(reinterpret_cast<const uint8_t*>(frame.constData()));
+        const QByteArray bitmap = media::VideoView::PackedBitmapOf(frame->bytes.data());
+        frame->busy.store(false, std::memory_order_release);
         if (!FillStill(path, bitmap)) {
             // Named already in the alarm's event; the file is gone again.
             EventLog::Instance().Print("still-failed", {{"camera", number}, {"file", path}});
@@ -105,9 +123,9 @@ void CQuorvaneDlg::FinishAlarmStart(int camera) {
     facts.recording = recording_->IsRecording(camera) ? recording_->fileName(camera) : QString();
     alarmLog_->Started(facts);
     alarmCommands_->Run(settings_.alarmCommand, facts, QStringLiteral("start"));
-    notifier_->Notify(facts, Text(ids::kTextAlarmSummary).arg(facts.cameraName),
-                      Text(ids::kTextAlarmBody)
-                          .arg(facts.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+    notifier_->Notify(
+        facts, Text(ids::kTextAlarmSummary).arg(facts.cameraName),
+        Text(ids::kTextAlarmBody).arg(facts.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
 }
 
 void CQuorvaneDlg::AlarmEnded(int camera) {

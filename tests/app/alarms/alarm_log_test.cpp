@@ -61,7 +61,11 @@ TEST(AlarmLogReading, DamagedLinesAreSkippedAndCountedTheRestKept) {
         // Damaged: skipped and counted.
         Row(QByteArray l) : line(std::move(l)) {}
         Row(QByteArray l, Kind k, int c, QString s = {}, QString r = {})
-            : line(std::move(l)), kept(true), kind(k), camera(c), still(std::move(s)),
+            : line(std::move(l)),
+              kept(true),
+              kind(k),
+              camera(c),
+              still(std::move(s)),
               recording(std::move(r)) {}
         QByteArray line;  // with its line break when it has one
         bool kept = false;

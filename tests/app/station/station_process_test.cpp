@@ -221,12 +221,18 @@ TEST_F(StationProcess, MotionOnAWatchedCameraRaisesOneAlarmRecordedLoggedAndFoll
     QProcess station;
     // At the highest sensitivity: the object is a bright one on a darker ground, less than the
     // normal threshold's 200 grey levels apart.
-    Start(station, {"--headless", "--duration", "16", "--detect", "--sim-motion", "2:3-5", "--set",
-                    "MotionDetectCamera=2", "--set", "DetectingAction=1", "--set", "SenseMode=50",
-                    "--set", "RecordPath=" + home.filePath("rec"), "--set", "Camera2OSD=Back door",
-                    "--set",
-                    "AlarmCommand=" + script + " " + home.filePath("start.txt") + " %c %n %t %s %r",
-                    "--set", "AlarmEndCommand=" + script + " " + home.filePath("end.txt") + " %c %s"});
+    const QString startCommand = script + " " + home.filePath("start.txt") + " %c %n %t %s %r";
+    const QString endCommand = script + " " + home.filePath("end.txt") + " %c %s";
+    Start(station, {"--headless",   "--duration",
+                    "16",           "--detect",
+                    "--sim-motion", "2:3-5",
+                    "--set",        "MotionDetectCamera=2",
+                    "--set",        "DetectingAction=1",
+                    "--set",        "SenseMode=50",
+                    "--set",        "RecordPath=" + home.filePath("rec"),
+                    "--set",        "Camera2OSD=Back door",
+                    "--set",        "AlarmCommand=" + startCommand,
+                    "--set",        "AlarmEndCommand=" + endCommand});
     EXPECT_EQ(Finish(station, 90000), 0) << station.readAllStandardError().toStdString();
     const QByteArray out = station.readAllStandardOutput();
     const QList<QByteArray> events = Events(out);
@@ -252,7 +258,8 @@ TEST_F(StationProcess, MotionOnAWatchedCameraRaisesOneAlarmRecordedLoggedAndFoll
     EXPECT_GT(marker.green(), marker.red() + 40);
     EXPECT_GT(marker.green(), marker.blue() + 40);
 
-    const auto log = ovistra::alarms::ReadAlarmLog(home.filePath("data/Halvorn/Brisquel/alarms.log"));
+    const auto log =
+        ovistra::alarms::ReadAlarmLog(home.filePath("data/Halvorn/Brisquel/alarms.log"));
     EXPECT_EQ(log.skipped, 0);
     ASSERT_EQ(log.entries.size(), 2u);
     EXPECT_EQ(log.entries[0].kind, ovistra::alarms::AlarmLogEntry::Kind::Start);
@@ -273,7 +280,8 @@ TEST_F(StationProcess, MotionOnAWatchedCameraRaisesOneAlarmRecordedLoggedAndFoll
     ASSERT_EQ(started.size(), 6) << started.join(u'|').toStdString();
     EXPECT_EQ(started[0], "2");
     EXPECT_EQ(started[1], "Back door");
-    EXPECT_EQ(QDateTime::fromString(started[2], Qt::ISODate), log.entries[0].when) << started[2].toStdString();
+    EXPECT_EQ(QDateTime::fromString(started[2], Qt::ISODate), log.entries[0].when)
+        << started[2].toStdString();
     EXPECT_EQ(started[3], still);
     EXPECT_EQ(started[4], recording);
     EXPECT_EQ(lines("end.txt"), QStringList({"2", still, ""}));
