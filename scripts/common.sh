@@ -13,6 +13,7 @@ OVISTRA_PACKAGES=(
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
     gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav gstreamer1.0-tools
     libgstrtspserver-1.0-dev gstreamer1.0-plugins-ugly ffmpeg
+    dbus-daemon
 )
 
 # Libraries the benchmarks measure beside our kernels; never needed by the build or the tests.

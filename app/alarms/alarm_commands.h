@@ -1,11 +1,14 @@
 // The user's programs run at an alarm's start ("AlarmCommand") and end ("AlarmEndCommand"):
 // started and watched without a shell and without ever waiting on the UI thread, at most one
-// per camera, killed when they outlast their time. Each one's end is an event line.
+// per camera, killed when they outlast their time. Each one's end is an event line. The
+// processes are started and watched on a thread of their own: a start forks and waits for the
+// exec, which is milliseconds the UI thread does not have.
 #pragma once
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QThread>
 #include <array>
 #include <cstddef>
 #include <memory>
@@ -18,8 +21,7 @@ namespace ovistra::alarms {
 // inside its argument: %c camera number, %n camera name, %t time (ISO 8601), %s the still,
 // %r the recording, %% a percent sign; any other percent sign stays as it is. Empty, with a
 // one-line reason in *error, when the line names no program.
-QStringList ExpandAlarmCommand(const QString& commandLine, const AlarmFacts& facts,
-                               QString* error);
+QStringList ExpandAlarmCommand(const QString& commandLine, const AlarmFacts& facts, QString* error);
 
 class AlarmCommands : public QObject {
     Q_OBJECT
@@ -39,11 +41,14 @@ public:
     int running() const;
 
 private:
-    class Run_;
-    void Retire(size_t slot);
+    class Runner;  // the command thread's side
+    void Ended(size_t slot);
 
-    int timeLimitMs_;
-    std::array<std::unique_ptr<Run_>, 4> runs_;  // one per camera; null when none runs
+    // --- UI thread
+    std::array<bool, 4> busy_{};  // a command of that camera was started and has not ended
+    // --- the runner lives on thread_ and is reached only by queued calls
+    std::unique_ptr<QThread> thread_;
+    Runner* runner_ = nullptr;
 };
 
 }  // namespace ovistra::alarms

@@ -22,7 +22,8 @@ const QString kIconName = QStringLiteral("ovistra");  // the desktop entry's ico
 
 // Without an address, the bus library would try to launch a session bus of its own.
 bool SessionBusKnown() {
-    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return true;
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return true;
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
 }
@@ -36,7 +37,8 @@ DesktopNotifier::DesktopNotifier(bool enabled, const QString& busAddress, QObjec
     : QObject(parent), enabled_(enabled), busAddress_(busAddress) {}
 
 DesktopNotifier::~DesktopNotifier() {
-    if (!connectionName_.isEmpty()) QDBusConnection::disconnectFromBus(connectionName_);
+    if (!connectionName_.isEmpty())
+        QDBusConnection::disconnectFromBus(connectionName_);
 }
 
 bool DesktopNotifier::Connect() {
@@ -51,11 +53,13 @@ bool DesktopNotifier::Connect() {
     return available_;
 }
 
-void DesktopNotifier::Notify(const AlarmFacts& facts, const QString& summary,
-                             const QString& body) {
-    if (!enabled_) return;
-    if (!checked_) Connect();
-    if (!available_) return;
+void DesktopNotifier::Notify(const AlarmFacts& facts, const QString& summary, const QString& body) {
+    if (!enabled_)
+        return;
+    if (!checked_)
+        Connect();
+    if (!available_)
+        return;
     QDBusConnection bus = connectionName_.isEmpty() ? QDBusConnection::sessionBus()
                                                     : QDBusConnection(connectionName_);
 
@@ -67,15 +71,16 @@ void DesktopNotifier::Notify(const AlarmFacts& facts, const QString& summary,
     hints.insert(QStringLiteral("desktop-entry"), kIconName);
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(uchar{2}));  // critical: an alarm
 
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService,
-                                                       QStringLiteral("Notify"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
     call << kAppName << uint{0} << kIconName << summary << body << QStringList() << hints
          << int{-1};
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this](QDBusPendingCallWatcher* answered) {
                 // No service, or one that refuses us: stop asking, without a word.
-                if (answered->isError()) available_ = false;
+                if (answered->isError())
+                    available_ = false;
                 answered->deleteLater();
             });
     ++sent_;

@@ -7,11 +7,11 @@
 
 #include <QDir>
 #include <QEventLoop>
-#include <QTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
+#include <QTimer>
 #include <mutex>
 #include <vector>
 
@@ -65,11 +65,13 @@ TEST(AlarmCommandLine, NoProgramIsAnErrorWithAReason) {
 // starve a chatty command's pipe) until `done` holds or `ms` have passed.
 template <typename Done>
 bool Until(Done done, int ms) {
-    if (done()) return true;
+    if (done())
+        return true;
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
+        if (done())
+            loop.quit();
     });
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     poll.start(2);
@@ -110,7 +112,8 @@ protected:
         (void)Until(
             [&] {
                 for (const QByteArray& line : Lines()) {
-                    if (line.startsWith(start)) found = line;
+                    if (line.startsWith(start))
+                        found = line;
                 }
                 return !found.isEmpty();
             },
@@ -130,24 +133,27 @@ long ResidentKiB() {
     return 0;
 #endif
     QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly)) return -1;
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
     }
     return -1;
 }
 
 bool ProcessGone(qint64 pid) {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly)) return true;
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
     return stat.readAll().contains(") Z ");  // a zombie whose reaper has not come yet
 }
 
 TEST_F(AlarmCommandRuns, ArgumentsReachTheProgramExactlyAndEachEndIsReported) {
     const QString args = dir_.filePath("args.txt");
-    const QString echo = Script("echo args.sh", "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" +
-                                                    args.toUtf8() +
-                                                    "'\necho 'first line'\necho second >&2\nexit 3");
+    const QString echo =
+        Script("echo args.sh", "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" +
+                                   args.toUtf8() + "'\necho 'first line'\necho second >&2\nexit 3");
     const QString crash = Script("crash.sh", "echo dying\nkill -SEGV $$");
     // Half a hundred megabytes of output: drained as it comes, so `head` never stalls.
     const QString flood = Script("flood.sh", "yes | head -c 50000000");
@@ -183,8 +189,7 @@ TEST_F(AlarmCommandRuns, ArgumentsReachTheProgramExactlyAndEachEndIsReported) {
 
 TEST_F(AlarmCommandRuns, AHangingFloodIsKilledWithWhatItStartedAndTheCameraIsFreeAgain) {
     const QString pidFile = dir_.filePath("sleep.pid");
-    const QString hang =
-        Script("hang.sh", "sleep 30 &\necho $! > '" + pidFile.toUtf8() + "'\nyes");
+    const QString hang = Script("hang.sh", "sleep 30 &\necho $! > '" + pidFile.toUtf8() + "'\nyes");
     AlarmCommands commands(nullptr, 500);
     const long residentBefore = ResidentKiB();
     commands.Run(hang, BackDoor(1), "start");

@@ -4,8 +4,9 @@
 
 #include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusMetaType>
 #include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVirtualObject>
 #include <QFile>
 #include <QProcess>
@@ -25,7 +26,8 @@ public:
     std::vector<QList<QVariant>> calls;
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
-        if (message.member() != QLatin1String("Notify")) return false;
+        if (message.member() != QLatin1String("Notify"))
+            return false;
         calls.push_back(message.arguments());
         connection.send(message.createReply(QVariant::fromValue(uint(calls.size()))));
         return true;
@@ -40,14 +42,13 @@ protected:
         ASSERT_TRUE(dir_.isValid());
         QFile config(dir_.filePath("bus.conf"));
         ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-        config.write("<busconfig><type>session</type><listen>unix:dir=" +
-                     dir_.path().toUtf8() +
+        config.write("<busconfig><type>session</type><listen>unix:dir=" + dir_.path().toUtf8() +
                      "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
                      "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
                      "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
         config.close();
-        daemon_.start("dbus-daemon", {"--nofork", "--print-address=1",
-                                      "--config-file=" + config.fileName()});
+        daemon_.start("dbus-daemon",
+                      {"--nofork", "--print-address=1", "--config-file=" + config.fileName()});
         ASSERT_TRUE(daemon_.waitForStarted(5000)) << "dbus-daemon is missing";
         while (!daemon_.canReadLine() && daemon_.waitForReadyRead(5000)) {
         }
@@ -55,7 +56,8 @@ protected:
         ASSERT_FALSE(address_.isEmpty());
     }
     void TearDown() override {
-        if (serviceBus_) QDBusConnection::disconnectFromBus("fake-notification-service");
+        if (serviceBus_)
+            QDBusConnection::disconnectFromBus("fake-notification-service");
         daemon_.kill();
         daemon_.waitForFinished(5000);
     }
@@ -113,10 +115,12 @@ TEST_F(PrivateBus, AnAlarmReachesTheServiceWithItsTextsStillAndIcon) {
 TEST_F(PrivateBus, WithoutAServiceTheFirstAnswerEndsTheTrying) {
     DesktopNotifier notifier(true, address_, nullptr);
     notifier.Notify(Gate(), "Alarm: Gate", "");
-    QTest::qWait(300);  // the bus answers at once that nobody owns the name
+    // The bus answers that nobody owns the name; the call's watcher goes once it has.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return notifier.findChildren<QDBusPendingCallWatcher*>().isEmpty(); }, 10000));
     OfferService();
     notifier.Notify(Gate(), "Alarm: Gate", "");
-    QTest::qWait(300);
+    QTest::qWait(300);  // room for a call that should not come
     EXPECT_TRUE(service_.calls.empty());
     EXPECT_EQ(notifier.sent(), 1);
 
