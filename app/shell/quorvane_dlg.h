@@ -10,10 +10,11 @@
 #include <QRect>
 #include <QString>
 #include <array>
-#include <set>
-#include <string>
+#include <atomic>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -306,6 +307,9 @@ protected:
     QString TakeAlarmStill(int camera);
     // The alarm's log line, command and notification, once its recording is known.
     void FinishAlarmStart(int camera);
+    // The command and the notification, once the still they name is written (or given up on).
+    void RunAlarmStartActions(const alarms::AlarmFacts& facts,
+                              std::shared_ptr<const std::atomic<bool>> stillWritten, int waitedMs);
     QString AlarmCameraName(int camera) const;
     std::unique_ptr<alarms::AlarmLog> alarmLog_;
     std::unique_ptr<alarms::AlarmCommands> alarmCommands_;
@@ -316,6 +320,8 @@ protected:
     // costs the motion tick milliseconds of page faults.
     struct AlarmStillFrame;
     std::array<std::shared_ptr<AlarmStillFrame>, 4> alarmStillFrames_;
+    // Set by the writer's thread once the alarm's still is on disk, or has failed.
+    std::array<std::shared_ptr<std::atomic<bool>>, 4> alarmStillWritten_;
 
     // --- still pictures (quorvane_dlg_stills.cpp)
     bool CameraPresent(int camera) const;  // 1..4: switched on

@@ -1,6 +1,7 @@
 // What follows an alarm beyond the live view: its still, its line in the alarm log, the user's
 // alarm commands and the desktop's notification.
 #include <QDir>
+#include <QTimer>
 #include <atomic>
 #include <cstring>
 #include <vector>
@@ -21,6 +22,13 @@
 #include "window_ids.h"
 
 namespace ovistra {
+namespace {
+
+// The alarm's command and notification wait for its still this long at most, looking this often.
+constexpr int kStillWaitMs = 2000;
+constexpr int kStillPollMs = 10;
+
+}  // namespace
 
 struct CQuorvaneDlg::AlarmStillFrame {
     std::vector<uint8_t> bytes = std::vector<uint8_t>(media::kFrameBytes);
@@ -72,20 +80,24 @@ QString CQuorvaneDlg::TakeAlarmStill(int camera) {
         QDir().mkpath(folder);
         path = ReserveStill(folder, platform::LocalNow());
     }
+    alarmStillWritten_[camera - 1].reset();
     if (path.isEmpty()) {
         EventLog::Instance().Print("still-failed", {{"camera", number}});
         return {};
     }
+    auto written = std::make_shared<std::atomic<bool>>(false);
+    alarmStillWritten_[camera - 1] = written;
     frame->busy.store(true, std::memory_order_relaxed);
-    auto write = [path, frame, number] {
+    auto write = [path, frame, number, written] {
         const QByteArray bitmap = media::VideoView::PackedBitmapOf(frame->bytes.data());
         frame->busy.store(false, std::memory_order_release);
         if (!FillStill(path, bitmap)) {
             // Named already in the alarm's event; the file is gone again.
             EventLog::Instance().Print("still-failed", {{"camera", number}, {"file", path}});
-            return;
+        } else {
+            platform::SyncFinishedFile(path);
         }
-        platform::SyncFinishedFile(path);
+        written->store(true, std::memory_order_release);
     };
     if (context_.durableWriter) {
         context_.durableWriter->Post(std::move(write));
@@ -122,6 +134,20 @@ void CQuorvaneDlg::FinishAlarmStart(int camera) {
     // The alarm's own recording, or the one that already ran; a set is known by its first file.
     facts.recording = recording_->IsRecording(camera) ? recording_->fileName(camera) : QString();
     alarmLog_->Started(facts);
+    RunAlarmStartActions(facts, alarmStillWritten_[camera - 1], 0);
+}
+
+void CQuorvaneDlg::RunAlarmStartActions(const alarms::AlarmFacts& facts,
+                                        std::shared_ptr<const std::atomic<bool>> stillWritten,
+                                        int waitedMs) {
+    // A script that mails the still must find it whole; a writer held up by a slow disk only
+    // delays the command so long.
+    if (stillWritten && !stillWritten->load(std::memory_order_acquire) && waitedMs < kStillWaitMs) {
+        QTimer::singleShot(kStillPollMs, this, [this, facts, stillWritten, waitedMs] {
+            RunAlarmStartActions(facts, stillWritten, waitedMs + kStillPollMs);
+        });
+        return;
+    }
     alarmCommands_->Run(settings_.alarmCommand, facts, QStringLiteral("start"));
     notifier_->Notify(
         facts, Text(ids::kTextAlarmSummary).arg(facts.cameraName),

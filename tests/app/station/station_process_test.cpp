@@ -215,7 +215,10 @@ TEST_F(StationProcess, MotionOnAWatchedCameraRaisesOneAlarmRecordedLoggedAndFoll
     {
         QFile file(script);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\nout=\"$1\"\nshift\nprintf '%s\\n' \"$@\" > \"$out\"\n");
+        // Its arguments, then the size of the still (the fourth) as the command found it.
+        file.write(
+            "#!/bin/sh\nout=\"$1\"\nshift\nprintf '%s\\n' \"$@\" > \"$out\"\n"
+            "if [ -f \"$4\" ]; then wc -c < \"$4\" >> \"$out\"; fi\n");
     }
     QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcess station;
@@ -277,13 +280,14 @@ TEST_F(StationProcess, MotionOnAWatchedCameraRaisesOneAlarmRecordedLoggedAndFoll
                                               : QStringList();
     };
     const QStringList started = lines("start.txt");
-    ASSERT_EQ(started.size(), 6) << started.join(u'|').toStdString();
+    ASSERT_EQ(started.size(), 7) << started.join(u'|').toStdString();
     EXPECT_EQ(started[0], "2");
     EXPECT_EQ(started[1], "Back door");
     EXPECT_EQ(QDateTime::fromString(started[2], Qt::ISODate), log.entries[0].when)
         << started[2].toStdString();
     EXPECT_EQ(started[3], still);
     EXPECT_EQ(started[4], recording);
+    EXPECT_EQ(started[5].trimmed(), QString::number(14 + 40 + 640 * 480 * 3)) << "whole at once";
     EXPECT_EQ(lines("end.txt"), QStringList({"2", still, ""}));
     EXPECT_TRUE(out.contains(" recording-started camera=2 reason=alarm ")) << out.toStdString();
     EXPECT_EQ(events.count("recording-started"), 1) << out.toStdString();
