@@ -29,7 +29,7 @@ case "${1:-}" in
         cmake -S "$OVISTRA_ROOT" -B "$dir" -G Ninja -DOVISTRA_SANITIZE_THREAD=ON \
             -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVISTRA_BUILD_BENCH=OFF
         cmake --build "$dir" --parallel "$(nproc)" --target media_tests camera_switcher_tests \
-            shared_block_tests recording_tests sound_player_tests
+            shared_block_tests recording_tests sound_player_tests alarm_log_tests
         export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ignore_noninstrumented_modules=1"
         export G_SLICE=always-malloc QT_QPA_PLATFORM=offscreen OVISTRA_AUDIO_SINK=fake
         "$dir/tests/app/media/bin/media_tests"
@@ -37,6 +37,7 @@ case "${1:-}" in
         "$dir/tests/app/platform/bin/shared_block_tests" --gtest_filter='SharedBlockThreads.*'
         "$dir/tests/app/recording/bin/recording_tests"
         "$dir/tests/app/motion/bin/sound_player_tests"
+        "$dir/tests/app/alarms/bin/alarm_log_tests"
         exit 0
         ;;
     *)
