@@ -138,4 +138,9 @@ constexpr int kTextColourRange = 260;
 constexpr int kTextColoursNotSaved = 261;
 constexpr int kTextColourCommand = 262;
 
+// --- the desktop's notification of an alarm
+constexpr int kTextAlarmSummary = 460;   // %1: the camera's name
+constexpr int kTextAlarmBody = 461;      // %1: the alarm's time
+constexpr int kTextUnnamedCamera = 462;  // %1: the camera's number
+
 }  // namespace ovistra::ids

@@ -22,6 +22,39 @@ std::array<char, kFileHeaderBytes> FileHeader(qsizetype bitmapBytes) {
     return header;
 }
 
+bool BitmapFits(const QByteArray& bitmap) {
+    return bitmap.size() >= kInfoHeaderBytes && bitmap.size() <= UINT32_MAX - kFileHeaderBytes;
+}
+
+bool WriteOpenBitmap(QFile& file, const QByteArray& bitmap) {
+    const std::array<char, kFileHeaderBytes> header = FileHeader(bitmap.size());
+    if (file.write(header.data(), kFileHeaderBytes) != kFileHeaderBytes ||
+        file.write(bitmap) != bitmap.size() || !file.flush()) {
+        // A cut picture is no picture: it goes rather than staying half written.
+        file.close();
+        file.remove();
+        return false;
+    }
+    return true;
+}
+
+// The first free name from `moment` on, created by `create`; empty when none was taken.
+template <typename Create>
+QString FirstFreeStill(const QString& folder, const QDateTime& moment, Create create) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const QString path = platform::JoinPath(folder, StillFileName(moment.addMSecs(attempt)));
+        switch (create(path)) {
+            case BitmapWrite::Written:
+                return path;
+            case BitmapWrite::Taken:
+                continue;  // perhaps by another camera's still in the same millisecond
+            case BitmapWrite::Failed:
+                return {};
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 QString StillFolder(const QString& recordFolder) {
@@ -34,37 +67,45 @@ QString StillFileName(const QDateTime& moment) {
 }
 
 BitmapWrite WriteBitmapFile(const QString& path, const QByteArray& bitmap) {
-    if (bitmap.size() < kInfoHeaderBytes || bitmap.size() > UINT32_MAX - kFileHeaderBytes) {
+    if (!BitmapFits(bitmap)) {
         return BitmapWrite::Failed;
     }
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         return file.exists() ? BitmapWrite::Taken : BitmapWrite::Failed;
     }
-    const std::array<char, kFileHeaderBytes> header = FileHeader(bitmap.size());
-    if (file.write(header.data(), kFileHeaderBytes) != kFileHeaderBytes ||
-        file.write(bitmap) != bitmap.size() || !file.flush()) {
-        // A cut picture is no picture: it goes rather than staying half written.
-        file.close();
-        QFile::remove(path);
-        return BitmapWrite::Failed;
-    }
-    return BitmapWrite::Written;
+    return WriteOpenBitmap(file, bitmap) ? BitmapWrite::Written : BitmapWrite::Failed;
 }
 
 QString SaveStill(const QString& folder, const QDateTime& moment, const QByteArray& bitmap) {
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const QString path = platform::JoinPath(folder, StillFileName(moment.addMSecs(attempt)));
-        switch (WriteBitmapFile(path, bitmap)) {
-            case BitmapWrite::Written:
-                return path;
-            case BitmapWrite::Taken:
-                continue;  // perhaps by another camera's still in the same millisecond
-            case BitmapWrite::Failed:
-                return {};
+    return FirstFreeStill(folder, moment,
+                          [&bitmap](const QString& path) { return WriteBitmapFile(path, bitmap); });
+}
+
+QString ReserveStill(const QString& folder, const QDateTime& moment) {
+    return FirstFreeStill(folder, moment, [](const QString& path) {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            return BitmapWrite::Written;
         }
+        return file.exists() ? BitmapWrite::Taken : BitmapWrite::Failed;
+    });
+}
+
+bool FillStill(const QString& path, const QByteArray& bitmap) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly)) {
+        return false;
     }
-    return {};
+    if (file.size() != 0) {
+        return false;  // not the reserved file: whatever it holds stays
+    }
+    if (!BitmapFits(bitmap)) {
+        file.close();
+        file.remove();
+        return false;
+    }
+    return WriteOpenBitmap(file, bitmap);
 }
 
 }  // namespace ovistra

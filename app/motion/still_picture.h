@@ -28,4 +28,12 @@ BitmapWrite WriteBitmapFile(const QString& path, const QByteArray& bitmap);
 // nothing was written (no picture, or the file could not be created or filled).
 QString SaveStill(const QString& folder, const QDateTime& moment, const QByteArray& bitmap);
 
+// Takes a still's name in `folder` as SaveStill would, by creating it empty, so the picture can
+// be written later on another thread (FillStill). Empty when no name could be taken.
+QString ReserveStill(const QString& folder, const QDateTime& moment);
+
+// Writes a packed bitmap into a file ReserveStill created; a file that could not be filled is
+// removed again.
+bool FillStill(const QString& path, const QByteArray& bitmap);
+
 }  // namespace ovistra

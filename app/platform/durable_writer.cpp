@@ -39,7 +39,7 @@ DurableWriter::~DurableWriter() {
 }
 
 void DurableWriter::SyncFinished(const QString& path) {
-    Add(Job{path, {}, false});
+    Add(Job{path, {}, false, {}});
 }
 
 void DurableWriter::Replace(const QString& path, const QByteArray& bytes) {
@@ -51,7 +51,11 @@ void DurableWriter::Replace(const QString& path, const QByteArray& bytes) {
             return;
         }
     }
-    Add(Job{path, bytes, true});
+    Add(Job{path, bytes, true, {}});
+}
+
+void DurableWriter::Post(std::function<void()> work) {
+    Add(Job{{}, {}, false, std::move(work)});
 }
 
 void DurableWriter::Add(Job job) {
@@ -78,7 +82,9 @@ void DurableWriter::Run() {
         jobs_.pop_front();
         busy_ = true;
         lock.unlock();
-        if (job.replace) {
+        if (job.work) {
+            job.work();
+        } else if (job.replace) {
             ReplaceFileDurably(job.path, job.bytes);
         } else {
             SyncFinishedFile(job.path);

@@ -8,6 +8,7 @@
 #include <QString>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -27,6 +28,9 @@ public:
     // folder is synced (a failure leaves the old file). A replacement of the same file still
     // waiting gives way to this one.
     void Replace(const QString& path, const QByteArray& bytes);
+    // Runs `work` on the writer's thread, in order with the rest. It may touch only what it
+    // owns (paths and byte copies) and thread-safe things such as the event log.
+    void Post(std::function<void()> work);
     // Returns once everything asked before has been done.
     void Drain();
 
@@ -35,6 +39,7 @@ private:
         QString path;
         QByteArray bytes;
         bool replace = false;
+        std::function<void()> work;  // set: neither a sync nor a replacement
     };
 
     void Add(Job job);

@@ -21,6 +21,7 @@
 #include "c_color_button.h"
 #include "local_clock.h"
 #include "message_box.h"
+#include "playback_clip.h"
 #include "playback_graph.h"
 #include "recording_files.h"
 #include "replace_control.h"
@@ -87,9 +88,11 @@ CPlayback::CPlayback(RecordingList& recordings, const ResourceLibrary& resources
         [this](int row, const QDateTime& moment) { PlayAt(row, moment); });
     FillFilterLists();
     ConnectControls();
+    clip_ = std::make_unique<PlaybackClip>(*this);
 }
 
 CPlayback::~CPlayback() {
+    clip_.reset();  // a clip still being written stops, and its file goes
     CloseMailbox();
     if (view_) {
         view_->SetGrabber(nullptr);

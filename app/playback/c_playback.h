@@ -30,6 +30,7 @@ class PlaybackGraph;
 class VideoView;
 }  // namespace media
 
+class PlaybackClip;
 class RecordingList;
 class ResourceLibrary;
 class PlaybackTimeline;
@@ -147,6 +148,8 @@ protected:
     void reject() override;
 
 private:
+    friend class PlaybackClip;  // the clip buttons read what plays and where
+
     void ConnectControls();
     void OnRowActivated(int row);
     void FillFilterLists();
@@ -204,6 +207,7 @@ private:
     bool movingSlider_ = false;  // the dialog, not the user, moves the slider
     QElapsedTimer sinceClick_;   // the last click on a row, which a double click begins with
     QString clickedPath_;
+    std::unique_ptr<PlaybackClip> clip_;
 };
 
 }  // namespace ovistra

@@ -10,11 +10,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "alarm_commands.h"
+#include "alarm_log.h"
 #include "c_sound_player.h"
 #include "capture_graph.h"
 #include "color_buttons.h"
 #include "colour_scheme.h"
 #include "custom_settings.h"
+#include "desktop_notifier.h"
 #include "event_log.h"
 #include "folders.h"
 #include "local_clock.h"
@@ -57,6 +60,7 @@ CQuorvaneDlg::CQuorvaneDlg(const StationContext& context, QWidget* parent)
         std::make_unique<DetectionRun>(detectionHost, [library = context_.detectorLibrary] {
             return std::make_unique<CDetectorRecord>(library);
         });
+    SetUpAlarmFollowUps();
     // Defaults are in force (RegistrySettings); the colours come from the settings file now,
     // before the window exists.
     displayMode_.SwitchForStation();

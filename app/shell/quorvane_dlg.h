@@ -10,13 +10,15 @@
 #include <QRect>
 #include <QString>
 #include <array>
-#include <set>
-#include <string>
+#include <atomic>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "alarm_facts.h"
 #include "camera_switcher.h"
 #include "capture_device.h"
 #include "detection_run.h"
@@ -57,6 +59,11 @@ class CScheduleRecord;
 class CSoundPlayer;
 class RecordingList;
 class ResourceLibrary;
+namespace alarms {
+class AlarmCommands;
+class AlarmLog;
+class DesktopNotifier;
+}  // namespace alarms
 namespace platform {
 class DurableWriter;
 }
@@ -285,14 +292,36 @@ protected:
     void ColourAlarmFrame(int camera, bool alarm) override;
     void StartAlarmSound() override;
     void StopAlarmSound() override;
-    void AlarmStarted(int camera) override;
-    void AlarmEnded(int camera) override;
     void DetectionUnavailable(CDetectorRecord::Availability why) override;
     void LightChanged(int camera) override;
 
     std::unique_ptr<DetectionRun> detection_;
     std::unique_ptr<CSoundPlayer> soundPlayer_;  // from the first alarm with sound on
     CMotionSet* motionSetDlg_ = nullptr;         // a child, from its first opening on
+
+    // --- what follows an alarm (quorvane_dlg_alarms.cpp): its log, still, commands, notification
+    void SetUpAlarmFollowUps();
+    void AlarmStarted(int camera) override;
+    void AlarmEnded(int camera) override;
+    // The alarm's still: named now, written on the durable writer's thread; empty when none.
+    QString TakeAlarmStill(int camera);
+    // The alarm's log line, command and notification, once its recording is known.
+    void FinishAlarmStart(int camera);
+    // The command and the notification, once the still they name is written (or given up on).
+    void RunAlarmStartActions(const alarms::AlarmFacts& facts,
+                              std::shared_ptr<const std::atomic<bool>> stillWritten, int waitedMs);
+    QString AlarmCameraName(int camera) const;
+    std::unique_ptr<alarms::AlarmLog> alarmLog_;
+    std::unique_ptr<alarms::AlarmCommands> alarmCommands_;
+    std::unique_ptr<alarms::DesktopNotifier> notifier_;
+    std::array<alarms::AlarmFacts, 4> alarmFacts_;  // each camera's alarm, from its start on
+    std::array<bool, 4> alarmStartPending_{};       // its follow-ups wait for its recording
+    // Each camera's copy of its alarm's first frame, kept for the next alarm: a fresh one
+    // costs the motion tick milliseconds of page faults.
+    struct AlarmStillFrame;
+    std::array<std::shared_ptr<AlarmStillFrame>, 4> alarmStillFrames_;
+    // Set by the writer's thread once the alarm's still is on disk, or has failed.
+    std::array<std::shared_ptr<std::atomic<bool>>, 4> alarmStillWritten_;
 
     // --- still pictures (quorvane_dlg_stills.cpp)
     bool CameraPresent(int camera) const;  // 1..4: switched on

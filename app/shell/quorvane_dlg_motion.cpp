@@ -258,14 +258,6 @@ void CQuorvaneDlg::StopAlarmSound() {
     }
 }
 
-void CQuorvaneDlg::AlarmStarted(int camera) {
-    EventLog::Instance().Print("alarm-started", {{"camera", CameraField(camera)}});
-}
-
-void CQuorvaneDlg::AlarmEnded(int camera) {
-    EventLog::Instance().Print("alarm-ended", {{"camera", CameraField(camera)}});
-}
-
 void CQuorvaneDlg::LightChanged(int camera) {
     EventLog::Instance().Print("light-change", {{"camera", CameraField(camera)}});
 }

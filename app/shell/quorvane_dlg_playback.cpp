@@ -1,11 +1,42 @@
 // The main window's playback dialog: button 1023 and message 2025 open and close it; the
 // exit button closes it with the picture browser.
+#include <QFileInfo>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "alarm_log.h"
 #include "c_playback.h"
 #include "c_thumbnail_dlg.h"
+#include "folders.h"
 #include "quorvane_dlg.h"
 #include "recording_control.h"
 
 namespace ovistra {
+namespace {
+
+// The alarm log read again only when it changed: the timeline asks at every list refresh.
+class AlarmMarks {
+public:
+    explicit AlarmMarks(QString path) : path_(std::move(path)) {}
+    std::vector<alarms::AlarmLogEntry> operator()() {
+        const QFileInfo info(path_);
+        const auto stamp = std::make_pair(info.exists() ? info.size() : -1,
+                                          info.lastModified().toMSecsSinceEpoch());
+        if (stamp != stamp_) {
+            entries_ = alarms::ReadAlarmLog(path_).entries;
+            stamp_ = stamp;
+        }
+        return entries_;
+    }
+
+private:
+    QString path_;
+    std::pair<qint64, qint64> stamp_{-2, 0};
+    std::vector<alarms::AlarmLogEntry> entries_;
+};
+
+}  // namespace
 
 void CQuorvaneDlg::TogglePlayback() {
     if (!context_.recordings) {
@@ -19,6 +50,10 @@ void CQuorvaneDlg::TogglePlayback() {
             if (pictureBrowser_) {
                 pictureBrowser_->SelectNewest();
             }
+        };
+        hooks.alarmMarks = [marks = std::make_shared<AlarmMarks>(platform::JoinPath(
+                                programFolder(), alarms::AlarmLog::kFileName))] {
+            return (*marks)();
         };
         playbackDlg_ = new CPlayback(*context_.recordings, *context_.resources, Handle(),
                                      std::move(hooks), this);

@@ -7,13 +7,17 @@
 
 namespace ovistra::testing {
 
-// `frames` pictures at 25 per second (a moving ball), with a sound stream when `sound` is set.
-inline bool MakeClip(const std::string& path, int frames = 50, bool sound = true) {
+// `frames` pictures at 25 per second (a moving ball), with a sound stream when `sound` is set;
+// a key picture every `keyEveryPictures` (0: the encoder's own spacing).
+inline bool MakeClip(const std::string& path, int frames = 50, bool sound = true,
+                     int keyEveryPictures = 0) {
     gst_init(nullptr, nullptr);
+    const std::string keys =
+        keyEveryPictures > 0 ? " gop-size=" + std::to_string(keyEveryPictures) : "";
     std::string line = "videotestsrc num-buffers=" + std::to_string(frames) +
                        " pattern=ball ! video/x-raw,width=320,height=240,framerate=25/1 ! "
-                       "avenc_mpeg4 ! avimux name=mux ! filesink location=\"" +
-                       path + "\"";
+                       "avenc_mpeg4" +
+                       keys + " ! avimux name=mux ! filesink location=\"" + path + "\"";
     if (sound) {
         // 4410 samples of 44.1 kHz are a tenth of a second: as long as the pictures.
         line += " audiotestsrc num-buffers=" + std::to_string(frames * 10 / 25) +

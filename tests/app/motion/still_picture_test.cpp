@@ -52,5 +52,29 @@ TEST(StillPicture, NothingIsWrittenWithoutAPictureOrAFolder) {
     EXPECT_TRUE(SaveStill(dir.filePath("missing"), At(1), QByteArray(40, 'x')).isEmpty());
 }
 
+// A still named on one thread and written on another: the name is held meanwhile, and the
+// filling never spoils a file that is not the empty one reserved.
+TEST(StillPicture, AReservedNameIsHeldUntilFilledAndOnlyTheEmptyFileIsFilled) {
+    QTemporaryDir dir;
+    const QByteArray bitmap(40 + 12, '\x5a');
+    const QString reserved = ReserveStill(dir.path(), At(37));
+    EXPECT_EQ(QFileInfo(reserved).fileName(), "20031130-14250137.bmp");
+    EXPECT_EQ(QFileInfo(SaveStill(dir.path(), At(37), bitmap)).fileName(), "20031130-14250138.bmp");
+    ASSERT_TRUE(FillStill(reserved, bitmap));
+    QFile file(reserved);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().mid(14), bitmap);
+    file.close();
+
+    EXPECT_FALSE(FillStill(reserved, QByteArray(40, 'y'))) << "filled already";
+    EXPECT_EQ(QFileInfo(reserved).size(), 14 + bitmap.size());
+    const QString unfillable = ReserveStill(dir.path(), At(37));
+    EXPECT_FALSE(FillStill(unfillable, QByteArray(39, 'x')));
+    EXPECT_FALSE(QFile::exists(unfillable)) << "no empty picture is left behind";
+    EXPECT_FALSE(FillStill(dir.filePath("never-reserved.bmp"), bitmap));
+    EXPECT_FALSE(QFile::exists(dir.filePath("never-reserved.bmp")));
+    EXPECT_TRUE(ReserveStill(dir.filePath("missing"), At(1)).isEmpty());
+}
+
 }  // namespace
 }  // namespace ovistra

@@ -16,6 +16,7 @@
 #include <QThread>
 #include <QTreeWidget>
 
+#include "alarm_log.h"
 #include "c_playback.h"
 #include "file_bytes.h"
 #include "message_box.h"
@@ -208,19 +209,86 @@ qint64 SecondsBetween(const QByteArray& out, const QByteArray& first, const QByt
     return -1;
 }
 
-TEST_F(StationProcess, MotionOnAWatchedCameraRaisesOneAlarmRecordedUntilTheSceneStaysStill) {
+// The alarm's follow-ups too: its still, its lines in the alarm log and the user's commands.
+TEST_F(StationProcess, MotionOnAWatchedCameraRaisesOneAlarmRecordedLoggedAndFollowedUp) {
+    const QString script = home.filePath("alarm.sh");
+    {
+        QFile file(script);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        // Its arguments, then the size of the still (the fourth) as the command found it.
+        file.write(
+            "#!/bin/sh\nout=\"$1\"\nshift\nprintf '%s\\n' \"$@\" > \"$out\"\n"
+            "if [ -f \"$4\" ]; then wc -c < \"$4\" >> \"$out\"; fi\n");
+    }
+    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcess station;
     // At the highest sensitivity: the object is a bright one on a darker ground, less than the
     // normal threshold's 200 grey levels apart.
-    Start(station, {"--headless", "--duration", "16", "--detect", "--sim-motion", "2:3-5", "--set",
-                    "MotionDetectCamera=2", "--set", "DetectingAction=1", "--set", "SenseMode=50",
-                    "--set", "RecordPath=" + home.filePath("rec")});
+    const QString startCommand = script + " " + home.filePath("start.txt") + " %c %n %t %s %r";
+    const QString endCommand = script + " " + home.filePath("end.txt") + " %c %s";
+    Start(station, {"--headless",   "--duration",
+                    "16",           "--detect",
+                    "--sim-motion", "2:3-5",
+                    "--set",        "MotionDetectCamera=2",
+                    "--set",        "DetectingAction=1",
+                    "--set",        "SenseMode=50",
+                    "--set",        "RecordPath=" + home.filePath("rec"),
+                    "--set",        "Camera2OSD=Back door",
+                    "--set",        "AlarmCommand=" + startCommand,
+                    "--set",        "AlarmEndCommand=" + endCommand});
     EXPECT_EQ(Finish(station, 90000), 0) << station.readAllStandardError().toStdString();
     const QByteArray out = station.readAllStandardOutput();
     const QList<QByteArray> events = Events(out);
     EXPECT_EQ(events.count("alarm-started"), 1) << out.toStdString();
     EXPECT_EQ(events.count("alarm-ended"), 1) << out.toStdString();
-    EXPECT_TRUE(out.contains(" alarm-started camera=2\n")) << out.toStdString();
+    const QString text = QString::fromUtf8(out);
+    const QString still =
+        QRegularExpression(" alarm-started camera=2 still=(\\S+)\n").match(text).captured(1);
+    const QString recording =
+        QRegularExpression(" recording-started camera=2 reason=alarm file=(\\S+) ")
+            .match(text)
+            .captured(1);
+    ASSERT_FALSE(still.isEmpty()) << out.toStdString();
+    ASSERT_FALSE(recording.isEmpty()) << out.toStdString();
+    EXPECT_TRUE(out.contains(" alarm-command camera=2 which=start exit=0")) << out.toStdString();
+    EXPECT_TRUE(out.contains(" alarm-command camera=2 which=end exit=0")) << out.toStdString();
+
+    // The still: camera 2's picture (its green marker, top left) in the stills folder.
+    EXPECT_EQ(QFileInfo(still).path(), home.filePath("rec/image"));
+    const QImage picture(still);
+    ASSERT_EQ(picture.size(), QSize(640, 480)) << still.toStdString();
+    const QColor marker = picture.pixelColor(48, 40);
+    EXPECT_GT(marker.green(), marker.red() + 40);
+    EXPECT_GT(marker.green(), marker.blue() + 40);
+
+    const auto log =
+        ovistra::alarms::ReadAlarmLog(home.filePath("data/Halvorn/Brisquel/alarms.log"));
+    EXPECT_EQ(log.skipped, 0);
+    ASSERT_EQ(log.entries.size(), 2u);
+    EXPECT_EQ(log.entries[0].kind, ovistra::alarms::AlarmLogEntry::Kind::Start);
+    EXPECT_EQ(log.entries[0].camera, 2);
+    EXPECT_EQ(log.entries[0].still, still);
+    EXPECT_EQ(log.entries[0].recording, recording);
+    EXPECT_EQ(log.entries[1].kind, ovistra::alarms::AlarmLogEntry::Kind::End);
+    EXPECT_EQ(log.entries[1].camera, 2);
+    EXPECT_GE(log.entries[0].when.secsTo(log.entries[1].when), 2);
+
+    // Each placeholder in its own argument, the camera's name with its blank.
+    auto lines = [&](const char* name) {
+        QFile file(home.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(u'\n')
+                                              : QStringList();
+    };
+    const QStringList started = lines("start.txt");
+    ASSERT_EQ(started.size(), 7) << started.join(u'|').toStdString();
+    EXPECT_EQ(started[0], "2");
+    EXPECT_EQ(started[1], "Back door");
+    EXPECT_EQ(QDateTime::fromString(started[2], Qt::ISODate), log.entries[0].when)
+        << started[2].toStdString();
+    EXPECT_EQ(started[3], still);
+    EXPECT_EQ(started[4], recording);
+    EXPECT_EQ(started[5].trimmed(), QString::number(14 + 40 + 640 * 480 * 3)) << "whole at once";
+    EXPECT_EQ(lines("end.txt"), QStringList({"2", still, ""}));
     EXPECT_TRUE(out.contains(" recording-started camera=2 reason=alarm ")) << out.toStdString();
     EXPECT_EQ(events.count("recording-started"), 1) << out.toStdString();
     // 2.75 s after the last motion seen, which is at the scripted end at the latest.
@@ -289,7 +357,7 @@ TEST_F(StationProcess, StillsLieBesideARecordingThatPlaysBackExportsAndIsDeleted
     recordings.Load();
     QStringList exported;
     ovistra::CPlayback playback(recordings, *resources, {},
-                                {{}, [&](const QString& path) { exported << path; }});
+                                {{}, [&](const QString& path) { exported << path; }, {}});
     playback.FillList();
     ASSERT_EQ(playback.recordings().rows().size(), 1u);
     EXPECT_EQ(playback.recordings().rows()[0].camera, "2");
