@@ -2,7 +2,9 @@
 # The network view's delays with a headless station on the simulated device, fresh folders:
 # first picture (a player's request to its first decoded picture, the player's own start
 # included) on each path, five times, and the stamp-to-client delay of camera 1 (see
-# rtsp_stamp_delay.py).
+# rtsp_stamp_delay.py). The player starts decoding at once (-probesize 32 -analyzeduration 0);
+# left to its defaults, ffmpeg first watches about three seconds of pictures to estimate their
+# rate, which is shown once for comparison.
 #
 #   bench/rtsp-latency.sh [OPTIONS]    OPTIONS go to the station
 #   OVISTRA_PROGRAM=path/to/ovistra    another program than build/out/ovistra
@@ -36,16 +38,23 @@ grep -q ' rtsp-listening' "$scratch/events" || { cat "$scratch/events" "$scratch
 sleep 3  # past the start-up's own work
 url=rtsp://127.0.0.1:$port/
 
+# Milliseconds from a player's start to its first decoded picture of a path.
+first_picture() {
+    local start end
+    start=$(date +%s.%N)
+    ffmpeg -nostdin -v error -rtsp_transport tcp "${@:2}" -i "$url$1" -frames:v 1 -f null -
+    end=$(date +%s.%N)
+    awk -v a="$start" -v b="$end" 'BEGIN { printf "%.0f", (b - a) * 1000 }'
+}
+
 for path in camera1 camera2 camera3 camera4 all; do
     times=()
     for _ in 1 2 3 4 5; do
-        start=$(date +%s.%N)
-        ffmpeg -nostdin -v error -rtsp_transport tcp -i "$url$path" -frames:v 1 -f null -
-        end=$(date +%s.%N)
-        times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.0f", (b - a) * 1000 }')")
+        times+=("$(first_picture "$path" -probesize 32 -analyzeduration 0)")
     done
     echo "first picture $path: ${times[*]} ms"
 done
+echo "first picture camera1, ffmpeg's own probing: $(first_picture camera1) ms"
 python3 "$root/bench/rtsp_stamp_delay.py" "${url}camera1" 10
 kill -INT "$station"
 wait "$station" || true

@@ -14,7 +14,10 @@ import subprocess
 import sys
 import time
 
-WIDTH, HEIGHT = 256, 24  # the stamp's corner
+# The seconds of the stamp "yyyy-mm-dd(hh:mm:ss)" in the picture's top left corner: inverted
+# pixels on a grey sky differ from the sky by a few tens of levels only.
+LEFT, WIDTH, HEIGHT = 88, 48, 14
+THRESHOLD, PIXELS = 16, 8
 
 
 def main():
@@ -23,7 +26,7 @@ def main():
     player = subprocess.Popen(
         ["ffmpeg", "-nostdin", "-v", "error", "-rtsp_transport", "tcp", "-fflags", "nobuffer",
          "-flags", "low_delay", "-i", url, "-vf",
-         f"crop={WIDTH}:{HEIGHT}:0:0,format=gray", "-f", "rawvideo", "-"],
+         f"crop={WIDTH}:{HEIGHT}:{LEFT}:0,format=gray", "-f", "rawvideo", "-"],
         stdout=subprocess.PIPE)
     size = WIDTH * HEIGHT
     previous = None
@@ -38,8 +41,8 @@ def main():
             frames += 1
             # Skip the first pictures: they may have waited in the connection's start-up.
             if previous is not None and frames > 10:
-                flipped = sum(1 for a, b in zip(picture, previous) if abs(a - b) > 60)
-                if flipped > 20:
+                flipped = sum(1 for a, b in zip(picture, previous) if abs(a - b) > THRESHOLD)
+                if flipped > PIXELS:
                     delays.append(arrived - int(arrived))
             previous = picture
     finally:

@@ -45,6 +45,8 @@ void CQuorvaneDlg::StartNetworkView() {
     const std::optional<network::RtspServerConfig> config = network::ServerForRun(
         context_.rtspAtStart, settings_, network::LoadStoredCredentials(settingsFile_));
     if (config) {
+        // A refusal's box informs only: the station's start never waits on it.
+        const platform::MessageBoxes::NoWaitScope noWait;
         ServeNetworkView(*config);
     }
 }
