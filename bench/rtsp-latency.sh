@@ -2,7 +2,7 @@
 # The network view's delays with a headless station on the simulated device, fresh folders:
 # first picture (a player's request to its first decoded picture, the player's own start
 # included) on each path, five times, and the stamp-to-client delay of camera 1 (see
-# rtsp_stamp_delay.py). The player starts decoding at once (-probesize 32 -analyzeduration 0);
+# rtsp_stamp_delay.py). The player probes half a second at most (-analyzeduration 500000);
 # left to its defaults, ffmpeg first watches about three seconds of pictures to estimate their
 # rate, which is shown once for comparison.
 #
@@ -50,7 +50,7 @@ first_picture() {
 for path in camera1 camera2 camera3 camera4 all; do
     times=()
     for _ in 1 2 3 4 5; do
-        times+=("$(first_picture "$path" -probesize 32 -analyzeduration 0)")
+        times+=("$(first_picture "$path" -analyzeduration 500000)")
     done
     echo "first picture $path: ${times[*]} ms"
 done
