@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <utility>
 
 #include "device_choice.h"
 #include "event_log.h"
@@ -12,6 +13,7 @@
 #include "local_clock.h"
 #include "quorvane_app.h"
 #include "registry_key.h"
+#include "rtsp_credentials.h"
 #include "run_options.h"
 #include "settings_store.h"
 #include "sim_file_input.h"
@@ -83,6 +85,23 @@ bool MakeDeviceChoice(const ovistra::RunOptions& options, ovistra::DeviceChoice*
     return true;
 }
 
+// The run's RTSP server as the options ask; a usage error when the credentials file cannot
+// serve.
+bool MakeRtspChoice(const ovistra::RunOptions& options, ovistra::network::RtspRunChoice* choice,
+                    QString* error) {
+    choice->port = options.rtspPort;
+    choice->bind = options.rtspBind;
+    if (options.rtspAuthFile) {
+        QString reason;
+        choice->credentials = ovistra::network::ReadCredentialsFile(*options.rtspAuthFile, &reason);
+        if (!choice->credentials) {
+            *error = QStringLiteral("--rtsp-auth %1 %2").arg(*options.rtspAuthFile, reason);
+            return false;
+        }
+    }
+    return true;
+}
+
 bool HasDisplay() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") ||
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
@@ -115,6 +134,12 @@ int main(int argc, char** argv) {
         if (!ovistra::AddRunOverride(registry, name, value, &error)) {
             return UsageError(error);
         }
+    }
+
+    ovistra::network::RtspRunChoice rtsp;
+    QString rtspError;
+    if (!MakeRtspChoice(options, &rtsp, &rtspError)) {
+        return UsageError(rtspError);
     }
 
     if (options.clock) {
@@ -160,6 +185,7 @@ int main(int argc, char** argv) {
         station.SimulateRecordDisk(*options.simDiskMb);
     }
     station.StillsAtStart(options.stillCameras);
+    station.ServeRtsp(std::move(rtsp));
     ovistra::platform::TerminationSignals termination([&station] { station.RequestExit(); });
     if (options.durationSeconds) {
         station.ExitAfter(*options.durationSeconds);

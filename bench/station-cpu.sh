@@ -10,6 +10,9 @@
 #                                      the station paints its window offscreen instead of
 #                                      running headless
 #   OVISTRA_PROGRAM=path/to/ovistra    another program than build/out/ovistra
+#   STATION_CPU_CLIENTS=COMMAND        with --rtsp[=PORT]: COMMAND URL runs beside the steady
+#                                      state from before the settling time on (URL from the
+#                                      rtsp-listening line), for example bench/rtsp-clients.sh
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -31,7 +34,11 @@ unset DISPLAY WAYLAND_DISPLAY
 
 scratch=$(mktemp -d)
 station=
+clients=
 cleanup() {
+    if [ -n "$clients" ]; then
+        kill "$clients" 2>/dev/null || true
+    fi
     if [ -n "$station" ]; then
         kill "$station" 2>/dev/null || true
     fi
@@ -68,11 +75,23 @@ for _ in $(seq 1 300); do
     sleep 0.1
 done
 grep -q ' capture-started' "$events" || { echo "No capture-started within 30 s." >&2; exit 1; }
+if [ -n "${STATION_CPU_CLIENTS:-}" ]; then
+    url=$(grep -m1 -o 'rtsp-listening url=[^ ]*' "$events" | cut -d= -f2- || true)
+    [ -n "$url" ] || { echo "No rtsp-listening line: give --rtsp." >&2; exit 1; }
+    $STATION_CPU_CLIENTS "$url" >"$scratch/clients.out" 2>&1 &
+    clients=$!
+fi
 sleep "$settle_s"
 hz=$(getconf CLK_TCK)
 before=$(cpu_ticks "$station")
 sleep "$measure_s"
 after=$(cpu_ticks "$station")
+if [ -n "$clients" ]; then
+    kill "$clients"
+    wait "$clients" || true
+    clients=
+    grep -c ' rtsp-client ' "$events" | sed 's/^/rtsp clients seen: /'
+fi
 kill -INT "$station"
 wait "$station" || true
 station=

@@ -23,8 +23,10 @@
 #include "local_clock.h"
 #include "media_requirements.h"
 #include "message_box.h"
+#include "network_view_dlg.h"
 #include "password_lock.h"
 #include "resource_library.h"
+#include "rtsp_server.h"
 #include "window_ids.h"
 
 namespace ovistra {
@@ -270,6 +272,10 @@ platform::LResult CQuorvaneDlg::OnMessage(uint32_t msg, platform::WParam w, plat
         case ids::kPictureBrowserClosed:
             OnPictureBrowserEmptied();
             break;
+        case network::CNetworkViewDlg::kConfirmed:
+        case network::CNetworkViewDlg::kCancelled:
+            OnNetworkViewAnswer(msg == network::CNetworkViewDlg::kConfirmed);
+            break;
         case ids::kCameraSetToggle:
         case ids::kCameraSetTakeAll:
         case ids::kCameraSetToggleAndHand:
@@ -345,6 +351,9 @@ void CQuorvaneDlg::OnCommand(int id) {
         case ids::kSetPasswordCommand:
             Lock().OnSetPasswordCommand();
             break;
+        case network::CNetworkViewDlg::kCommand:
+            OnNetworkViewCommand();
+            break;
         default:
             OnFeatureCommand(id);
             break;
@@ -384,6 +393,8 @@ void CQuorvaneDlg::DestroyWindow() {
         StopSwitching();
         switchingStopped_ = true;
     }
+    // Its clients go before the pictures they are sent from.
+    StopNetworkView();
     StopAllRecordings();
     soundPlayer_.reset();
     StopCaptureGraph();
@@ -407,6 +418,8 @@ void CQuorvaneDlg::contextMenuEvent(QContextMenuEvent* event) {
                    [this] { OnCommand(ids::kSetPasswordCommand); });
     menu.addAction(context_.resources->Text(ids::kTextColourCommand), this,
                    [this] { OnCommand(ids::kColourCommand); });
+    menu.addAction(context_.resources->Text(network::CNetworkViewDlg::kTextCommand), this,
+                   [this] { OnCommand(network::CNetworkViewDlg::kCommand); });
     if (const QString about = context_.resources->Text(ids::kTextAbout); !about.isEmpty()) {
         menu.addSeparator();
         menu.addAction(about, this, [this] { OnCommand(ids::kAboutCommand); });

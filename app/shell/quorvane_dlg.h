@@ -70,6 +70,10 @@ class DurableWriter;
 namespace media {
 class VideoView;
 }
+namespace network {
+class CNetworkViewDlg;
+class RtspServer;
+}
 struct StationStatistics;
 
 // What the application object hands the main window.
@@ -221,6 +225,19 @@ protected:
     DeviceControl deviceControl_;
     SwitchState switchState_;
     std::unique_ptr<CameraSwitcher> switcher_;
+    // --- network view (quorvane_dlg_network.cpp); after the capture graph, so it goes first
+    void StartNetworkView();  // once capture runs, as the run and the stored settings ask
+    void ServeNetworkView(const network::RtspServerConfig& config);
+    void StopNetworkView();   // shutdown: before the capture graph goes
+    // The server reads no router while a capture graph is torn down or rebuilt.
+    void DetachNetworkView();
+    void AttachNetworkView();
+    void ShowNamesOnNetworkView();  // after camera name changes
+    void ShowSettingsOnNetworkView();  // after the time stamp setting changed
+    void OnNetworkViewCommand();
+    void OnNetworkViewAnswer(bool confirmed);
+    std::unique_ptr<network::RtspServer> rtspServer_;
+    network::CNetworkViewDlg* networkViewDlg_ = nullptr;  // a child, from its first opening on
     bool allCamerasActive_ = false;  // button 1015 drawn in its active state
     QDateTime clockMoment_;          // the clock's last moment, for the schedule check
 

@@ -79,6 +79,7 @@ int CQuorvaneDlg::StartCapture() {
     StartRecordingsAsked();
     StartDetectionAsked();
     StartStillsAsked();
+    StartNetworkView();
     return 0;
 }
 
@@ -113,6 +114,7 @@ void CQuorvaneDlg::RunCapture() {
     AttachVideoViews();
     switcher_->Start();
     captureRunning_ = captureGraph_->Run();
+    AttachNetworkView();
 }
 
 void CQuorvaneDlg::ApplyCameraEnableSet() {
@@ -180,6 +182,7 @@ void CQuorvaneDlg::WatchLostDevice() {
     switcher_->Stop();
     RecordCaptureStatistics();
     DetachVideoViews();
+    DetachNetworkView();
     captureGraph_.reset();
     deviceControl_.Close();
     captureGraph_ = std::make_unique<CaptureGraph>(CaptureDevices());
@@ -258,6 +261,7 @@ void CQuorvaneDlg::TearDownCaptureGraph() {
         return;
     }
     RecordCaptureStatistics();
+    DetachNetworkView();
     // The views outlive the graph as children of the window; they let go of its grabbers now.
     DetachVideoViews();
     captureGraph_->TearDown();

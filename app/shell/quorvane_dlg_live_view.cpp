@@ -133,6 +133,7 @@ void CQuorvaneDlg::SetCameraNames(const std::array<QString, 4>& names) {
         }
     }
     UpdateCaptions();
+    ShowNamesOnNetworkView();
 }
 
 void CQuorvaneDlg::UpdateCaptions() {

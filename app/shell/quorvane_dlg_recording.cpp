@@ -199,6 +199,7 @@ void CQuorvaneDlg::OnRecordSetAnswer(bool confirmed) {
         store_.SaveRecordSettings(settings_);
         CreateCameraFolders();
         recording_->SetSetup(CurrentRecordingSetup());
+        ShowSettingsOnNetworkView();
     }
 }
 

@@ -68,6 +68,9 @@ void PostedAnswerDialog::OnConfirm() {
         return;
     }
     if (form_) {
+        if (!Confirmable()) {
+            return;
+        }
         ReadControls();
     }
     Reply(confirmMessage_);

@@ -47,6 +47,9 @@ protected:
     virtual void OnOpen() = 0;
     // Confirm: the controls become the dialog's values (only with a template).
     virtual void ReadControls() = 0;
+    // Confirm, before the controls are read: false keeps the dialog open, unanswered (the
+    // dialog has told the user why).
+    virtual bool Confirmable() { return true; }
     // Cancel, before its answer goes out: a dialog that works live puts back what it changed.
     virtual void RevertLiveChanges() {}
 
