@@ -197,6 +197,11 @@ RtspServer::Started RtspServer::Impl::Start(const RtspServerConfig& config) {
     const uint32_t maxClients = std::clamp<uint32_t>(config.maxClients, 1, kMostClients);
     gst_rtsp_session_pool_set_max_sessions(pool_, maxClients);
     gst_rtsp_server_set_session_pool(server_, pool_);
+    // Clients served on this loop's own thread, not the library's client thread: the guard
+    // and its signals then live on one thread.
+    GstRTSPThreadPool* threads = gst_rtsp_server_get_thread_pool(server_);
+    gst_rtsp_thread_pool_set_max_threads(threads, 0);
+    g_object_unref(threads);
 
     GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(server_);
     for (int path = 0; path < PictureFeed::kPaths; ++path) {
