@@ -237,6 +237,7 @@ protected:
     void OnNetworkViewCommand();
     void OnNetworkViewAnswer(bool confirmed);
     std::unique_ptr<network::RtspServer> rtspServer_;
+    std::optional<std::pair<uint16_t, QString>> servedPlace_;  // the port and address it serves
     network::CNetworkViewDlg* networkViewDlg_ = nullptr;  // a child, from its first opening on
     bool allCamerasActive_ = false;  // button 1015 drawn in its active state
     QDateTime clockMoment_;          // the clock's last moment, for the schedule check

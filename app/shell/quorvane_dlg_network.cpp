@@ -56,6 +56,7 @@ void CQuorvaneDlg::ServeNetworkView(const network::RtspServerConfig& config) {
         rtspServer_ = std::make_unique<network::RtspServer>();
     }
     const network::RtspServer::Started started = rtspServer_->Start(config);
+    servedPlace_.reset();
     if (!started.ok) {
         EventLog::Instance().Print("rtsp-refused", {{"reason", started.reason}});
         platform::MessageBoxes::Instance().Show(RefusalText(started.reason), ids::kCaptionWarning,
@@ -63,6 +64,7 @@ void CQuorvaneDlg::ServeNetworkView(const network::RtspServerConfig& config) {
                                                 platform::MessageButtons::Ok, this);
         return;
     }
+    servedPlace_ = std::make_pair(config.port, config.bind);
     ShowNamesOnNetworkView();
     ShowSettingsOnNetworkView();
     AttachNetworkView();
@@ -70,6 +72,7 @@ void CQuorvaneDlg::ServeNetworkView(const network::RtspServerConfig& config) {
 }
 
 void CQuorvaneDlg::StopNetworkView() {
+    servedPlace_.reset();
     if (rtspServer_) {
         rtspServer_->SetRouter(nullptr);
         rtspServer_->Stop();
@@ -120,6 +123,11 @@ void CQuorvaneDlg::OnNetworkViewCommand() {
     values.port = settings_.rtspPort;
     values.bind = settings_.rtspBind;
     values.credentials = network::LoadStoredCredentials(settingsFile_);
+    // A server the command line started is shown serving where it serves; OK keeps it so.
+    if (servedPlace_ && rtspServer_ && rtspServer_->running()) {
+        values.port = servedPlace_->first;
+        values.bind = servedPlace_->second;
+    }
     networkViewDlg_->SetValues(values);
     networkViewDlg_->show();
 }
