@@ -1,11 +1,9 @@
 #include "rtsp_server.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -22,6 +20,7 @@
 #include "capture_device.h"
 #include "event_log.h"
 #include "frame_router.h"
+#include "loopback_port.h"
 
 namespace ovistra::network {
 namespace {
@@ -148,19 +147,6 @@ private:
     QByteArray errors_;
 };
 
-int Connect(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // What the server answers on `fd` within the timeout: the head of its reply, or nothing once
 // it closes the connection.
 QByteArray ReadReply(int fd, int timeoutMs = 5000) {
@@ -178,7 +164,7 @@ QByteArray ReadReply(int fd, int timeoutMs = 5000) {
 }
 
 QByteArray Describe(int port, const QString& path) {
-    const int fd = Connect(port);
+    const int fd = testsupport::ConnectToLoopback(static_cast<uint16_t>(port));
     const QByteArray request = QStringLiteral(
                                    "DESCRIBE rtsp://127.0.0.1:%1%2 RTSP/1.0\r\nCSeq: 1\r\n"
                                    "Accept: application/sdp\r\n\r\n")
@@ -322,7 +308,7 @@ TEST_F(RtspServerTest, AnswersUnknownPathsAndBrokenRequestsAndServesOn) {
     StartServer(config);
     EXPECT_TRUE(Describe(port_, "/camera5").startsWith("RTSP/1.0 404"));
     EXPECT_TRUE(Describe(port_, "/").startsWith("RTSP/1.0 404"));
-    const int garbage = Connect(port_);
+    const int garbage = testsupport::ConnectToLoopback(static_cast<uint16_t>(port_));
     static const char kNoise[] = "\x01\xff GET / HTTP/9.9\r\n\x7f\x00zz\r\n\r\n";
     const QByteArray noise(kNoise, sizeof kNoise - 1);
     send(garbage, noise.constData(), noise.size(), MSG_NOSIGNAL);
@@ -337,7 +323,7 @@ TEST_F(RtspServerTest, AFloodOfConnectionsLeavesTheServerServing) {
     const QString url = StartServer();
     std::vector<int> flood;
     for (int i = 0; i < 50; ++i) {
-        flood.push_back(Connect(port_));
+        flood.push_back(testsupport::ConnectToLoopback(static_cast<uint16_t>(port_)));
     }
     const QByteArray halfRequest("DESCRIBE rtsp://127.0.0.1/camera1 RTSP/1.0\r\nCSe");
     send(flood.back(), halfRequest.constData(), halfRequest.size(), MSG_NOSIGNAL);

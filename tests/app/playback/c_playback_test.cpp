@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QDateEdit>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QSlider>
@@ -20,6 +19,7 @@
 #include <cmath>
 
 #include "dialog_controls.h"
+#include "events_until.h"
 #include "message_box.h"
 #include "playback_graph.h"
 #include "posted_messages.h"
@@ -85,16 +85,6 @@ protected:
         entry.lastIndex = lastIndex;
         list->entries().push_back(entry);
     }
-    // Runs the event loop until `done` or a few seconds passed.
-    template <typename Condition>
-    bool Until(Condition done, int ms = 8000) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done() && clock.elapsed() < ms) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return done();
-    }
     std::vector<int> Shown() const {
         std::vector<int> texts;
         for (const auto& box : platform::MessageBoxes::Instance().History()) {
@@ -143,7 +133,7 @@ TEST_F(CPlaybackTest, ACircularSetPlaysFileAfterFileThenRestsAtTheStart) {
     QStringList played{QFileInfo(dialog->currentFile()).fileName()};
     EXPECT_TRUE(LabelText(1099).contains("(The 1st circular REC file)"));
     bool toldThird = false;
-    ASSERT_TRUE(Until([&] {
+    ASSERT_TRUE(testsupport::RunEventsUntil([&] {
         const QString now = QFileInfo(dialog->currentFile()).fileName();
         if (!now.isEmpty() && now != played.back()) {
             played << now;
@@ -162,7 +152,7 @@ TEST_F(CPlaybackTest, ACircularSetPlaysFileAfterFileThenRestsAtTheStart) {
 TEST_F(CPlaybackTest, TheClockBesideTheSliderShowsWhenThePictureOnScreenWasRecorded) {
     const QString format = "yyyy-MM-dd  HH:mm:ss";
     dialog->SelectRow(1);  // a single file from 14:40:00
-    ASSERT_TRUE(Until([&] { return dialog->graph().Duration().has_value(); }));
+    ASSERT_TRUE(testsupport::RunEventsUntil([&] { return dialog->graph().Duration().has_value(); }));
     dialog->OnPause();
     const double duration = *dialog->graph().Duration();
     Slider()->setValue(250);  // as the user drags it
@@ -172,14 +162,14 @@ TEST_F(CPlaybackTest, TheClockBesideTheSliderShowsWhenThePictureOnScreenWasRecor
     // Playing on, it follows the picture.
     dialog->OnPlay();
     const QString later = start.addSecs(3).toString(format);
-    EXPECT_TRUE(Until([&] { return LabelText(CPlayback::kClockLabel) == later; }))
+    EXPECT_TRUE(testsupport::RunEventsUntil([&] { return LabelText(CPlayback::kClockLabel) == later; }))
         << LabelText(CPlayback::kClockLabel).toStdString();
 
     // The second file of a set started at 14:29:59 holds its second 30 minutes.
     dialog->SelectRow(0);
-    ASSERT_TRUE(Until([&] { return dialog->currentFile().endsWith("a1.avi"); }));
+    ASSERT_TRUE(testsupport::RunEventsUntil([&] { return dialog->currentFile().endsWith("a1.avi"); }));
     dialog->OnPause();
-    ASSERT_TRUE(Until([&] { return dialog->graph().Position().has_value(); }));
+    ASSERT_TRUE(testsupport::RunEventsUntil([&] { return dialog->graph().Position().has_value(); }));
     dialog->OnTimer(CPlayback::kPositionTimer);
     EXPECT_EQ(LabelText(CPlayback::kClockLabel), "2026-12-08  14:59:59");
     dialog->OnStop();
@@ -215,7 +205,7 @@ TEST_F(CPlaybackTest, FastAndSlowCycleTheirRatesAndLabels) {
 
 TEST_F(CPlaybackTest, ReverseStepsBackOnEachTickAndStopsAtTheStart) {
     dialog->SelectRow(1);
-    ASSERT_TRUE(Until([&] { return dialog->graph().Duration().has_value(); }));
+    ASSERT_TRUE(testsupport::RunEventsUntil([&] { return dialog->graph().Duration().has_value(); }));
     dialog->OnPause();
     Slider()->setValue(6);  // as the user drags it: a seek
     dialog->OnReverse();
@@ -235,7 +225,7 @@ TEST_F(CPlaybackTest, ReverseStepsBackOnEachTickAndStopsAtTheStart) {
 
 TEST_F(CPlaybackTest, JumpsInsideTheRecordingAndToldWhenOutside) {
     dialog->SelectRow(1);
-    ASSERT_TRUE(Until([&] { return dialog->graph().Duration().has_value(); }));
+    ASSERT_TRUE(testsupport::RunEventsUntil([&] { return dialog->graph().Duration().has_value(); }));
     auto* day = qobject_cast<QDateEdit*>(dialog->Control(1093));
     auto* moment = qobject_cast<QTimeEdit*>(dialog->Control(1094));
     EXPECT_EQ(day->date(), QDate(2026, 12, 8));  // the row's start
@@ -248,7 +238,7 @@ TEST_F(CPlaybackTest, JumpsInsideTheRecordingAndToldWhenOutside) {
     moment->setTime(QTime(14, 40, 2));
     dialog->OnJump();
     dialog->OnPause();
-    ASSERT_TRUE(Until([&] { return dialog->graph().Position().value_or(0) > 1.0; }));
+    ASSERT_TRUE(testsupport::RunEventsUntil([&] { return dialog->graph().Position().value_or(0) > 1.0; }));
     EXPECT_EQ(Shown().size(), 2u);
 }
 
@@ -274,7 +264,7 @@ TEST_F(CPlaybackTest, ExportsWithinOneSecondDifferInTheCounterAndReachTheBrowser
 
 TEST_F(CPlaybackTest, DeletingTheRecordingThatPlaysStopsItFirstAndKeepsOneBeingWritten) {
     dialog->SelectRow(0);
-    ASSERT_TRUE(Until([&] { return dialog->setPosition() == 1; }));  // a follower plays
+    ASSERT_TRUE(testsupport::RunEventsUntil([&] { return dialog->setPosition() == 1; }));  // a follower plays
     writing = list->entries()[1].path;
     Table()->selectAll();
     dialog->OnDelete();

@@ -7,12 +7,12 @@
 #include <gst/gst.h>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include "clip_probe.h"
+#include "events_until.h"
 
 namespace ovistra {
 namespace {
@@ -116,11 +116,7 @@ TEST_F(ClipExportTest, WritesOnAThreadOfItsOwnOneClipAtATimeAndReportsBackQueued
     EXPECT_TRUE(exporter.busy());
     EXPECT_FALSE(exporter.Start({{Path("rec.avi"), 1.0, 3.0}}, Path("second.avi"), done));
     EXPECT_TRUE(results.empty());  // never called from within Start
-    QElapsedTimer clock;
-    clock.start();
-    while (results.empty() && clock.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
+    testsupport::RunEventsUntil([&results] { return !results.empty(); }, 10000);
     ASSERT_EQ(results.size(), 1U);
     EXPECT_TRUE(results[0].ok()) << FailureWord(results[0].failure).toStdString();
     EXPECT_NEAR(results[0].seconds, 3.0, 0.05);

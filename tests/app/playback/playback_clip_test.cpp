@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
@@ -15,6 +14,7 @@
 
 #include "c_playback.h"
 #include "clip_probe.h"
+#include "events_until.h"
 #include "dialog_controls.h"
 #include "event_log.h"
 #include "message_box.h"
@@ -87,11 +87,7 @@ protected:
         testing::ClickControl(*dialog, PlaybackClip::kExportButton);
         // The button is back once the clip is written or has failed.
         auto* button = qobject_cast<QWidget*>(dialog->Control(PlaybackClip::kExportButton));
-        QElapsedTimer clock;
-        clock.start();
-        while (!button->isEnabled() && clock.elapsed() < 10000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
+        testsupport::RunEventsUntil([button] { return button->isEnabled(); }, 10000);
     }
     std::vector<int> Shown() const {
         std::vector<int> texts;

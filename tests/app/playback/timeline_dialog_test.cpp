@@ -5,7 +5,6 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -15,6 +14,7 @@
 
 #include "c_playback.h"
 #include "dialog_controls.h"
+#include "events_until.h"
 #include "local_clock.h"
 #include "message_box.h"
 #include "playback_graph.h"
@@ -87,15 +87,6 @@ protected:
         entry.lastIndex = lastIndex;
         list->entries().push_back(entry);
     }
-    template <typename Condition>
-    bool Until(Condition done, int ms = 8000) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done() && clock.elapsed() < ms) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return done();
-    }
     void Click(int camera, const QDateTime& moment) {
         QTest::mouseClick(timeline, Qt::LeftButton, {}, timeline->PointOf(camera, moment));
     }
@@ -127,7 +118,7 @@ TEST_F(TimelineDialogTest, ClickingABarPlaysItsRecordingFromThatMoment) {
     ASSERT_TRUE(dialog->loaded());
     EXPECT_EQ(QFileInfo(dialog->currentFile()).fileName(), "b.avi");
     dialog->OnPause();
-    ASSERT_TRUE(Until([&] { return dialog->graph().Position().value_or(0) > 0.5; }));
+    ASSERT_TRUE(testsupport::RunEventsUntil([&] { return dialog->graph().Position().value_or(0) > 0.5; }));
     EXPECT_NEAR(*dialog->graph().Position(), 2.0, 1.2);
 
     // Forty-five minutes into a set of 30-minute files is in its second file.

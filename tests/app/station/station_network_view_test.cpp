@@ -1,15 +1,13 @@
 // The network view from the main window: the server the run asks for starts once capture runs,
 // and the dialog's OK stores its values where they belong and serves them at once.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QFile>
 #include <QLineEdit>
 #include <QSpinBox>
 
 #include "dialog_controls.h"
+#include "loopback_port.h"
 #include "network_view_dlg.h"
 #include "rtsp_server.h"
 #include "settings_store.h"
@@ -19,6 +17,8 @@ namespace {
 
 using namespace ovistra;
 using network::CNetworkViewDlg;
+using testsupport::FreeLoopbackPort;
+using testsupport::ListeningOnLoopback;
 
 class NetworkViewStation : public CQuorvaneDlg {
 public:
@@ -27,39 +27,6 @@ public:
     using CQuorvaneDlg::networkViewDlg_;
     using CQuorvaneDlg::rtspServer_;
 };
-
-// A loopback port nobody listens on now (0 when none could be had); with `connectTo`, whether
-// something listens there.
-uint16_t FreeLoopbackPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    uint16_t port = 0;
-    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        port = ntohs(address.sin_port);
-    }
-    if (fd >= 0) {
-        close(fd);
-    }
-    return port;
-}
-
-bool Listening(uint16_t port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool answered =
-        fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    if (fd >= 0) {
-        close(fd);
-    }
-    return answered;
-}
 
 QByteArray Contents(const QString& path) {
     QFile file(path);
@@ -102,8 +69,8 @@ TEST_F(StationNetworkView, TheRunsServerStartsWithCaptureAndTheDialogsValuesAreS
                 }},
                {answered,
                 [&] {
-                    servedChosen = running() && Listening(chosenPort);
-                    runPortLeft = !Listening(runPort);
+                    servedChosen = running() && ListeningOnLoopback(chosenPort);
+                    runPortLeft = !ListeningOnLoopback(runPort);
                     station.OnCommand(CNetworkViewDlg::kCommand);
                 }},
                {dialogOpen,
@@ -113,7 +80,7 @@ TEST_F(StationNetworkView, TheRunsServerStartsWithCaptureAndTheDialogsValuesAreS
                                                    CNetworkViewDlg::kOnBox);
                     station.networkViewDlg_->OnConfirm();
                 }},
-               {answered, [&] { offStopped = !running() && !Listening(chosenPort); }}});
+               {answered, [&] { offStopped = !running() && !ListeningOnLoopback(chosenPort); }}});
     EXPECT_TRUE(station.RunModal());
     EXPECT_TRUE(servedChosen);
     EXPECT_TRUE(runPortLeft);

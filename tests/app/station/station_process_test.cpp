@@ -1,10 +1,7 @@
 // The station as a user or a script starts it: a real process in its own fresh folders.
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -23,6 +20,7 @@
 #include "alarm_log.h"
 #include "c_playback.h"
 #include "file_bytes.h"
+#include "loopback_port.h"
 #include "message_box.h"
 #include "playback_graph.h"
 #include "recorded_file.h"
@@ -851,24 +849,6 @@ TEST_F(StationProcess, ASmallRecordDiskRefusesTheStartAndTellsTheUser) {
     EXPECT_FALSE(out.contains("recording-started")) << out.toStdString();
 }
 
-// A loopback port nobody listens on now.
-uint16_t FreeLoopbackPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    uint16_t port = 0;
-    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        port = ntohs(address.sin_port);
-    }
-    if (fd >= 0) {
-        close(fd);
-    }
-    return port;
-}
-
 // Runs a client program to its end; its exit code, or -1 when it hung.
 int RunClient(const QString& program, const QStringList& arguments, QByteArray* out,
               QByteArray* err) {
@@ -908,7 +888,7 @@ double MarkerShare(const QByteArray& rgb, int camera) {
 }
 
 TEST_F(StationProcess, TheNetworkViewServesEachCameraToPlayersThatKnowThePassword) {
-    const uint16_t port = FreeLoopbackPort();
+    const uint16_t port = testsupport::FreeLoopbackPort();
     ASSERT_NE(port, 0);
     const QString auth = home.filePath("rtsp-auth");
     {
@@ -979,7 +959,7 @@ TEST_F(StationProcess, TheNetworkViewIsRefusedBeyondLoopbackWithoutCredentials) 
     EXPECT_EQ(Finish(refused), 2);
     EXPECT_TRUE(refused.readAllStandardError().contains("other users"));
 
-    const uint16_t port = FreeLoopbackPort();
+    const uint16_t port = testsupport::FreeLoopbackPort();
     ASSERT_NE(port, 0);
     QProcess station;
     Start(station, {"--headless", "--duration", "3", QStringLiteral("--rtsp=%1").arg(port),
