@@ -225,8 +225,8 @@ void CPlayback::FillList() {
     list_.Fill(ReadFilter());
     if (timeline_) {
         // The day of the recording playing, or today.
-        const QDate playing = QDate::fromString(current_.startDate, QStringLiteral("yy/MM/dd"));
-        timeline_->ShowDay(playing.isValid() ? playing.addYears(100) : platform::LocalNow().date());
+        const QDate playing = ListDay(current_.startDate);
+        timeline_->ShowDay(playing.isValid() ? playing : platform::LocalNow().date());
     }
     ShowRows();
     ShowCount(static_cast<int>(list_.rows().size()));

@@ -47,9 +47,7 @@ void CPlayback::SelectRow(int row) {
     current_ = list_.Entry(row);
     setFiles_ = RecordingFiles(current_);
     setPosition_ = 0;
-    const QDateTime start(
-        QDate::fromString(current_.startDate, QStringLiteral("yy/MM/dd")).addYears(100),
-        QTime::fromString(current_.startTime, QStringLiteral("HH:mm:ss")));
+    const QDateTime start = ListMoment(current_.startDate, current_.startTime);
     auto* day = qobject_cast<QDateEdit*>(Control(kJumpDate));
     auto* moment = qobject_cast<QTimeEdit*>(Control(kJumpTime));
     auto* keepDay = qobject_cast<QAbstractButton*>(Control(kKeepJumpDate));

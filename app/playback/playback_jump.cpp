@@ -10,12 +10,6 @@ namespace {
 
 constexpr qint64 kSetFileSeconds = 30 * 60;
 
-QDateTime ListMoment(const QString& date, const QString& time) {
-    // Two-digit years are this century's, as the station writes them.
-    const QDate day = QDate::fromString(date, QStringLiteral("yy/MM/dd")).addYears(100);
-    return QDateTime(day, QTime::fromString(time, QStringLiteral("HH:mm:ss")));
-}
-
 QDateTime EndOf(const RecordInfo& entry, const QDateTime& now) {
     return entry.StillRecording() ? now : ListMoment(entry.endDate, entry.endTime);
 }

@@ -26,7 +26,7 @@ int Number(const QString& text, int at) {
     return tens.isDigit() && ones.isDigit() ? tens.digitValue() * 10 + ones.digitValue() : -1;
 }
 
-alarms::WallMs ListMoment(const QString& date, const QString& time) {
+alarms::WallMs ListWallMs(const QString& date, const QString& time) {
     const bool shaped = date.size() == 8 && date[2] == u'/' && date[5] == u'/' &&
                         time.size() == 8 && time[2] == u':' && time[5] == u':';
     if (!shaped) {
@@ -108,9 +108,9 @@ alarms::TimelineEntry TimelinePanel::EntryOf(const RecordInfo& row, int index) c
     entry.kind = row.kind == resources_.Text(ids::kTextKindAlarm)      ? alarms::RecordingKind::Alarm
                  : row.kind == resources_.Text(ids::kTextKindSchedule) ? alarms::RecordingKind::Schedule
                                                                        : alarms::RecordingKind::Hand;
-    entry.start = ListMoment(row.startDate, row.startTime);
+    entry.start = ListWallMs(row.startDate, row.startTime);
     if (!row.StillRecording()) {
-        entry.end = ListMoment(row.endDate, row.endTime);
+        entry.end = ListWallMs(row.endDate, row.endTime);
         // A damaged end is not taken for a recording still running.
         if (entry.end == alarms::kNoMoment) {
             entry.end = entry.start;

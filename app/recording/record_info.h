@@ -2,7 +2,10 @@
 // when it started and ended.
 #pragma once
 
+#include <QDate>
+#include <QDateTime>
 #include <QString>
+#include <QTime>
 #include <cstdint>
 
 namespace ovistra {
@@ -25,5 +28,16 @@ struct RecordInfo {
     bool StillRecording() const { return endDate == QLatin1String(kRecordingEndDate); }
     bool operator==(const RecordInfo&) const = default;
 };
+
+// A day as the list stores it ("%y/%m/%d"); two-digit years are this century's, as the station
+// writes them. Invalid when the text is not of that form.
+inline QDate ListDay(const QString& date) {
+    return QDate::fromString(date, QStringLiteral("yy/MM/dd")).addYears(100);
+}
+
+// A day and a time ("%H:%M:%S") as the list stores them, as a local moment.
+inline QDateTime ListMoment(const QString& date, const QString& time) {
+    return QDateTime(ListDay(date), QTime::fromString(time, QStringLiteral("HH:mm:ss")));
+}
 
 }  // namespace ovistra

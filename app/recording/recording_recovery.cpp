@@ -29,8 +29,7 @@ int TicksHeld(double seconds) {
 }
 
 QDateTime StartOf(const RecordInfo& entry) {
-    return QDateTime(QDate::fromString(entry.startDate, QStringLiteral("yy/MM/dd")).addYears(100),
-                     QTime::fromString(entry.startTime, QStringLiteral("HH:mm:ss")));
+    return ListMoment(entry.startDate, entry.startTime);
 }
 
 }  // namespace
